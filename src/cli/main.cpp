@@ -1,0 +1,20 @@
+// vindle: prints the machine's processes as a forest of trees.
+#include "cli/options.h"
+#include "cli/run.h"
+#include "process/process_table.h"
+#include "render/line_writer.h"
+
+int main(int argc, char** argv) {
+    char fallbackName[] = "vindle";
+    char* fallbackArgv[] = {fallbackName, nullptr};
+    if (argc < 1 || argv[0] == nullptr) {  // started with an empty argument vector
+        argc = 1;
+        argv = fallbackArgv;
+    }
+    const CommandLine line = parseOptions(argc, argv);
+    const uid_t rootUid = lookUpUser(line);
+    ProcessTable table = takeSnapshot(line.flags, line.highlightPid);
+    LineWriter writer(line.flags);
+    printForest(table, writer, line, rootUid);
+    return 0;
+}

@@ -1,0 +1,53 @@
+// The four kernel-memory access operations and the process record.
+//
+// On FreeBSD these are the system's own (<kvm.h>, -lkvm). Elsewhere the layer
+// in platform/linux provides the same operations over /proc, with a record
+// that carries only the members the program reads.
+#pragma once
+
+#if defined(__FreeBSD__)
+
+#include <sys/param.h>
+#include <sys/proc.h>
+#include <sys/sysctl.h>
+#include <sys/user.h>
+#include <fcntl.h>
+#include <kvm.h>
+#include <limits.h>
+
+#else
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/types.h>
+
+// Longest command name kept: the kernel reports up to 63 bytes for its workers.
+constexpr int COMMLEN = 64;
+
+// Selects every process (thread-group leaders only).
+constexpr int KERN_PROC_PROC = 8;
+
+// Mark of a system (kernel) process in ki_flag.
+constexpr long P_SYSTEM = 0x00200;
+
+struct kinfo_proc {
+    pid_t ki_pid;
+    pid_t ki_ppid;
+    uid_t ki_ruid;
+    long ki_flag;
+    char ki_comm[COMMLEN + 1];
+};
+
+struct kvm_t;
+
+kvm_t* kvm_openfiles(const char* execfile, const char* corefile, const char* swapfile, int flags,
+                     char* errbuf);
+struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int arg, int* count);
+char* kvm_geterr(kvm_t* kd);
+char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int nchr);
+
+// Test hook: makes later kvm_openfiles calls read a directory laid out like
+// /proc instead of /proc itself. The program never calls it.
+void kvmSetProcRoot(const char* root);
+
+#endif

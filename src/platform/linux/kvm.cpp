@@ -1,0 +1,173 @@
+// The kernel-memory access operations over /proc.
+#include "platform/kvm.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_status.h"
+
+namespace {
+
+std::string& procRoot() {
+    static std::string root = "/proc";
+    return root;
+}
+
+// Enough for every status text the kernel writes today (about 1.5 KiB).
+constexpr std::size_t statusBufferSize = 4096;
+
+// Reads what fits of `path` below the directory `dirFd` into `buffer`;
+// returns the byte count, or -1 when the file cannot be opened or read.
+ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
+    int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::size_t total = 0;
+    while (total < size) {
+        ssize_t n = read(fd, buffer + total, size - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) total = static_cast<std::size_t>(-1);
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    return static_cast<ssize_t>(total);
+}
+
+// Reads the whole of `path` below `dirFd` into `buffer`, growing it.
+bool readWholeFile(int dirFd, const char* path, std::vector<char>& buffer) {
+    int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    buffer.clear();
+    std::size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        if (buffer.size() - used < 4096) buffer.resize(used + 4096 + buffer.size());
+        ssize_t n = read(fd, buffer.data() + used, buffer.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    buffer.resize(ok ? used : 0);
+    return ok;
+}
+
+bool parsePid(const char* text, pid_t& pid) {
+    const char* end = text + std::strlen(text);
+    auto [stop, ec] = std::from_chars(text, end, pid);
+    return ec == std::errc{} && stop == end && pid > 0;
+}
+
+}  // namespace
+
+struct kvm_t {
+    int rootFd = -1;
+    std::vector<kinfo_proc> records;
+    std::vector<char> argumentText;
+    std::vector<char*> argumentVector;
+    char error[_POSIX2_LINE_MAX] = {};
+};
+
+namespace {
+
+// On kernels without the "Kthread:" status line the mark comes from the
+// flags of /proc/PID/stat.
+bool readKthreadFlag(int rootFd, const char* pidText, bool& kthread) {
+    char path[32];
+    char text[statusBufferSize];
+    std::snprintf(path, sizeof path, "%s/stat", pidText);
+    ssize_t n = readFile(rootFd, path, text, sizeof text);
+    if (n <= 0) return false;
+    long flags = parseStatFlags(std::string_view(text, static_cast<std::size_t>(n)));
+    if (flags < 0) return false;
+    kthread = (flags & PF_KTHREAD) != 0;
+    return true;
+}
+
+// One record from /proc/PID/status; false when the process is gone or its
+// status cannot be read or understood.
+bool readRecord(int rootFd, const char* pidText, pid_t pid, kinfo_proc& record) {
+    char path[32];
+    char text[statusBufferSize];
+    std::snprintf(path, sizeof path, "%s/status", pidText);
+    ssize_t n = readFile(rootFd, path, text, sizeof text);
+    if (n <= 0) return false;
+    record = kinfo_proc{};
+    record.ki_pid = pid;
+    StatusFields fields = parseStatus(std::string_view(text, static_cast<std::size_t>(n)), record);
+    if (!isComplete(fields)) return false;
+    if (!fields.hasKthread) {
+        bool kthread = false;
+        if (!readKthreadFlag(rootFd, pidText, kthread)) return false;
+        if (kthread) record.ki_flag |= P_SYSTEM;
+    }
+    return true;
+}
+
+}  // namespace
+
+void kvmSetProcRoot(const char* root) { procRoot() = root; }
+
+kvm_t* kvm_openfiles(const char*, const char*, const char*, int, char* errbuf) {
+    int fd = open(procRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        std::snprintf(errbuf, _POSIX2_LINE_MAX, "%s: %s", procRoot().c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    kvm_t* kd = new kvm_t;
+    kd->rootFd = fd;
+    return kd;
+}
+
+struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
+    if (op != KERN_PROC_PROC) {
+        std::snprintf(kd->error, sizeof kd->error, "unsupported process selection %d", op);
+        return nullptr;
+    }
+    int listFd = dup(kd->rootFd);
+    DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
+    if (dir == nullptr) {
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(), std::strerror(errno));
+        if (listFd >= 0) close(listFd);
+        return nullptr;
+    }
+    kd->records.clear();
+    kd->records.reserve(512);  // also keeps data() non-null for an empty table
+    errno = 0;
+    while (dirent* entry = readdir(dir)) {
+        pid_t pid = 0;
+        kinfo_proc record;
+        if (parsePid(entry->d_name, pid) && readRecord(kd->rootFd, entry->d_name, pid, record))
+            kd->records.push_back(record);
+        errno = 0;
+    }
+    int listError = errno;
+    closedir(dir);
+    if (listError != 0) {
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(), std::strerror(listError));
+        return nullptr;
+    }
+    *count = static_cast<int>(kd->records.size());
+    return kd->records.data();
+}
+
+char* kvm_geterr(kvm_t* kd) { return kd->error; }
+
+char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
+    char path[32];
+    std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(record->ki_pid));
+    if (!readWholeFile(kd->rootFd, path, kd->argumentText)) return nullptr;
+    splitArguments(kd->argumentText, kd->argumentVector);
+    return kd->argumentVector.empty() ? nullptr : kd->argumentVector.data();
+}

@@ -1,0 +1,89 @@
+#include "platform/linux/proc_status.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+// Decodes the escapes the kernel writes into a name and stores at most
+// COMMLEN bytes, NUL-terminated.
+void decodeName(std::string_view escaped, char (&name)[COMMLEN + 1]) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < escaped.size() && out < COMMLEN; ++i) {
+        char c = escaped[i];
+        if (c == '\\' && i + 1 < escaped.size()) {
+            if (escaped[i + 1] == 'n') {
+                c = '\n';
+                ++i;
+            } else if (escaped[i + 1] == '\\') {
+                ++i;
+            }
+        }
+        name[out++] = c;
+    }
+    name[out] = '\0';
+}
+
+// Parses the leading decimal number of `text` after skipping blanks.
+template <typename Number>
+bool parseLeadingNumber(std::string_view text, Number& value) {
+    std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return false;
+    const char* first = text.data() + start;
+    const char* last = text.data() + text.size();
+    return std::from_chars(first, last, value).ec == std::errc{};
+}
+
+bool startsWith(std::string_view line, std::string_view key) {
+    return line.size() >= key.size() && std::memcmp(line.data(), key.data(), key.size()) == 0;
+}
+
+}  // namespace
+
+StatusFields parseStatus(std::string_view text, kinfo_proc& record) {
+    StatusFields found;
+    record.ki_flag &= ~P_SYSTEM;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (startsWith(line, "Name:")) {
+            std::string_view value = line.substr(5);
+            if (!value.empty() && value.front() == '\t') value.remove_prefix(1);
+            decodeName(value, record.ki_comm);
+            found.hasName = true;
+        } else if (startsWith(line, "PPid:")) {
+            found.hasParent = parseLeadingNumber(line.substr(5), record.ki_ppid);
+        } else if (startsWith(line, "Uid:")) {
+            found.hasUid = parseLeadingNumber(line.substr(4), record.ki_ruid);
+        } else if (startsWith(line, "Kthread:")) {
+            int value = 0;
+            found.hasKthread = parseLeadingNumber(line.substr(8), value);
+            found.kthread = found.hasKthread && value != 0;
+            if (found.kthread) record.ki_flag |= P_SYSTEM;
+            break;
+        }
+    }
+    return found;
+}
+
+bool isComplete(const StatusFields& status) {
+    return status.hasName && status.hasParent && status.hasUid;
+}
+
+long parseStatFlags(std::string_view text) {
+    std::size_t close = text.rfind(')');
+    if (close == std::string_view::npos) return -1;
+    text.remove_prefix(close + 1);
+    // After the name: state, ppid, pgrp, session, tty_nr, tpgid, flags.
+    for (int field = 0; field < 6; ++field) {
+        std::size_t start = text.find_first_not_of(' ');
+        if (start == std::string_view::npos) return -1;
+        std::size_t stop = text.find(' ', start);
+        if (stop == std::string_view::npos) return -1;
+        text.remove_prefix(stop);
+    }
+    unsigned long flags = 0;
+    if (!parseLeadingNumber(text, flags)) return -1;
+    return static_cast<long>(flags);
+}

@@ -1,0 +1,131 @@
+#include "process/compaction.h"
+
+#include <vector>
+
+namespace {
+
+// Passes the highlight of every node on `from`'s chain of first children to
+// the node in the same position on `to`'s chain; both chains are known to
+// match.
+void passHighlight(ProcessNode* to, ProcessNode* from) {
+    while (to != nullptr && from != nullptr) {
+        if (from->highlight) to->highlight = true;
+        to = to->childrenByName.empty() ? nullptr : to->childrenByName.begin()->second;
+        from = from->childrenByName.empty() ? nullptr : from->childrenByName.begin()->second;
+    }
+}
+
+}  // namespace
+
+bool compact(ChildrenByName& index) {
+    Compactor compactor;
+    return compactor.compact(index);
+}
+
+bool ProcessNode::sameSubtree(ProcessNode& other) {
+    ProcessNode* a = this;
+    ProcessNode* b = &other;
+    // Walks both chains of first children; highlights pass only once the
+    // whole comparison has succeeded.
+    for (;;) {
+        if (a->label() != b->label()) return false;
+        if (a->childrenByName.empty() != b->childrenByName.empty()) return false;
+        if (a->childrenByName.empty()) break;
+        a = a->childrenByName.begin()->second;
+        b = b->childrenByName.begin()->second;
+    }
+    passHighlight(this, &other);
+    return true;
+}
+
+bool Compactor::isCompactable(ProcessNode& node) {
+    if (node.compactable == -1) node.compactable = compact(node.childrenByName) ? 1 : 0;
+    return node.compactable == 1;
+}
+
+bool Compactor::compact(ChildrenByName& index) {
+    bool result = true;
+    ProcessNode* previous = nullptr;
+    Entry groupedUntil = index.end();  // end of a run already folded at once
+    bool inGroupedRun = false;
+    for (Entry entry = index.begin(); entry != index.end(); ++entry) {
+        if (inGroupedRun && entry == groupedUntil) inGroupedRun = false;
+        ProcessNode& child = *entry->second;
+        if (child.duplicates != 0) continue;
+        const bool compactable = isCompactable(child);
+        if (!compactable || !result) {
+            result = false;
+        } else if (previous == nullptr) {
+            previous = &child;
+        } else if (child.label() == previous->label()) {
+            previous = &child;
+        } else {
+            result = false;
+        }
+        if (!compactable || inGroupedRun) continue;
+        Entry runEnd = index.upper_bound(entry->first);
+        std::size_t runLength = 0;
+        for (Entry e = entry; e != runEnd && runLength < groupedRunLength; ++e) ++runLength;
+        if (runLength == 1) continue;
+        if (runLength < groupedRunLength) {
+            foldPairwise(entry, runEnd);
+        } else {
+            foldGrouped(entry, runEnd);
+            groupedUntil = runEnd;
+            inGroupedRun = true;
+        }
+    }
+    return result;
+}
+
+void Compactor::foldPairwise(Entry child, Entry runEnd) {
+    ProcessNode& head = *child->second;
+    std::uint64_t total = 1;
+    for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
+        ProcessNode& other = *candidate->second;
+        if (isCompactable(other) && head.sameSubtree(other)) {
+            total += other.duplicates + 1;
+            other.duplicates += 1;
+        }
+    }
+    if (total != 1) head.duplicates = total;
+}
+
+void Compactor::foldGrouped(Entry first, Entry runEnd) {
+    // The head of each class is its earliest member; every member after it
+    // matches it, so each is folded once and counted once.
+    std::unordered_map<std::uint32_t, ProcessNode*> heads;
+    for (Entry entry = first; entry != runEnd; ++entry) {
+        ProcessNode& node = *entry->second;
+        if (!isCompactable(node)) continue;
+        auto [head, added] = heads.try_emplace(chainId(node), &node);
+        if (added) continue;
+        ProcessNode& leader = *head->second;
+        leader.duplicates = (leader.duplicates == 0 ? 1 : leader.duplicates) + 1;
+        node.duplicates = 1;
+        passHighlight(&leader, &node);
+    }
+}
+
+std::uint32_t Compactor::chainId(ProcessNode& node) {
+    // Collects the chain down to the first node whose id is known (or past
+    // the leaf), then numbers it from the bottom up.
+    std::vector<ProcessNode*> chain;
+    std::uint32_t below = 0;
+    for (ProcessNode* walk = &node; walk != nullptr;) {
+        auto known = chainIdOf.find(walk);
+        if (known != chainIdOf.end()) {
+            below = known->second;
+            break;
+        }
+        chain.push_back(walk);
+        walk = walk->childrenByName.empty() ? nullptr : walk->childrenByName.begin()->second;
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        auto key = std::make_pair(std::string_view((*it)->label()), below);
+        auto [id, added] = chainIds.try_emplace(key, static_cast<std::uint32_t>(chainIds.size() + 1));
+        below = id->second;
+        chainIdOf.emplace(*it, below);
+    }
+    return below;
+}

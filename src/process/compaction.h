@@ -1,0 +1,49 @@
+// Folding identical sibling subtrees into groups.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "process/process_node.h"
+
+// Compacts the subtrees of the entries of a name-keyed index (a node's
+// childrenByName, or the roots) and answers whether the node that owns the
+// index is compactable: every visible entry compactable and all carrying one
+// label. Sets compactable, duplicates and highlight of the nodes below.
+bool compact(ChildrenByName& index);
+
+// The compaction pass with its state. Siblings with one name are compared
+// pairwise, as in sameSubtree; a long run of them would make that quadratic,
+// so runs of at least `groupedRunLength` entries are instead sorted into
+// classes of matching subtrees in one pass, with the same result.
+class Compactor {
+public:
+    explicit Compactor(std::size_t runLength = 8) : groupedRunLength(runLength) {}
+
+    bool compact(ChildrenByName& index);
+
+private:
+    using Entry = ChildrenByName::iterator;
+
+    // Makes sure `node`'s compactable is computed, compacting its children.
+    bool isCompactable(ProcessNode& node);
+
+    // Folds the later entries of `child`'s run that match it, one by one.
+    void foldPairwise(Entry child, Entry runEnd);
+
+    // Folds every class of matching subtrees among [first, runEnd) at once.
+    void foldGrouped(Entry first, Entry runEnd);
+
+    // A number that two nodes share exactly when sameSubtree holds between
+    // them: it stands for the labels and the presence of children along the
+    // chain of first children.
+    std::uint32_t chainId(ProcessNode& node);
+
+    std::size_t groupedRunLength;
+    std::map<std::pair<std::string_view, std::uint32_t>, std::uint32_t> chainIds;
+    std::unordered_map<const ProcessNode*, std::uint32_t> chainIdOf;
+};

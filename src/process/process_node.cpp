@@ -1,0 +1,64 @@
+#include "process/process_node.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/vis.h"
+#include "process/user_names.h"
+
+void ProcessNode::adopt(ProcessNode& child) {
+    if (&child == this) return;
+    child.parent = this;
+    childrenByPid.emplace(child.kinfo.ki_pid, &child);
+    childrenByName.emplace(child.name(), &child);
+}
+
+std::string ProcessNode::visEncode(const char* text) {
+    std::size_t length = std::strlen(text);
+    std::string encoded(4 * length + 1, '\0');
+    int written = strvis(encoded.data(), text, VIS_NOSLASH | VIS_NL | VIS_TAB);
+    encoded.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return encoded;
+}
+
+const std::string& ProcessNode::name() {
+    if (nameCache.empty()) nameCache = visEncode(kinfo.ki_comm);
+    return nameCache;
+}
+
+namespace {
+
+// Whether the label carries the user name.
+bool showsUser(const ProcessNode& node) {
+    if ((node.flags & Flag::uidChanges) == 0) return false;
+    if (node.root) return (node.flags & Flag::user) == 0 && node.kinfo.ki_ruid != 0;
+    return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
+}
+
+}  // namespace
+
+const std::string& ProcessNode::label() {
+    if (!labelCache.empty()) return labelCache;
+    std::string text;
+    if ((flags & Flag::showTitles) != 0) {
+        char** vector = kvm_getargv(kvm, &kinfo, 0);
+        if (vector != nullptr && vector[0] != nullptr) text = visEncode(vector[0]);
+        else text = name();
+    } else {
+        text = name();
+    }
+    const bool pids = (flags & Flag::showPids) != 0;
+    const bool arguments = (flags & Flag::arguments) != 0;
+    const bool user = showsUser(*this);
+    const bool parenthesised = !arguments && (pids || user);
+    if (parenthesised) text += '(';
+    else if (pids) text += ',';
+    if (pids) text += std::to_string(kinfo.ki_pid);
+    if (user) {
+        if (pids || arguments) text += ',';
+        text += userNameOf(kinfo.ki_ruid);
+    }
+    if (parenthesised) text += ')';
+    labelCache = std::move(text);
+    return labelCache;
+}

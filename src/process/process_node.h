@@ -1,0 +1,67 @@
+// One retained process: its record, its links in the hierarchy, its cached
+// name and label, and its compaction state.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "cli/option_flags.h"
+#include "platform/kvm.h"
+
+class ProcessNode;
+class LineWriter;
+
+// Children keyed by pid, equal pids in insertion order.
+using ChildrenByPid = std::multimap<pid_t, ProcessNode*>;
+
+// Children keyed by encoded name; std::string orders by unsigned bytes with a
+// prefix first, and equal names stay in insertion (ascending pid) order.
+using ChildrenByName = std::multimap<std::string, ProcessNode*>;
+
+class ProcessNode {
+public:
+    ProcessNode(const OptionFlags& optionFlags, kvm_t* handle, const kinfo_proc& record)
+        : flags(optionFlags), kvm(handle), kinfo(record) {}
+
+    // Links `child` below this node, unless it is this node itself.
+    void adopt(ProcessNode& child);
+
+    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB,
+    // in the character-type locale in force.
+    static std::string visEncode(const char* text);
+
+    // The encoded command name, computed once.
+    const std::string& name();
+
+    // The display label: name or title, with the pid and user decorations.
+    const std::string& label();
+
+    // Whether this node's subtree matches `other`'s along both chains of
+    // first children; on a match, passes `other`'s highlights to this chain.
+    bool sameSubtree(ProcessNode& other);
+
+    // Prints this node and its descendants, children in the order of
+    // `children` (this node's own index of that kind).
+    void printTree(LineWriter& writer, const ChildrenByName& children);
+    void printTree(LineWriter& writer, const ChildrenByPid& children);
+
+    // Writes this node's branch drawing and label (and, with --arguments, its
+    // arguments and the end of its line).
+    void printNode(LineWriter& writer);
+
+    const OptionFlags& flags;
+    kvm_t* kvm;
+    const kinfo_proc& kinfo;
+    std::string nameCache;
+    std::string labelCache;
+    ProcessNode* parent = nullptr;
+    ChildrenByPid childrenByPid;
+    ChildrenByName childrenByName;
+    bool highlight = false;
+    bool root = false;
+    std::int8_t compactable = -1;  // -1 not yet computed, 0 no, 1 yes
+    std::uint64_t duplicates = 0;  // 0 normal, 1 hidden, N >= 2 head of a group of N
+};

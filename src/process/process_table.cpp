@@ -1,0 +1,93 @@
+#include "process/process_table.h"
+
+#include <err.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+bool isRetained(const kinfo_proc& record, OptionFlags flags) {
+    if ((flags & Flag::showKernel) != 0) return true;
+    if ((record.ki_flag & P_SYSTEM) != 0) return false;
+    return record.ki_ppid > 0 || record.ki_pid == 1;
+}
+
+// The topmost ancestor of each node, found with path halving, so that a
+// would-be cycle is seen without walking whole chains of parents.
+class TopFinder {
+public:
+    explicit TopFinder(std::size_t size) : up(size) { std::iota(up.begin(), up.end(), 0); }
+    std::size_t top(std::size_t node) {
+        while (up[node] != node) {
+            up[node] = up[up[node]];
+            node = up[node];
+        }
+        return node;
+    }
+    void attach(std::size_t child, std::size_t parent) { up[child] = top(parent); }
+
+private:
+    std::vector<std::size_t> up;
+};
+
+}  // namespace
+
+ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records, int count) {
+    std::vector<const kinfo_proc*> retained;
+    retained.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        if (isRetained(records[i], flags)) retained.push_back(&records[i]);
+    std::stable_sort(retained.begin(), retained.end(),
+                     [](const kinfo_proc* a, const kinfo_proc* b) { return a->ki_pid < b->ki_pid; });
+    nodes.reserve(retained.size());
+    for (const kinfo_proc* record : retained) nodes.emplace_back(flags, kvm, *record);
+}
+
+ProcessNode* ProcessTable::find(pid_t pid) {
+    auto found = std::lower_bound(nodes.begin(), nodes.end(), pid,
+                                  [](const ProcessNode& node, pid_t wanted) { return node.kinfo.ki_pid < wanted; });
+    return found != nodes.end() && found->kinfo.ki_pid == pid ? &*found : nullptr;
+}
+
+void ProcessTable::link() {
+    TopFinder tops(nodes.size());
+    for (ProcessNode& child : nodes) {
+        ProcessNode* parent = find(child.kinfo.ki_ppid);
+        if (parent == nullptr || parent == &child) continue;
+        std::size_t childIndex = static_cast<std::size_t>(&child - nodes.data());
+        std::size_t parentIndex = static_cast<std::size_t>(parent - nodes.data());
+        if (tops.top(parentIndex) == childIndex) continue;  // the child is the parent's ancestor
+        parent->adopt(child);
+        tops.attach(childIndex, parentIndex);
+    }
+}
+
+void ProcessTable::markHighlight(pid_t pid) {
+    for (ProcessNode* node = find(pid); node != nullptr; node = node->parent) node->highlight = true;
+}
+
+namespace {
+
+// The handle stays open for the whole run and is never closed; keeping it
+// here keeps it reachable until the process exits.
+kvm_t* openKernel() {
+    static kvm_t* handle = nullptr;
+    char error[_POSIX2_LINE_MAX];
+    handle = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
+    if (handle == nullptr) errx(1, "%s", error);
+    return handle;
+}
+
+}  // namespace
+
+ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid) {
+    kvm_t* kvm = openKernel();
+    int count = 0;
+    kinfo_proc* records = kvm_getprocs(kvm, KERN_PROC_PROC, 0, &count);
+    if (records == nullptr) errx(1, "%s", kvm_geterr(kvm));
+    ProcessTable table(flags, kvm, records, count);
+    table.link();
+    if ((flags & Flag::highlight) != 0) table.markHighlight(highlightPid);
+    return table;
+}

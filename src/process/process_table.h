@@ -1,0 +1,47 @@
+// The snapshot of the process table and the forest built from it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <vector>
+
+#include "cli/option_flags.h"
+#include "platform/kvm.h"
+#include "process/process_node.h"
+
+// Every retained node, in ascending pid order (equal pids in snapshot
+// order). The table owns the nodes; links between them are plain pointers.
+class ProcessTable {
+public:
+    using Nodes = std::vector<ProcessNode>;
+
+    // Creates a node for every record that is shown: all of them with
+    // --show-kernel, otherwise those that are no kernel process and have a
+    // parent pid above 0, and pid 1.
+    ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records, int count);
+
+    ProcessTable(ProcessTable&&) = default;
+    ProcessTable(const ProcessTable&) = delete;
+    ProcessTable& operator=(const ProcessTable&) = delete;
+
+    // Links every node below the node of its parent pid. A link that would
+    // close a cycle of parents is not made.
+    void link();
+
+    // Highlights the node of `pid` and all its ancestors.
+    void markHighlight(pid_t pid);
+
+    // The first node with `pid`, or none.
+    ProcessNode* find(pid_t pid);
+
+    Nodes::iterator begin() { return nodes.begin(); }
+    Nodes::iterator end() { return nodes.end(); }
+    std::size_t size() const { return nodes.size(); }
+
+private:
+    Nodes nodes;
+};
+
+// Opens the kernel's process table and takes the snapshot: the retained,
+// linked and highlight-marked table. Failures end the process with status 1.
+ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid);

@@ -1,0 +1,36 @@
+#include "render/drawing_set.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <vector>
+
+bool unicodeWorks() {
+    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+    std::vector<char> buffer(MB_CUR_MAX);
+    const DrawingSet& set = unicodeSet;
+    for (wchar_t wanted : {set.horizontal, set.vertical, set.corner, set.tee, set.downTee}) {
+        int length = std::wctomb(buffer.data(), wanted);
+        if (length == -1) return false;
+        wchar_t back = 0;
+        if (std::mbtowc(&back, buffer.data(), static_cast<std::size_t>(length)) == -1 || back != wanted)
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+DrawingChoice probeUnicode() {
+    if (unicodeWorks()) return {unicodeSet, false};
+    return {vt100Set, true};
+}
+
+}  // namespace
+
+DrawingChoice chooseDrawingSet(OptionFlags flags, bool isTerminal) {
+    if ((flags & Flag::ascii) != 0) return {asciiSet, false};
+    if ((flags & Flag::unicode) != 0) return probeUnicode();
+    if ((flags & Flag::vt100) != 0) return {vt100Set, true};
+    if (isTerminal) return probeUnicode();
+    return {asciiSet, false};
+}

@@ -1,0 +1,33 @@
+// The three sets of line-drawing characters and the choice among them.
+#pragma once
+
+#include <cwchar>
+
+#include "cli/option_flags.h"
+
+struct DrawingSet {
+    wchar_t horizontal;
+    wchar_t vertical;
+    wchar_t corner;
+    wchar_t tee;
+    wchar_t downTee;
+};
+
+inline constexpr DrawingSet asciiSet{L'-', L'|', L'`', L'|', L'+'};
+// Letters that draw lines while the VT100 alternate character set is selected.
+inline constexpr DrawingSet vt100Set{L'q', L'x', L'm', L't', L'w'};
+inline constexpr DrawingSet unicodeSet{L'\u2500', L'\u2502', L'\u2514', L'\u251c', L'\u252c'};
+
+struct DrawingChoice {
+    DrawingSet set;
+    bool escapes;  // the set needs the alternate-character-set escapes
+};
+
+// Picks the set from the option bits and whether standard output is a
+// terminal. The Unicode probe switches the character-type locale to the
+// environment's and falls back to the VT100 set when the box-drawing
+// characters do not survive a round trip through it.
+DrawingChoice chooseDrawingSet(OptionFlags flags, bool isTerminal);
+
+// The probe alone: sets the locale and tells whether the Unicode set works.
+bool unicodeWorks();
