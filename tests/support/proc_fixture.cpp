@@ -1,0 +1,59 @@
+#include "support/proc_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/kvm.h"
+
+namespace fs = std::filesystem;
+
+ProcFixture::ProcFixture() {
+    std::string pattern = (fs::temp_directory_path() / "vindle-proc-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    rootPath = pattern;
+}
+
+ProcFixture::~ProcFixture() {
+    std::error_code ignored;
+    fs::permissions(rootPath, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(rootPath, ignored);
+    kvmSetProcRoot("/proc");
+}
+
+std::string ProcFixture::statusText(const FakeProcess& process, bool withKthreadLine) {
+    std::string name;
+    for (char c : process.name) {
+        if (c == '\n') name += "\\n";
+        else if (c == '\\') name += "\\\\";
+        else name += c;
+    }
+    std::string uid = std::to_string(process.uid);
+    std::string text = "Name:\t" + name + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t" +
+                       std::to_string(process.pid) + "\nNgid:\t0\nPid:\t" + std::to_string(process.pid) +
+                       "\nPPid:\t" + std::to_string(process.ppid) + "\nTracerPid:\t0\nUid:\t" + uid + "\t" + uid +
+                       "\t" + uid + "\t" + uid + "\nGid:\t0\t0\t0\t0\nFDSize:\t64\nGroups:\t \n";
+    if (withKthreadLine) text += std::string("Kthread:\t") + (process.kthread ? "1" : "0") + "\n";
+    text += "Threads:\t1\n";
+    return text;
+}
+
+void ProcFixture::add(const FakeProcess& process) {
+    std::string pid = std::to_string(process.pid);
+    writeFile(pid + "/status", statusText(process));
+    std::string cmdline;
+    for (const std::string& argument : process.arguments) cmdline += argument + '\0';
+    writeFile(pid + "/cmdline", cmdline);
+}
+
+void ProcFixture::writeFile(const std::string& relativePath, const std::string& content) {
+    fs::path path = fs::path(rootPath) / relativePath;
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+ProcessTable ProcFixture::snapshot(const OptionFlags& flags, pid_t highlightPid) {
+    kvmSetProcRoot(rootPath.c_str());
+    return takeSnapshot(flags, highlightPid);
+}
