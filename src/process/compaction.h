@@ -19,10 +19,11 @@ bool compact(ChildrenByName& index);
 // The compaction pass with its state. Siblings with one name are compared
 // pairwise, as in sameSubtree; a long run of them would make that quadratic,
 // so runs of at least `groupedRunLength` entries are instead sorted into
-// classes of matching subtrees in one pass, with the same result.
+// classes of matching subtrees in one pass, with the same result. A run of
+// one entry has nothing to fold, so lengths below 2 count as 2.
 class Compactor {
 public:
-    explicit Compactor(std::size_t runLength = 8) : groupedRunLength(runLength) {}
+    explicit Compactor(std::size_t runLength = 8) : groupedRunLength(runLength < 2 ? 2 : runLength) {}
 
     bool compact(ChildrenByName& index);
 
