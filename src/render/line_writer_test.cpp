@@ -1,0 +1,249 @@
+#include "render/line_writer.h"
+
+#include <clocale>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/capture_output.h"
+
+namespace {
+
+// Switches the character-type locale for one test and back to "C" after it.
+class CharacterLocale {
+public:
+    explicit CharacterLocale(const char* name) { active = std::setlocale(LC_CTYPE, name) != nullptr; }
+    ~CharacterLocale() { std::setlocale(LC_CTYPE, "C"); }
+    CharacterLocale(const CharacterLocale&) = delete;
+    CharacterLocale& operator=(const CharacterLocale&) = delete;
+    bool active = false;
+};
+
+// One call on the writer: a write, an argument, or a group prefix's pending "]".
+struct Step {
+    enum Kind { Write, Argument, Closer } kind;
+    std::uint64_t width = 0;
+    SegmentMode mode = SegmentMode::Plain;
+    std::string text;
+    bool last = false;
+};
+
+Step piece(std::uint64_t width, std::string text, SegmentMode mode = SegmentMode::Plain) {
+    return {Step::Write, width, mode, std::move(text), false};
+}
+Step filler(std::uint64_t width) { return piece(width, std::string(width, '.')); }
+Step argument(std::string text, bool last) { return {Step::Argument, 0, SegmentMode::Plain, std::move(text), last}; }
+Step closer() { return {Step::Closer, 0, SegmentMode::Plain, {}, false}; }
+
+struct LineCase {
+    const char* name;
+    std::uint64_t columns;
+    std::vector<Step> steps;
+    std::uint64_t column;  // after the steps, before endLine
+    bool truncated;
+    std::string printed;  // what endLine prints, newline included
+    OptionFlags flags = 0;
+    const char* locale = "C";
+    bool autoMarginNoXenl = false;
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) { *out << c.name; }
+
+void apply(LineWriter& writer, const Step& step) {
+    switch (step.kind) {
+    case Step::Write: writer.write(step.width, step.mode, step.text); break;
+    case Step::Argument: writer.writeArgument(step.text, step.last); break;
+    case Step::Closer: ++writer.closers; break;
+    }
+}
+
+const std::string dots18(18, '.');
+const std::string dots16(16, '.');
+const std::string dots10(10, '.');
+
+const LineCase lineCases[] = {
+    // No limit: nothing is ever cut.
+    {"NoLimitKeepsEverything", 0,
+     {piece(40, std::string(40, 'a')), piece(50, std::string(50, 'b')), argument(std::string(300, 'c'), false),
+      argument("d", true)},
+     393, false, std::string(40, 'a') + std::string(50, 'b') + " " + std::string(300, 'c') + " d\n"},
+    {"LongBitIgnoresTheWidth", 20,
+     {piece(30, std::string(30, 'a')), argument("argument", false), argument("x", true)},
+     41, false, std::string(30, 'a') + " argument x\n", Flag::longLines},
+    // Cutting a piece.
+    {"CutPieceKeepsWidthMinusOneCharacters", 20, {filler(18), piece(5, "abcde"), piece(3, "xyz")},
+     20, true, dots18 + "a+\n"},
+    {"CutToOneColumnIsPlusAlone", 20, {filler(19), piece(3, "abc")}, 20, true, std::string(19, '.') + "+\n"},
+    {"ShortTextWithLargeWidthCutToFour", 20, {filler(16), piece(5, "ab")}, 20, true, dots16 + "ab+\n"},
+    {"FittingExactlyIsNoCut", 20, {filler(16), piece(4, "abcd")}, 20, false, dots16 + "abcd\n"},
+    {"ExactlyFullLineRecutsLastPiece", 20, {filler(16), piece(4, "abcd"), piece(3, "xyz"), piece(1, "z")},
+     20, true, dots16 + "abc+\n"},
+    {"ExactlyFullLineRecutsEvenForAZeroWidthWrite", 20, {filler(16), piece(4, "abcd"), piece(0, "")},
+     20, false, dots16 + "abcd\n"},
+    {"WidthZeroLabelOnFullLineRecutsThePieceBeforeIt", 20,
+     {filler(16), piece(4, "abcd"), piece(0, "", SegmentMode::Bold), piece(2, "xy")},
+     20, true, dots16 + "abc+\x1b[1m\x1b[22m\n"},
+    // Multibyte text is cut by characters of the locale.
+    {"UnicodeCutNeverSplitsACharacter", 10, {filler(6), piece(6, "h\xc3\xa9llo")},
+     10, true, "......h\xc3\xa9l+\n", 0, "C.UTF-8"},
+    {"UnicodeDrawingCutCountsCharacters", 10,
+     {filler(6), piece(7, "  \xe2\x94\x9c\xe2\x94\x80\xe2\x94\x80\xe2\x94\x80", SegmentMode::Plain)},
+     10, true, "......  \xe2\x94\x9c+\n", 0, "C.UTF-8"},
+    {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n", 0,
+     "C.UTF-8"},
+    {"NonAsciiInPosixLocaleEndsTheCut", 10, {filler(6), piece(6, "h\xc3\xa9llo")}, 10, true, "......h+\n"},
+    // Arguments.
+    {"NonFinalArgumentCutWithDots", 20, {filler(10), argument("0123456789", false)},
+     20, true, dots10 + " 012345...\n"},
+    {"FinalArgumentMayFillTheLine", 20, {filler(10), argument("123456789", true)},
+     20, false, dots10 + " 123456789\n"},
+    {"NonFinalArgumentLeavingThreeColumnsShownWholeWithDots", 20, {filler(10), argument("abcdef", false)},
+     20, true, dots10 + " abcdef...\n"},
+    {"NonFinalArgumentLeavingFourColumnsFits", 20, {filler(10), argument("abcde", false)},
+     16, false, dots10 + " abcde\n"},
+    {"ArgumentWithThreeColumnsLeftFinal", 20, {filler(17), argument("abc", true)}, 20, true,
+     std::string(17, '.') + " ..\n"},
+    {"ArgumentWithThreeColumnsLeftNonFinal", 20, {filler(17), argument("abc", false)}, 20, true,
+     std::string(17, '.') + " ..\n"},
+    {"ArgumentWithFourColumnsLeft", 20, {filler(16), argument("abcdefgh", true)}, 20, true, dots16 + " ...\n"},
+    {"ArgumentWithOneColumnLeft", 20, {filler(19), argument("abcdefgh", true)}, 20, true,
+     std::string(19, '.') + " \n"},
+    {"ArgumentOnFullLineAddsNothingAndTruncates", 20, {filler(20), argument("a", true), piece(1, "b")},
+     20, true, std::string(20, '.') + "\n"},
+    {"ArgumentsCutByBytes", 12, {filler(5), argument("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", false)},
+     12, true, "..... \xc3\xa9\xc3...\n", 0, "C.UTF-8"},
+    {"NothingAfterACutArgument", 20, {filler(10), argument("0123456789", false), argument("x", true)},
+     20, true, dots10 + " 012345...\n"},
+    // Closing brackets.
+    {"ClosersWithRoom", 20, {closer(), closer(), piece(5, "getty")}, 5, false, "getty]]\n"},
+    {"ClosersOnTruncatedLineAreLost", 10, {closer(), filler(8), piece(5, "getty")}, 10, true, "........g+\n"},
+    {"CloserOnExactlyFullLineRecutsLastPiece", 10, {closer(), filler(6), piece(4, "sshd")}, 10, false,
+     "......ssh+\n"},
+    {"CloserThatOverflowsIsCut", 10, {closer(), closer(), filler(5), piece(4, "sshd")}, 9, false,
+     ".....sshd+\n"},
+    // Escapes.
+    {"DrawingRunsShareOneEscapePair", 0,
+     {piece(2, "qq", SegmentMode::Drawing), piece(3, "  x", SegmentMode::Drawing), piece(4, "init"),
+      piece(3, "qwq", SegmentMode::Drawing)},
+     12, false, "\x1b(0\x0fqq  x\x1b(B\x0finit\x1b(0\x0fqwq\x1b(B\x0f\n"},
+    {"BoldSegmentsEachEnclosed", 0,
+     {piece(3, "qwq", SegmentMode::Drawing), piece(2, "ab", SegmentMode::Bold), piece(2, "cd", SegmentMode::Bold),
+      piece(3, "2*["), piece(2, "ef", SegmentMode::Bold)},
+     12, false,
+     "\x1b(0\x0fqwq\x1b(B\x0f\x1b[1mab\x1b[22m\x1b[1mcd\x1b[22m2*[\x1b[1mef\x1b[22m\n"},
+    {"CutDrawingKeepsItsEscapes", 6, {piece(4, "init"), piece(3, "qwq", SegmentMode::Drawing)}, 6, true,
+     "init\x1b(0\x0fq+\x1b(B\x0f\n"},
+    {"EmptyLine", 20, {}, 0, false, "\n"},
+    // Automatic margins without xenl: a line that reaches the last column has
+    // already moved the cursor to the next line.
+    {"AutoMarginExactlyFullHasNoNewline", 10, {filler(10)}, 10, false, std::string(10, '.'), 0, "C", true},
+    {"AutoMarginCutLineHasNoNewline", 10, {filler(8), piece(5, "abcde")}, 10, true, "........a+", 0, "C", true},
+    {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .", 0,
+     "C", true},
+    {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", 0, "C", true},
+};
+
+class LineComposer : public testing::TestWithParam<LineCase> {};
+
+TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
+    const LineCase& c = GetParam();
+    CharacterLocale locale(c.locale);
+    ASSERT_TRUE(locale.active) << c.locale;
+    const OptionFlags flags = c.flags;
+    LineWriter writer(flags, {asciiSet, false}, c.columns, c.autoMarginNoXenl);
+    const std::string beforeEnd = captureOutput([&] {
+        for (const Step& step : c.steps) apply(writer, step);
+    });
+    EXPECT_EQ(beforeEnd, "") << "nothing is printed before the line ends";
+    EXPECT_EQ(writer.column, c.column);
+    EXPECT_EQ(writer.truncated, c.truncated);
+    if (c.columns != 0 && (flags & Flag::longLines) == 0) {
+        EXPECT_LE(writer.column, c.columns);
+    }
+    const std::string printed = captureOutput([&] { writer.endLine(); });
+    EXPECT_EQ(printed, c.printed);
+    EXPECT_EQ(writer.column, 0u);
+    EXPECT_FALSE(writer.truncated);
+    EXPECT_TRUE(writer.segments.empty());
+    EXPECT_EQ(writer.closers, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LineComposer, testing::ValuesIn(lineCases),
+                         [](const testing::TestParamInfo<LineCase>& test) { return std::string(test.param.name); });
+
+TEST(LineComposerState, CutWidthIsTheRoomLeftWhateverTheTextLength) {
+    const OptionFlags flags = 0;
+    LineWriter writer(flags, {asciiSet, false}, 20, false);
+    writer.write(18, SegmentMode::Plain, std::string(18, '.'));
+    writer.write(5, SegmentMode::Bold, "abcde");
+    ASSERT_EQ(writer.segments.size(), 2u);
+    EXPECT_EQ(writer.segments[1].width, 2u);
+    EXPECT_EQ(writer.segments[1].mode, SegmentMode::Bold);
+    EXPECT_EQ(writer.segments[1].text, "a+");
+    captureOutput([&] { writer.endLine(); });
+}
+
+TEST(LineComposerState, RecutKeepsWidthAndModeOfTheLastPiece) {
+    const OptionFlags flags = 0;
+    LineWriter writer(flags, {asciiSet, false}, 10, false);
+    writer.write(6, SegmentMode::Plain, "......");
+    writer.write(4, SegmentMode::Drawing, "  mq");
+    writer.write(2, SegmentMode::Plain, "vi");
+    ASSERT_EQ(writer.segments.size(), 2u);
+    EXPECT_EQ(writer.segments[1].width, 4u);
+    EXPECT_EQ(writer.segments[1].mode, SegmentMode::Drawing);
+    EXPECT_EQ(writer.segments[1].text, "  m+");
+    captureOutput([&] { writer.endLine(); });
+}
+
+TEST(LineComposerState, EachLineStartsFresh) {
+    const OptionFlags flags = 0;
+    LineWriter writer(flags, {asciiSet, false}, 10, false);
+    const std::string printed = captureOutput([&] {
+        writer.write(8, SegmentMode::Plain, "........");
+        writer.write(5, SegmentMode::Plain, "abcde");
+        ++writer.closers;
+        writer.endLine();
+        writer.write(3, SegmentMode::Plain, "abc");
+        ++writer.closers;
+        writer.endLine();
+        writer.endLine();
+    });
+    EXPECT_EQ(printed, "........a+\nabc]\n\n");
+}
+
+// Whatever the widths, a cut line never passes the width: with texts as wide
+// as their widths, no printed line is longer than the terminal.
+TEST(LineComposerState, LinesNeverPassTheWidth) {
+    const OptionFlags flags = 0;
+    for (std::uint64_t columns = 1; columns <= 12; ++columns) {
+        LineWriter writer(flags, {asciiSet, false}, columns, false);
+        const std::string printed = captureOutput([&] {
+            for (std::uint64_t first = 0; first <= 13; ++first) {
+                for (std::uint64_t second = 0; second <= 13; ++second) {
+                    for (int arguments = 0; arguments < 3; ++arguments) {
+                        writer.write(first, SegmentMode::Plain, std::string(first, 'a'));
+                        writer.write(0, SegmentMode::Plain, "");
+                        writer.write(second, SegmentMode::Plain, std::string(second, 'b'));
+                        for (int i = 0; i < arguments; ++i) writer.writeArgument("cc", i + 1 == arguments);
+                        ++writer.closers;
+                        EXPECT_LE(writer.column, columns);
+                        writer.endLine();
+                    }
+                }
+            }
+        });
+        std::size_t lines = 0;
+        for (std::size_t start = 0; start < printed.size(); ++lines) {
+            const std::size_t end = printed.find('\n', start);
+            ASSERT_NE(end, std::string::npos);
+            EXPECT_LE(end - start, columns) << "columns " << columns << ": " << printed.substr(start, end - start);
+            start = end + 1;
+        }
+        EXPECT_EQ(lines, 14u * 14u * 3u);
+    }
+}
+
+}  // namespace
