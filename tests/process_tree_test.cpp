@@ -1,0 +1,214 @@
+// The process-tree spawner that the whole-program tests build on, checked
+// against what the kernel reports in /proc.
+#include "support/process_tree.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::string readProc(pid_t pid, const char* file) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct StatFields {
+    char state = '?';
+    pid_t ppid = 0;
+    pid_t pgrp = 0;
+};
+
+StatFields statOf(pid_t pid) {
+    std::string text = readProc(pid, "stat");
+    StatFields fields;
+    std::istringstream rest(text.substr(text.rfind(')') + 2));
+    rest >> fields.state >> fields.ppid >> fields.pgrp;
+    return fields;
+}
+
+// The real uid and gid from /proc/PID/status.
+std::pair<uid_t, gid_t> idsOf(pid_t pid) {
+    std::istringstream status(readProc(pid, "status"));
+    std::string line;
+    uid_t uid = ~0u;
+    gid_t gid = ~0u;
+    while (std::getline(status, line)) {
+        if (line.rfind("Uid:", 0) == 0) uid = static_cast<uid_t>(std::stoul(line.substr(4)));
+        if (line.rfind("Gid:", 0) == 0) gid = static_cast<gid_t>(std::stoul(line.substr(4)));
+    }
+    return {uid, gid};
+}
+
+std::string joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += word + '\0';
+    return text;
+}
+
+bool gone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+TEST(ProcessTreeTest, CompactTextGivesNamesShapesAndRepeats) {
+    ProcessSpec top = ProcessTree::parse(" init( getty*3 sshd(bash(vim) bash)\tcron ) ");
+    EXPECT_EQ(top.name, "init");
+    ASSERT_EQ(top.children.size(), 5u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(top.children[i].name, "getty");
+    EXPECT_EQ(top.children[3].name, "sshd");
+    ASSERT_EQ(top.children[3].children.size(), 2u);
+    EXPECT_EQ(top.children[3].children[0].children.at(0).name, "vim");
+    EXPECT_TRUE(top.children[3].children[1].children.empty());
+    EXPECT_EQ(top.children[4].name, "cron");
+    EXPECT_EQ(&top.at("init/sshd/bash#1/vim"), &top.children[3].children[0].children[0]);
+    EXPECT_EQ(&top.at("init/getty#3"), &top.children[2]);
+    EXPECT_THROW(top.at("init/getty"), std::out_of_range);      // three match
+    EXPECT_THROW(top.at("init/sshd/bash"), std::out_of_range);  // two match
+    EXPECT_THROW(top.at("init/getty#4"), std::out_of_range);
+    EXPECT_THROW(top.at("sshd"), std::out_of_range);  // paths start at the top
+
+    for (const char* bad : {"", "a b", "a(b", "a)", "a*0", "a*", "(a)", "a*2"})
+        EXPECT_THROW(ProcessTree::parse(bad), std::invalid_argument) << '"' << bad << '"';
+}
+
+TEST(ProcessTreeTest, SpawnsTheDescribedTreeAndTearsItDown) {
+    std::vector<pid_t> pids;
+    {
+        ProcessSpec top = ProcessTree::parse("init(a*2(leaf) b)");
+        top.at("init/b").label = "the b";
+        top.at("init/b").argv = {"/usr/bin/b", "--flag", "", "two words"};
+        ProcessTree tree(top);
+        pids = tree.pids();
+        ASSERT_EQ(pids.size(), 6u);
+        pid_t init = tree.pid("init");
+        EXPECT_EQ(init, tree.topPid());
+        EXPECT_EQ(tree.pid("the b"), tree.pid("init/b"));
+
+        const char* paths[] = {"init",     "init/a#1",      "init/a#1/leaf",
+                               "init/a#2", "init/a#2/leaf", "init/b"};
+        for (std::size_t i = 0; i < 6; ++i) {
+            pid_t pid = tree.pid(paths[i]);
+            EXPECT_EQ(pid, pids[i]) << paths[i];
+            StatFields stat = statOf(pid);
+            EXPECT_EQ(stat.pgrp, init) << paths[i];
+            EXPECT_NE(stat.state, 'Z') << paths[i];
+        }
+        EXPECT_EQ(statOf(init).ppid, getpid());
+        EXPECT_EQ(statOf(tree.pid("init/a#1")).ppid, init);
+        EXPECT_EQ(statOf(tree.pid("init/a#2/leaf")).ppid, tree.pid("init/a#2"));
+        EXPECT_EQ(statOf(tree.pid("init/b")).ppid, init);
+        EXPECT_LT(tree.pid("init/a#1"), tree.pid("init/a#2"));
+        EXPECT_LT(tree.pid("init/a#2"), tree.pid("init/b"));
+
+        EXPECT_EQ(readProc(init, "comm"), "init\n");
+        EXPECT_EQ(readProc(init, "cmdline"), std::string("init\0", 5));
+        EXPECT_EQ(readProc(tree.pid("init/a#2/leaf"), "comm"), "leaf\n");
+        EXPECT_EQ(readProc(tree.pid("the b"), "cmdline"),
+                  joined({"/usr/bin/b", "--flag", "", "two words"}));
+        EXPECT_EQ(readProc(tree.pid("the b"), "comm"), "b\n");
+        EXPECT_THROW(tree.pid("init/c"), std::out_of_range);
+    }
+    for (pid_t pid : pids) EXPECT_TRUE(gone(pid)) << pid;
+}
+
+TEST(ProcessTreeTest, OddNamesAndArgumentsReachTheKernelUnchanged) {
+    const std::string fifteen = "fifteen-bytes-x";
+    const std::string odd = "a) (b\n\t\\\x1b[1m";
+    const std::string highBytes = "\xc2\x9b\xff\x7f";
+    ProcessTree tree(
+        ProcessSpec{.name = "top",
+                    .children = {{.name = fifteen, .label = "long"},
+                                 {.name = odd, .argv = {odd, "\x01\x7f\xe9"}, .label = "odd"},
+                                 {.name = highBytes, .label = "high"}}});
+    EXPECT_EQ(readProc(tree.pid("long"), "comm"), fifteen + "\n");
+    EXPECT_EQ(readProc(tree.pid("odd"), "comm"), odd + "\n");
+    EXPECT_EQ(readProc(tree.pid("odd"), "cmdline"), joined({odd, "\x01\x7f\xe9"}));
+    EXPECT_EQ(readProc(tree.pid("high"), "comm"), highBytes + "\n");
+
+    EXPECT_THROW(ProcessTree(ProcessSpec{.name = fifteen + "y"}), std::invalid_argument);
+    EXPECT_THROW(ProcessTree(ProcessSpec{.name = ""}), std::invalid_argument);
+    EXPECT_THROW(ProcessTree(ProcessSpec{.name = std::string("a\0b", 3)}), std::invalid_argument);
+}
+
+TEST(ProcessTreeTest, RewrittenTitleIsAllTheKernelReports) {
+    ProcessTree tree(
+        ProcessSpec{.name = "top",
+                    .children = {{.name = "worker",
+                                  .argv = {"worker", "--long-option=value", "x"},
+                                  .title = "worker: idle"},
+                                 {.name = "exact", .argv = {"ab", "c"}, .title = "abcd"}}});
+    EXPECT_EQ(readProc(tree.pid("top/worker"), "cmdline"), std::string("worker: idle\0", 13));
+    EXPECT_EQ(readProc(tree.pid("top/exact"), "cmdline"), std::string("abcd\0", 5));
+    EXPECT_EQ(readProc(tree.pid("top/worker"), "comm"), "worker\n");
+
+    EXPECT_THROW(ProcessTree(ProcessSpec{.name = "x", .argv = {"ab"}, .title = "abc"}),
+                 std::invalid_argument);
+}
+
+TEST(ProcessTreeTest, ZombieStaysUnreapedWithAnEmptyCommandLine) {
+    ProcessSpec top = ProcessTree::parse("top(alive dead)");
+    top.at("top/dead").zombie = true;
+    top.at("top/dead").argv = {"dead", "with", "arguments"};
+    ProcessTree withZombie(top);
+    pid_t dead = withZombie.pid("top/dead");
+    EXPECT_EQ(statOf(dead).state, 'Z');
+    EXPECT_EQ(statOf(dead).ppid, withZombie.topPid());
+    EXPECT_EQ(readProc(dead, "cmdline"), "");
+    EXPECT_EQ(readProc(dead, "comm"), "dead\n");
+    EXPECT_NE(statOf(withZombie.pid("top/alive")).state, 'Z');
+
+    ProcessSpec bad = ProcessTree::parse("top(dead(child))");
+    bad.at("top/dead").zombie = true;
+    EXPECT_THROW(ProcessTree{bad}, std::invalid_argument);
+}
+
+TEST(ProcessTreeTest, CarriesAnArgumentVectorOfOneMebibyte) {
+    std::vector<std::string> argv{"big"};
+    for (char fill = 'a'; fill < 'a' + 8; ++fill) argv.push_back(std::string(128 * 1024 - 1, fill));
+    ProcessTree tree(ProcessSpec{.name = "big", .argv = argv});
+    std::string cmdline = readProc(tree.topPid(), "cmdline");
+    EXPECT_EQ(cmdline.size(), 4u + 8 * 128 * 1024);
+    EXPECT_EQ(cmdline, joined(argv));
+}
+
+TEST(ProcessTreeTest, ChildrenRunUnderTheirOwnUser) {
+    if (!ProcessTree::canSwitchUsers()) GTEST_SKIP() << "switching users needs root";
+    ProcessSpec top = ProcessTree::parse("top(nobody(inherits) own(other) root)");
+    top.at("top/nobody").uid = 65534;
+    top.at("top/own").uid = 65534;
+    top.at("top/own").gid = 100;
+    top.at("top/own/other").uid = 1234;
+    ProcessTree tree(top);
+    EXPECT_EQ(idsOf(tree.topPid()), std::make_pair(uid_t{0}, gid_t{0}));
+    EXPECT_EQ(idsOf(tree.pid("top/nobody")), std::make_pair(uid_t{65534}, gid_t{65534}));
+    EXPECT_EQ(idsOf(tree.pid("top/nobody/inherits")), std::make_pair(uid_t{65534}, gid_t{65534}));
+    EXPECT_EQ(idsOf(tree.pid("top/own")), std::make_pair(uid_t{65534}, gid_t{100}));
+    EXPECT_EQ(idsOf(tree.pid("top/own/other")), std::make_pair(uid_t{1234}, gid_t{1234}));
+    EXPECT_EQ(idsOf(tree.pid("top/root")), std::make_pair(uid_t{0}, gid_t{0}));
+    EXPECT_EQ(readProc(tree.pid("top/own/other"), "comm"), "other\n");
+}
+
+TEST(ProcessTreeTest, TreeDiesWhenATestThrowsOrKillsItEarly) {
+    std::vector<pid_t> pids;
+    try {
+        ProcessTree tree("top(a(b))");
+        pids = tree.pids();
+        throw std::logic_error("test failure");
+    } catch (const std::logic_error&) {
+    }
+    ASSERT_EQ(pids.size(), 3u);
+    for (pid_t pid : pids) EXPECT_TRUE(gone(pid)) << pid;
+
+    ProcessTree tree("top(a)");
+    ProcessTree moved(std::move(tree));
+    pids = moved.pids();
+    moved.kill();
+    for (pid_t pid : pids) EXPECT_TRUE(gone(pid)) << pid;
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// Real process trees for tests.
+//
+// A test describes a tree, ProcessTree spawns it (every process an image of
+// the spawn_tree tool, in a process group of its own), waits until every
+// process is in place, tells the pid of each, and kills and reaps the whole
+// group in its destructor, so that no process outlives the test, also when
+// the test fails or throws. Processes sleep until killed.
+//
+// Describing a tree, as nested initialisers:
+//
+//     ProcessSpec top{.name = "init", .children = {
+//         {.name = "sshd", .argv = {"/usr/sbin/sshd", "-D"}, .children = {
+//             {.name = "bash", .uid = 65534}}},
+//         {.name = "getty", .title = "getty: tty1"},
+//         {.name = "defunct", .zombie = true}}};
+//     ProcessTree tree(top);
+//
+// or as compact text: a name, optionally "*N" for N equal siblings, then
+// optionally its children in parentheses, separated by blanks:
+//
+//     ProcessTree tree("init(getty*3 sshd(bash(vim) bash) cron)");
+//
+// Compact text gives names and shapes only; parse it with
+// ProcessTree::parse, change nodes through ProcessSpec::at, then spawn:
+//
+//     ProcessSpec top = ProcessTree::parse("init(a b(c))");
+//     top.at("init/b/c").uid = 65534;
+//     ProcessTree tree(top);
+//
+// Every field of ProcessSpec:
+//   name      the kernel's command name (comm): 1 to 15 bytes, any but NUL.
+//   argv      the exact argument vector of /proc/PID/cmdline, argv[0] being
+//             the title; any bytes but NUL in each argument; empty means
+//             {name}. Up to about 1.5 MiB in all (exec's limit, environment
+//             included; one argument at most 128 KiB).
+//   uid, gid  run as this real, effective and saved user and group (test
+//             must run as root: see canSwitchUsers). gid defaults to the uid's
+//             number. Children without their own inherit their parent's.
+//   title     rewrite the argument memory after start, so that
+//             /proc/PID/cmdline reads exactly title + NUL. It must fit in the
+//             memory of argv (the total of its lengths plus one per argument)
+//             and in 4095 bytes.
+//   zombie    the process exits once in place and its parent never reaps
+//             it (a zombie has an empty cmdline). It may have no children.
+//   label     a key for ProcessTree::pid, unique within the tree.
+//   children  started in order, so their pids ascend in that order (unless
+//             the kernel's pid counter wraps meanwhile).
+//
+// Addressing a process, in ProcessTree::pid and ProcessSpec::at: by its
+// label, or by its path of names from the top, "init/sshd/bash"; among
+// siblings of one name, "getty#2" is the second (counted from 1). A path
+// that matches several processes is an error.
+//
+// Every process dies with its parent (PR_SET_PDEATHSIG): a test that kills
+// one process of the tree also ends its subtree. The test process makes
+// itself a child subreaper (PR_SET_CHILD_SUBREAPER), so that the orphans of a
+// dying tree come to it and are reaped before the destructor returns.
+//
+// Errors (a bad description, a process that could not be set up, a tree
+// not in place within 30 seconds) throw std::invalid_argument or
+// std::runtime_error; whatever was started is torn down first.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ProcessSpec {
+    // Every member has an initialiser, so that designated initialisers may
+    // leave any of them out.
+    std::string name{};
+    std::vector<std::string> argv{};
+    std::optional<uid_t> uid{};
+    std::optional<gid_t> gid{};
+    std::optional<std::string> title{};
+    bool zombie = false;
+    std::string label{};
+    std::vector<ProcessSpec> children{};
+
+    // The process at `key` (label or path) in the tree below this one,
+    // this one included. Throws std::out_of_range when none or several match.
+    ProcessSpec& at(std::string_view key);
+    const ProcessSpec& at(std::string_view key) const;
+};
+
+class ProcessTree {
+  public:
+    explicit ProcessTree(const ProcessSpec& top);
+    explicit ProcessTree(std::string_view compactText);
+    explicit ProcessTree(const char* compactText) : ProcessTree(std::string_view(compactText)) {}
+    ~ProcessTree();
+    ProcessTree(ProcessTree&& other) noexcept;
+    ProcessTree& operator=(ProcessTree&&) = delete;
+    ProcessTree(const ProcessTree&) = delete;
+    ProcessTree& operator=(const ProcessTree&) = delete;
+
+    // The pid of the process at `key` (label or path, as above).
+    pid_t pid(std::string_view key) const;
+    // The top process; also the process group of the whole tree.
+    pid_t topPid() const { return pids_.empty() ? 0 : pids_.front(); }
+    // Every pid, in preorder (the order of the description).
+    const std::vector<pid_t>& pids() const { return pids_; }
+    // The description the tree was spawned from.
+    const ProcessSpec& spec() const { return spec_; }
+
+    // Kills and reaps the tree now; the destructor then does nothing.
+    void kill();
+
+    // Parses compact text (see above) into a description.
+    static ProcessSpec parse(std::string_view compactText);
+    // True when processes can be given another user (the test runs as root).
+    static bool canSwitchUsers();
+
+  private:
+    ProcessSpec spec_;
+    std::vector<pid_t> pids_;
+    pid_t group = 0;
+};

@@ -1,0 +1,178 @@
+// spawn_tree: one process of a tree that a test builds (support/process_tree.h
+// starts the top one). It is always started with the argument vector the test
+// asked for, so it learns its part only from descriptor 3 (see
+// support/process_tree_wire.h). In this order it
+//   - takes the command name it was given (prctl PR_SET_NAME),
+//   - rewrites its argument memory to the given title, if asked,
+//   - forks and execs each child with the child's own argument vector,
+//   - waits until each child that is to be a zombie has exited (not reaping),
+//   - switches to its user and group, if asked,
+//   - reports "in place" on descriptor 4,
+// and then sleeps until it is killed, or exits at once if it is to be a zombie.
+// Every process dies with its parent (PR_SET_PDEATHSIG), so a test that
+// crashes leaves nothing behind either.
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/process_tree_wire.h"
+
+namespace wire = process_tree_wire;
+
+namespace {
+
+std::int32_t ownIndex = -1;
+
+void report(std::int32_t index, const std::string& error) {
+    wire::Report message{};
+    message.index = index;
+    message.pid = static_cast<std::int32_t>(getpid());
+    std::snprintf(message.error, sizeof message.error, "%s", error.c_str());
+    ssize_t ignored = write(wire::reportFd, &message, sizeof message);
+    (void)ignored;
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    report(ownIndex, what + ": " + std::strerror(errno));
+    _exit(1);
+}
+
+bool readDescription(wire::Node& node) {
+    struct stat info {};
+    if (fstat(wire::descriptionFd, &info) != 0) return false;
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pread(wire::descriptionFd, bytes.data() + done, bytes.size() - done,
+                          static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    close(wire::descriptionFd);
+    wire::Reader reader(bytes);
+    return reader.node(node) && reader.atEnd();
+}
+
+std::string readSelfCmdline() {
+    std::string text;
+    int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    return text;
+}
+
+// Overwrites the argument memory with the title and a NUL. The rest of the
+// memory is filled with blanks, so that its last byte is not NUL: the kernel
+// then reports the memory as a title that ends at the first NUL, and
+// /proc/PID/cmdline reads exactly "title\0".
+void rewriteTitle(int argc, char** argv, const std::string& title) {
+    char* start = argv[0];
+    char* end = argv[argc - 1] + std::strlen(argv[argc - 1]) + 1;
+    std::size_t size = static_cast<std::size_t>(end - start);
+    if (title.size() + 1 > size) {
+        errno = ENOSPC;
+        fail("title longer than the argument memory");
+    }
+    std::memcpy(start, title.c_str(), title.size() + 1);
+    std::memset(start + title.size() + 1, ' ', size - title.size() - 1);
+    std::string expected = title + '\0';
+    if (readSelfCmdline() != expected) {
+        errno = EPROTO;
+        fail("the kernel does not report the rewritten title");
+    }
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (std::string& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+pid_t startChild(wire::Node& child) {
+    std::string bytes;
+    wire::encode(child, bytes);
+    int memory = memfd_create("spawn_tree", MFD_CLOEXEC);
+    if (memory < 0) fail("memfd_create");
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t n = write(memory, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail("writing a child's description");
+        done += static_cast<std::size_t>(n);
+    }
+    std::vector<char*> argv = pointersTo(child.argv);
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) fail("fork");
+    if (pid == 0) {
+        ownIndex = static_cast<std::int32_t>(child.index);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        if (!wire::moveDescriptor(memory, wire::descriptionFd)) fail("dup2");
+        execve("/proc/self/exe", argv.data(), environ);
+        fail("execve");
+    }
+    close(memory);
+    return pid;
+}
+
+void switchUser(const wire::Node& node) {
+    if (setgroups(0, nullptr) != 0) fail("setgroups");
+    if (setresgid(node.gid, node.gid, node.gid) != 0) fail("setresgid");
+    if (setresuid(node.uid, node.uid, node.uid) != 0) fail("setresuid");
+    // A change of user clears these; restore them.
+    prctl(PR_SET_DUMPABLE, 1);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    pid_t parent = getppid();
+    wire::Node node;
+    if (!readDescription(node)) {
+        std::fprintf(stderr, "spawn_tree: started without a tree description on descriptor 3\n");
+        return 2;
+    }
+    ownIndex = static_cast<std::int32_t>(node.index);
+    // A zombie must stay unreaped, and a test process that ignores SIGCHLD
+    // would hand that disposition down through exec.
+    signal(SIGCHLD, SIG_DFL);
+
+    if (prctl(PR_SET_NAME, node.name.c_str()) != 0) fail("prctl(PR_SET_NAME)");
+    if (node.retitle) rewriteTitle(argc, argv, node.title);
+
+    std::vector<pid_t> zombies;
+    for (wire::Node& child : node.children) {
+        pid_t pid = startChild(child);
+        if (child.zombie) zombies.push_back(pid);
+    }
+    for (pid_t zombie : zombies) {
+        siginfo_t info{};
+        while (waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT) != 0)
+            if (errno != EINTR) fail("waitid");
+    }
+    if (node.switchUser) switchUser(node);
+    if (getppid() != parent) _exit(1);
+
+    report(ownIndex, "");
+    close(wire::reportFd);
+    if (node.zombie) _exit(0);
+    for (;;) pause();
+}
