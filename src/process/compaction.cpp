@@ -51,7 +51,11 @@ bool Compactor::compact(ChildrenByName& index) {
     for (Entry entry = index.begin(); entry != index.end(); ++entry) {
         if (inGroupedRun && entry == groupedUntil) inGroupedRun = false;
         ProcessNode& child = *entry->second;
-        if (child.duplicates != 0) continue;
+        // Skip entries folded into an earlier one. In a run folded at once,
+        // the later heads already carry their counts but still take their
+        // turn in the label comparison, as they do when compared pairwise.
+        const bool folded = inGroupedRun ? child.duplicates == 1 : child.duplicates != 0;
+        if (folded) continue;
         const bool compactable = isCompactable(child);
         if (!compactable || !result) {
             result = false;
