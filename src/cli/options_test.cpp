@@ -284,4 +284,49 @@ TEST(ParseOptionsTest, CommandLinesGiveTheirFlagsAndSelection) {
     }
 }
 
+// getopt_long's own diagnostic, in the library's wording: one line that
+// names the option.
+testing::Matcher<const std::string&> diagnosticNaming(const std::string& option) {
+    return testing::MatchesRegex("[^\n]*" + option + "[^\n]*\n");
+}
+
+// Help, version and errors end the process where their option stands: the
+// first of them decides, and positional arguments are looked at only after
+// every option.
+TEST(ParseOptionsDeathTest, FirstEndingOptionDecides) {
+    const std::string help = helpText("vindle");
+    const std::string shortVersion = "vindle 1.0.3\n";
+    struct EndingLine {
+        std::vector<std::string> words;
+        int status;
+        testing::Matcher<const std::string&> err;
+        std::string out;
+    };
+    const EndingLine lines[] = {
+        {{"--high"}, 1, diagnosticNaming("--high"), help},
+        {{"-a", "--high", "-h"}, 1, diagnosticNaming("--high"), help},
+        {{"-x", "-h"}, 1, diagnosticNaming("x"), help},
+        {{"-h", "-x"}, 0, "", help},
+        {{"-h", "-Vs"}, 0, "", help},
+        {{"-Vs", "-h"}, 0, "", shortVersion},
+        {{"-Vs", "--high"}, 0, "", shortVersion},
+        {{"-Hx", "--pid=y"}, 1, warning("Number is invalid", "x"), help},
+        {{"--pid=y", "-Vs"}, 1, warning("Number is invalid", "y"), help},
+        {{"2147483648", "-Vs"}, 0, "", shortVersion},
+        {{"2147483648", "-x"}, 1, diagnosticNaming("x"), help},
+        {{"root", "2147483648", "x5"}, 1, warning("Number is too large", "2147483648"), help},
+        {{"-k", "--", "-5", "2147483648"}, 1, warning("Number is too small", "-5"), help},
+    };
+    for (const EndingLine& c : lines) {
+        SCOPED_TRACE(describe(c.words));
+        const std::string out = stdoutOfExit(
+            [&] {
+                Arguments arguments(c.words);
+                parseOptions(arguments.count(), arguments.vector());
+            },
+            c.status, c.err);
+        EXPECT_EQ(out, c.out);
+    }
+}
+
 }  // namespace

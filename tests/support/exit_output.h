@@ -40,10 +40,12 @@ inline std::string readAndRemove(const std::string& path) {
 
 }  // namespace exit_output_detail
 
-// `body` must end the process. Failures are reported as ordinary test
+// `body` must end the process. Standard error must match `expectedStderr`:
+// a plain string is compared exactly. Failures are reported as ordinary test
 // failures; use SCOPED_TRACE at the call site to name the case.
 template <typename Body>
-std::string stdoutOfExit(Body body, int status, const std::string& expectedStderr) {
+std::string stdoutOfExit(Body body, int status,
+                         const testing::Matcher<const std::string&>& expectedStderr) {
     const std::string path = exit_output_detail::outputPath();
     std::remove(path.c_str());
     EXPECT_EXIT(
@@ -51,6 +53,6 @@ std::string stdoutOfExit(Body body, int status, const std::string& expectedStder
             exit_output_detail::sendStdoutTo(path);
             body();
         },
-        testing::ExitedWithCode(status), testing::Matcher<const std::string&>(expectedStderr));
+        testing::ExitedWithCode(status), expectedStderr);
     return exit_output_detail::readAndRemove(path);
 }
