@@ -17,10 +17,12 @@ set(CPACK_GENERATOR TGZ)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps (from dpkg-dev) derives the dependencies from the binary's
-# libraries; without it, the packages of the libraries that vindle links.
+# dpkg-shlibdeps (from dpkg-dev, with file) derives the dependencies from the
+# binary's libraries; without them, the packages of the libraries that vindle
+# links.
 find_program(VINDLE_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(VINDLE_DPKG_SHLIBDEPS)
+find_program(VINDLE_FILE file)
+if(VINDLE_DPKG_SHLIBDEPS AND VINDLE_FILE)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
