@@ -32,8 +32,9 @@ void LineWriter::writeLabel(const std::string& label, bool highlight, std::uint6
     std::size_t groupWidth = 1;
     if (duplicates != 0) {
         std::string group = std::to_string(duplicates) + "*[";
-        groupWidth = group.size() + 1;
-        write(group.size(), SegmentMode::Plain, std::move(group));
+        const std::size_t width = group.size();  // taken before the text is moved away
+        groupWidth = width + 1;
+        write(width, SegmentMode::Plain, std::move(group));
         ++closers;
     }
     write(label.size(), highlight ? SegmentMode::Bold : SegmentMode::Plain, label);
