@@ -1,0 +1,312 @@
+#include "render/tree_printer.h"
+
+#include <clocale>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process/compaction.h"
+#include "support/capture_output.h"
+#include "support/proc_fixture.h"
+
+namespace {
+
+FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, std::vector<std::string> arguments = {}) {
+    if (arguments.empty()) arguments = {name};
+    return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
+}
+
+// The process table of the worked examples.
+const std::vector<FakeProcess> exampleTree = {
+    process(1, 0, "init"),
+    process(20, 1, "cron", {"cron", "-s"}),
+    process(30, 1, "getty", {"getty", "Pc", "ttyv0"}),
+    process(31, 1, "getty", {"getty", "Pc", "ttyv1"}),
+    process(32, 1, "getty", {"getty", "Pc", "ttyv2"}),
+    process(40, 1, "sshd"),
+    process(41, 40, "sshd"),
+    process(42, 41, "sh", {"-sh"}),
+    process(43, 42, "vi", {"vi", "notes.txt"}),
+    process(44, 42, "top"),
+    process(50, 1, "syslogd", {"syslogd", "-s"}),
+};
+
+// A group of two shells whose head's subtree takes two lines.
+const std::vector<FakeProcess> twoLineGroup = {
+    process(1, 0, "init"),       process(10, 1, "sh"),     process(11, 1, "sh"),
+    process(12, 10, "sleep"),    process(13, 10, "sleep"), process(14, 13, "cat"),
+    process(15, 11, "sleep"),    process(16, 11, "sleep"), process(17, 16, "cat"),
+};
+
+const std::string graphicsOn = "\x1b(0\x0f";
+const std::string graphicsOff = "\x1b(B\x0f";
+std::string drawn(const std::string& letters) { return graphicsOn + letters + graphicsOff; }
+std::string bold(const std::string& text) { return "\x1b[1m" + text + "\x1b[22m"; }
+
+const DrawingChoice ascii{asciiSet, false};
+const DrawingChoice vt100{vt100Set, true};
+const DrawingChoice unicode{unicodeSet, false};
+
+struct TreeCase {
+    const char* name;
+    std::vector<FakeProcess> processes;
+    std::string printed;
+    OptionFlags flags = 0;
+    DrawingChoice drawing = ascii;
+    std::uint64_t columns = 0;
+    pid_t highlightPid = 0;
+};
+
+void PrintTo(const TreeCase& c, std::ostream* out) { *out << c.name; }
+
+// Prints the tree of pid 1 as a pid-mode run does: compaction first, unless
+// switched off, then the tree in name or pid order.
+std::string printFromInit(const TreeCase& c) {
+    const bool unicodeSetChosen = c.drawing.set.horizontal == unicodeSet.horizontal;
+    if (unicodeSetChosen && std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) {
+        ADD_FAILURE() << "no C.UTF-8 locale";
+        return {};
+    }
+    ProcFixture proc;
+    for (const FakeProcess& p : c.processes) proc.add(p);
+    const OptionFlags flags = c.flags;
+    ProcessTable table = proc.snapshot(flags, c.highlightPid);
+    ProcessNode* init = table.find(1);
+    if (init == nullptr) {
+        ADD_FAILURE() << "pid 1 is not in the table";
+        return {};
+    }
+    init->root = true;
+    if ((flags & Flag::noCompact) == 0) init->compactable = compact(init->childrenByName) ? 1 : 0;
+    LineWriter writer(flags, c.drawing, c.columns, false);
+    std::string printed = captureOutput([&] {
+        if ((flags & Flag::numericSort) != 0) init->printTree(writer, init->childrenByPid);
+        else init->printTree(writer, init->childrenByName);
+    });
+    EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
+    EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
+    EXPECT_EQ(writer.closers, 0u);
+    std::setlocale(LC_CTYPE, "C");
+    return printed;
+}
+
+constexpr OptionFlags withArguments = Flag::arguments | Flag::noCompact;
+
+const TreeCase treeCases[] = {
+    {"ExampleAscii", exampleTree,
+     "init-+-cron\n"
+     "     |-3*[getty]\n"
+     "     |-sshd---sshd---sh-+-top\n"
+     "     |                  `-vi\n"
+     "     `-syslogd\n"},
+    {"ExampleUnicode", exampleTree,
+     "init─┬─cron\n"
+     "     ├─3*[getty]\n"
+     "     ├─sshd───sshd───sh─┬─top\n"
+     "     │                  └─vi\n"
+     "     └─syslogd\n",
+     0, unicode},
+    // Branches and connectors take the alternate character set, their prefix
+    // spaces included; group prefixes, labels and brackets do not. A run of
+    // drawing segments shares one pair of escapes.
+    {"ExampleVt100", exampleTree,
+     "init" + drawn("qwq") + "cron\n" +                                                           //
+         drawn("     tq") + "3*[getty]\n" +                                                       //
+         drawn("     tq") + "sshd" + drawn("qqq") + "sshd" + drawn("qqq") + "sh" + drawn("qwq") + "top\n" +  //
+         drawn("     x " + std::string(14, ' ') + "   mq") + "vi\n" +                             //
+         drawn("     mq") + "syslogd\n",
+     0, vt100},
+    {"ArgumentsAscii", exampleTree,
+     "init\n"
+     "  |-cron -s\n"
+     "  |-getty Pc ttyv0\n"
+     "  |-getty Pc ttyv1\n"
+     "  |-getty Pc ttyv2\n"
+     "  |-sshd\n"
+     "  |   `-sshd\n"
+     "  |       `-sh\n"
+     "  |           |-top\n"
+     "  |           `-vi notes.txt\n"
+     "  `-syslogd -s\n",
+     withArguments},
+    {"ArgumentsUnicode", exampleTree,
+     "init\n"
+     "  ├─cron -s\n"
+     "  ├─getty Pc ttyv0\n"
+     "  ├─getty Pc ttyv1\n"
+     "  ├─getty Pc ttyv2\n"
+     "  ├─sshd\n"
+     "  │   └─sshd\n"
+     "  │       └─sh\n"
+     "  │           ├─top\n"
+     "  │           └─vi notes.txt\n"
+     "  └─syslogd -s\n",
+     withArguments, unicode},
+    {"ArgumentsVt100", exampleTree,
+     "init\n" + drawn("  tq") + "cron -s\n" + drawn("  tq") + "getty Pc ttyv0\n" + drawn("  tq") +
+         "getty Pc ttyv1\n" + drawn("  tq") + "getty Pc ttyv2\n" + drawn("  tq") + "sshd\n" +
+         drawn("  x   mq") + "sshd\n" + drawn("  x       mq") + "sh\n" + drawn("  x           tq") + "top\n" +
+         drawn("  x           mq") + "vi notes.txt\n" + drawn("  mq") + "syslogd -s\n",
+     withArguments, vt100},
+    // A root shows its own arguments; a vector that is missing or holds only
+    // the title gives the label alone, and no line is ended twice.
+    {"ArgumentsOfRootAndMissingVectors",
+     {process(1, 0, "init", {"init", "-s", "a b"}), FakeProcess{.pid = 2, .ppid = 1, .name = "zombie", .arguments = {}},
+      process(3, 1, "title", {"only the title"}), process(4, 1, "tab", {"tab", "x\ty", "new\nline"})},
+     "init -s a b\n"
+     "  |-tab x\\011y new\\012line\n"
+     "  |-title\n"
+     "  `-zombie\n",
+     withArguments},
+    {"ArgumentsCutAtTheWidth", exampleTree,
+     "init\n"
+     "  |-cron -s\n"
+     "  |-getty Pc ...\n"
+     "  |-getty Pc ...\n"
+     "  |-getty Pc ...\n"
+     "  |-sshd\n"
+     "  |   `-sshd\n"
+     "  |       `-sh\n"
+     "  |           |+\n"
+     "  |           `+\n"
+     "  `-syslogd -s\n",
+     withArguments, ascii, 16},
+    {"GroupOverSeveralLinesAscii", twoLineGroup,
+     "init---2*[sh-+-sleep]\n"
+     "             `-sleep---cat\n"},
+    {"GroupOverSeveralLinesUnicode", twoLineGroup,
+     "init───2*[sh─┬─sleep]\n"
+     "             └─sleep───cat\n",
+     0, unicode},
+    {"NestedGroupsCloseTogether",
+     {process(1, 0, "init"), process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+      process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")},
+     "init───2*[sh───2*[sleep]]\n", 0, unicode},
+    {"WithoutCompactionEveryNodeIsPrinted", twoLineGroup,
+     "init-+-sh-+-sleep\n"
+     "     |    `-sleep---cat\n"
+     "     `-sh-+-sleep\n"
+     "          `-sleep---cat\n",
+     Flag::noCompact},
+    // Hidden siblings change nothing in the drawing of the visible ones.
+    {"HiddenSiblingBetweenVisibleOnes",
+     {process(1, 0, "init"), process(10, 1, "a"), process(11, 1, "b"), process(12, 1, "b"), process(13, 1, "c")},
+     "init-+-a\n"
+     "     |-2*[b]\n"
+     "     `-c\n"},
+    {"HiddenSiblingsAfterTheLastVisibleOne",
+     {process(1, 0, "init"), process(10, 1, "a"), process(11, 1, "b"), process(12, 1, "b"), process(20, 11, "x"),
+      process(21, 11, "x"), process(22, 12, "x"), process(23, 12, "x"), process(30, 21, "z"), process(31, 23, "z")},
+     "init-+-a\n"
+     "     `-2*[b-+-x]\n"
+     "            `-x---z\n"},
+    {"LastVisibleFoundByWalkingPastAnotherGroupsMember",
+     {process(1, 0, "init"), process(10, 1, "b"), process(11, 1, "b"), process(12, 1, "b"), process(20, 11, "x")},
+     "init-+-2*[b]\n"
+     "     `-b---x\n"},
+    {"GroupHeadAfterAnUnfoldedSibling",
+     {process(1, 0, "init"), process(10, 1, "b"), process(11, 1, "b"), process(12, 1, "b"), process(20, 11, "x"),
+      process(21, 12, "x")},
+     "init-+-b\n"
+     "     `-2*[b---x]\n"},
+    // Only the labels of the highlighted chain are bold, a folded head's too.
+    {"HighlightedLabelsAscii", exampleTree,
+     bold("init") + "-+-cron\n" +                                                       //
+         "     |-3*[getty]\n" +                                                         //
+         "     |-" + bold("sshd") + "---" + bold("sshd") + "---" + bold("sh") + "-+-top\n" +  //
+         "     |                  `-" + bold("vi") + "\n" +                              //
+         "     `-syslogd\n",
+     Flag::highlight, ascii, 0, 43},
+    {"HighlightedGroupHeadVt100",
+     {process(1, 0, "init"), process(2, 1, "b"), process(3, 1, "b"), process(4, 1, "c")},
+     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", Flag::highlight, vt100, 0,
+     3},
+    // Cut lines drop their ends; the lines after them are drawn in the
+    // right columns all the same.
+    {"CutLinesAscii", exampleTree,
+     "init-+-cron\n"
+     "     |-3*[get+\n"
+     "     |-sshd--+\n"
+     "     |       +\n"
+     "     `-syslogd\n",
+     0, ascii, 14},
+    {"CutLinesUnicode", exampleTree,
+     "init─┬─cron\n"
+     "     ├─3*[get+\n"
+     "     ├─sshd──+\n"
+     "     │       +\n"
+     "     └─syslogd\n",
+     0, unicode, 14},
+    {"CutLinesVt100", exampleTree,
+     "init" + drawn("qwq") + "cron\n" + drawn("     tq") + "3*[get+\n" + drawn("     tq") + "sshd" + drawn("qq+") +
+         "\n" + drawn("     x       +") + "\n" + drawn("     mq") + "syslogd\n",
+     0, vt100, 14},
+    {"ExactlyFullLineRecutsItsLabel",
+     {process(1, 0, "init"), process(2, 1, "a"), process(3, 2, "x"), process(4, 2, "y"), process(5, 1, "b")},
+     "init-+-+\n"
+     "     | +\n"
+     "     `-b\n",
+     0, ascii, 8},
+    // In pid order the drawing is the same; only the order changes, at
+    // every level.
+    {"ByPidOrder",
+     {process(1, 0, "init"), process(5, 1, "zz"), process(6, 1, "aa"), process(8, 5, "mm"), process(9, 5, "aa")},
+     "init-+-zz-+-mm\n"
+     "     |    `-aa\n"
+     "     `-aa\n",
+     Flag::numericSort},
+    {"ByNameOrder",
+     {process(1, 0, "init"), process(5, 1, "zz"), process(6, 1, "aa"), process(8, 5, "mm"), process(9, 5, "aa")},
+     "init-+-aa\n"
+     "     `-zz-+-aa\n"
+     "          `-mm\n"},
+    {"ByPidOrderWithAGroup",
+     {process(1, 0, "init"), process(5, 1, "b"), process(6, 1, "a"), process(7, 1, "b")},
+     "init-+-2*[b]\n"
+     "     `-a\n",
+     Flag::numericSort},
+    {"LeafRootInAGrouplessTree", {process(1, 0, "init")}, "init\n"},
+};
+
+class TreePrinter : public testing::TestWithParam<TreeCase> {};
+
+TEST_P(TreePrinter, PrintsTheTreeByteForByte) {
+    const TreeCase& c = GetParam();
+    EXPECT_EQ(printFromInit(c), c.printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
+                         [](const testing::TestParamInfo<TreeCase>& test) { return std::string(test.param.name); });
+
+// Roots outside pid mode: the parentless nodes in one name-keyed index,
+// compacted together, each printed in turn.
+TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
+    ProcFixture proc;
+    proc.add(process(1, 0, "init"));
+    proc.add(process(7, 99, "orphan"));
+    proc.add(process(8, 98, "orphan"));
+    proc.add(process(9, 97, "lonely"));
+    proc.add(process(10, 9, "child"));
+    const OptionFlags flags = 0;
+    ProcessTable table = proc.snapshot(flags);
+    ChildrenByName roots;
+    for (ProcessNode& node : table) {
+        if (node.parent != nullptr) continue;
+        node.root = true;
+        roots.emplace(node.name(), &node);
+    }
+    compact(roots);
+    LineWriter writer(flags, ascii, 0, false);
+    const std::string printed = captureOutput([&] {
+        for (auto& [name, node] : roots) node->printTree(writer, node->childrenByName);
+    });
+    EXPECT_EQ(printed,
+              "init\n"
+              "lonely---child\n"
+              "2*[orphan]\n");
+    EXPECT_TRUE(writer.branches.empty());
+}
+
+}  // namespace
