@@ -38,9 +38,18 @@ std::string ProcFixture::statusText(const FakeProcess& process, bool withKthread
     return text;
 }
 
+std::string ProcFixture::statText(const FakeProcess& process) {
+    // PF_RANDOMIZE | PF_FORKNOEXEC, plus PF_KTHREAD for a kernel thread.
+    unsigned long flags = 0x00400040ul | (process.kthread ? 0x00200000ul : 0ul);
+    std::string pid = std::to_string(process.pid);
+    return pid + " (" + process.name + ") S " + std::to_string(process.ppid) + " " + pid + " " + pid +
+           " 0 -1 " + std::to_string(flags) + " 0 0 0 0 0 0 0 0 20 0 1 0 32 0 0 18446744073709551615\n";
+}
+
 void ProcFixture::add(const FakeProcess& process) {
     std::string pid = std::to_string(process.pid);
-    writeFile(pid + "/status", statusText(process));
+    writeFile(pid + "/status", statusText(process, process.kthreadLine));
+    if (!process.kthreadLine) writeFile(pid + "/stat", statText(process));
     std::string cmdline;
     for (const std::string& argument : process.arguments) cmdline += argument + '\0';
     writeFile(pid + "/cmdline", cmdline);

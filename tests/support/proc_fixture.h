@@ -14,10 +14,13 @@
 struct FakeProcess {
     pid_t pid = 0;
     pid_t ppid = 0;
-    std::string name;                    // raw name; written with the kernel's escapes
+    std::string name{};                  // raw name; written with the kernel's escapes
     uid_t uid = 0;
-    std::vector<std::string> arguments;  // empty: an empty cmdline
+    std::vector<std::string> arguments{};  // empty: an empty cmdline
     bool kthread = false;
+    // Whether status carries the "Kthread:" line of current kernels; without
+    // it, add() also writes PID/stat, whose flags tell a kernel thread.
+    bool kthreadLine = true;
 };
 
 class ProcFixture {
@@ -27,7 +30,8 @@ public:
     ProcFixture(const ProcFixture&) = delete;
     ProcFixture& operator=(const ProcFixture&) = delete;
 
-    // Writes PID/status (with a "Kthread:" line) and PID/cmdline.
+    // Writes PID/status and PID/cmdline (and PID/stat for a process whose
+    // status has no "Kthread:" line).
     void add(const FakeProcess& process);
 
     // Writes any file below the root, creating its directory.
@@ -40,6 +44,10 @@ public:
 
     // The text of a status file as the kernel writes it.
     static std::string statusText(const FakeProcess& process, bool withKthreadLine = true);
+
+    // The text of a stat file as the kernel writes it; its flags field holds
+    // PF_KTHREAD for a kernel thread.
+    static std::string statText(const FakeProcess& process);
 
 private:
     std::string rootPath;

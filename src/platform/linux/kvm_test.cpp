@@ -1,0 +1,163 @@
+// The kernel-access layer over directories laid out like /proc.
+#include "platform/kvm.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/proc_fixture.h"
+
+namespace {
+
+class KvmTest : public testing::Test {
+  protected:
+    ProcFixture proc;
+
+    // Opens the layer on the fixture and returns every record by pid.
+    std::map<pid_t, kinfo_proc> records() {
+        kvmSetProcRoot(proc.root().c_str());
+        char error[_POSIX2_LINE_MAX] = {};
+        kd = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
+        EXPECT_NE(kd, nullptr) << error;
+        if (kd == nullptr) return {};
+        int count = -1;
+        kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
+        EXPECT_NE(array, nullptr) << kvm_geterr(kd);
+        std::map<pid_t, kinfo_proc> byPid;
+        for (int i = 0; array != nullptr && i < count; ++i) byPid[array[i].ki_pid] = array[i];
+        EXPECT_EQ(byPid.size(), static_cast<std::size_t>(count));
+        return byPid;
+    }
+
+    // The argument vector of `pid` as words; nullopt for no vector.
+    std::optional<std::vector<std::string>> arguments(pid_t pid) {
+        kinfo_proc record{};
+        record.ki_pid = pid;
+        char** argv = kvm_getargv(kd, &record, 0);
+        if (argv == nullptr) return std::nullopt;
+        std::vector<std::string> words;
+        for (char** word = argv; *word != nullptr; ++word) words.emplace_back(*word);
+        return words;
+    }
+
+    kvm_t* kd = nullptr;
+};
+
+TEST_F(KvmTest, ReadsOneRecordPerProcessDirectory) {
+    proc.add(
+        {.pid = 1, .ppid = 0, .name = "init", .uid = 0, .arguments = {"/sbin/init", "splash"}});
+    proc.add({.pid = 812, .ppid = 1, .name = "a) (b", .uid = 1000, .arguments = {"odd"}});
+    proc.add({.pid = 813, .ppid = 812, .name = "two\nlines\\", .uid = 4294967294u});
+    const std::string worker = "kworker/u16:5-events_unbound_with_a_name_that_runs_to_64_bytes__";
+    proc.add({.pid = 30, .ppid = 2, .name = worker, .kthread = true});
+    // Entries of /proc that are no process.
+    proc.writeFile("self/status", ProcFixture::statusText({.pid = 99, .ppid = 1, .name = "self"}));
+    proc.writeFile("0/status", ProcFixture::statusText({.pid = 0, .ppid = 0, .name = "zero"}));
+    proc.writeFile("-4/status", ProcFixture::statusText({.pid = 4, .ppid = 1, .name = "minus"}));
+    proc.writeFile("12a/status", ProcFixture::statusText({.pid = 12, .ppid = 1, .name = "mixed"}));
+    proc.writeFile("sys/kernel/x", "");
+
+    std::map<pid_t, kinfo_proc> found = records();
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_STREQ(found[1].ki_comm, "init");
+    EXPECT_EQ(found[1].ki_ppid, 0);
+    EXPECT_STREQ(found[812].ki_comm, "a) (b");
+    EXPECT_EQ(found[812].ki_ppid, 1);
+    EXPECT_EQ(found[812].ki_ruid, 1000u);
+    EXPECT_STREQ(found[813].ki_comm, "two\nlines\\");
+    EXPECT_EQ(found[813].ki_ruid, 4294967294u);
+    EXPECT_EQ(found[30].ki_comm, worker);
+    EXPECT_NE(found[30].ki_flag & P_SYSTEM, 0);
+    EXPECT_EQ(found[812].ki_flag & P_SYSTEM, 0);
+
+    EXPECT_EQ(arguments(1), (std::vector<std::string>{"/sbin/init", "splash"}));
+    EXPECT_EQ(arguments(812), (std::vector<std::string>{"odd"}));
+    EXPECT_EQ(arguments(813), std::nullopt);  // empty cmdline: no vector
+    EXPECT_EQ(arguments(30), std::nullopt);
+    EXPECT_EQ(arguments(555), std::nullopt);  // no such process
+}
+
+TEST_F(KvmTest, KernelThreadMarkComesFromStatOnKernelsWithoutTheKthreadLine) {
+    proc.add({.pid = 2, .ppid = 0, .name = "kthreadd", .kthread = true, .kthreadLine = false});
+    proc.add({.pid = 3, .ppid = 2, .name = "a) S 1 2 (b", .kthread = true, .kthreadLine = false});
+    proc.add(
+        {.pid = 4, .ppid = 1, .name = "user) 1 2 3 4 5", .kthread = false, .kthreadLine = false});
+    proc.add({.pid = 5, .ppid = 2, .name = "current", .kthread = true, .kthreadLine = true});
+    // No Kthread line and no stat: the mark cannot be known, so the process
+    // is left out like any other that cannot be read.
+    proc.writeFile("6/status",
+                   ProcFixture::statusText({.pid = 6, .ppid = 1, .name = "nostat"}, false));
+    // A malformed stat counts as unreadable.
+    proc.writeFile("7/status",
+                   ProcFixture::statusText({.pid = 7, .ppid = 1, .name = "badstat"}, false));
+    proc.writeFile("7/stat", "7 (badstat");
+
+    std::map<pid_t, kinfo_proc> found = records();
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_NE(found[2].ki_flag & P_SYSTEM, 0);
+    EXPECT_NE(found[3].ki_flag & P_SYSTEM, 0);
+    EXPECT_STREQ(found[3].ki_comm, "a) S 1 2 (b");
+    EXPECT_EQ(found[4].ki_flag & P_SYSTEM, 0);
+    EXPECT_NE(found[5].ki_flag & P_SYSTEM, 0);
+}
+
+TEST_F(KvmTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 20, .ppid = 1, .name = "unreadable", .arguments = {"secret"}});
+    proc.add({.pid = 21, .ppid = 1, .name = "readable", .arguments = {"visible"}});
+    std::filesystem::create_directories(proc.root() + "/30");  // exited: directory without status
+    proc.writeFile("31/status", "");                           // exited while being read
+    proc.writeFile("32/status", "Name:\tcut\nUmask:\t0022\nSta");
+
+    const std::string status20 = proc.root() + "/20/status";
+    const std::string cmdline21 = proc.root() + "/21/cmdline";
+    if (geteuid() == 0) {
+        // Root reads through any mode: put a directory where the file was.
+        std::filesystem::remove(status20);
+        std::filesystem::create_directory(status20);
+        std::filesystem::remove(cmdline21);
+        std::filesystem::create_directory(cmdline21);
+    } else {
+        ASSERT_EQ(chmod(status20.c_str(), 0), 0);
+        ASSERT_EQ(chmod(cmdline21.c_str(), 0), 0);
+    }
+
+    std::map<pid_t, kinfo_proc> found = records();
+    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(found.count(1), 1u);
+    EXPECT_EQ(found.count(21), 1u);
+    EXPECT_EQ(arguments(1), (std::vector<std::string>{"init"}));
+    EXPECT_EQ(arguments(21), std::nullopt);  // cmdline unreadable: no vector
+}
+
+TEST_F(KvmTest, ArgumentVectorsOfAnySize) {
+    std::vector<std::string> big{"big"};
+    for (char fill = 'a'; fill < 'a' + 8; ++fill) big.push_back(std::string(128 * 1024, fill));
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = big});
+    proc.add({.pid = 2, .ppid = 1, .name = "small", .arguments = {"x"}});
+    proc.add({.pid = 3, .ppid = 1, .name = "retitled"});
+    proc.writeFile("3/cmdline", "retitled: busy");  // no NUL at the end
+    records();
+    EXPECT_EQ(arguments(1), big);
+    EXPECT_EQ(arguments(2), (std::vector<std::string>{"x"}));  // after a large one
+    EXPECT_EQ(arguments(3), (std::vector<std::string>{"retitled: busy"}));
+}
+
+TEST_F(KvmTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
+    std::map<pid_t, kinfo_proc> found = records();
+    EXPECT_TRUE(found.empty());
+
+    const std::string missing = proc.root() + "/no-such-directory";
+    kvmSetProcRoot(missing.c_str());
+    char error[_POSIX2_LINE_MAX] = {};
+    EXPECT_EQ(kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error), nullptr);
+    EXPECT_EQ(std::string(error), missing + ": No such file or directory");
+}
+
+}  // namespace
