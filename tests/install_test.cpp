@@ -28,7 +28,7 @@ const fs::path buildDir = fs::path(VINDLE_BINARY).parent_path();
 // A fresh directory under the temporary directory, removed with its
 // contents at the end of the test.
 class ScratchDirectory {
-public:
+  public:
     ScratchDirectory() {
         std::string pattern = (fs::temp_directory_path() / "vindle-install-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -49,7 +49,8 @@ ProgramResult runCommand(const std::vector<std::string>& words,
                          const std::vector<std::string>& extra = {}) {
     ProgramOptions options;
     options.replaceEnvironment = true;
-    for (char** entry = environ; *entry != nullptr; ++entry) options.environment.emplace_back(*entry);
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        options.environment.emplace_back(*entry);
     options.environment.insert(options.environment.end(), extra.begin(), extra.end());
     options.timeoutSeconds = 120;
     return runProgram("/usr/bin/env", words, options);
@@ -87,7 +88,8 @@ void expectInstalledTree(const fs::path& prefix) {
     const fs::path completion = prefix / "share/bash-completion/completions/vindle";
     EXPECT_TRUE(isExecutable(binary)) << binary;
     EXPECT_EQ(contentsOf(manualPage), contentsOf(sourceDir / "man/vindle.1")) << manualPage;
-    EXPECT_EQ(contentsOf(completion), contentsOf(sourceDir / "completion/vindle.bash")) << completion;
+    EXPECT_EQ(contentsOf(completion), contentsOf(sourceDir / "completion/vindle.bash"))
+        << completion;
 
     // -V takes no separate word: "-V s" prints the long version line, with
     // the system's name, and never looks at the "s".
@@ -110,8 +112,9 @@ void expectInstalledTree(const fs::path& prefix) {
 TEST(InstallTest, InstallsUnderThePrefixBelowDestdir) {
     ScratchDirectory destdir;
     const std::string prefix = "/opt/vindle-test";
-    ProgramResult install = runCommand({"cmake", "--install", buildDir.string(), "--prefix", prefix},
-                                       {"DESTDIR=" + destdir.path.string()});
+    ProgramResult install =
+        runCommand({"cmake", "--install", buildDir.string(), "--prefix", prefix},
+                   {"DESTDIR=" + destdir.path.string()});
     ASSERT_EQ(install.status, 0) << install.out << install.err;
 
     const std::vector<std::string> expected = {
@@ -153,7 +156,8 @@ std::set<std::string> dependencyNames(const std::string& depends) {
 std::set<std::string> packagesOfNeededLibraries() {
     ProgramResult architecture = runCommand({"dpkg", "--print-architecture"});
     EXPECT_EQ(architecture.status, 0) << architecture.err;
-    const std::string qualifier = ":" + architecture.out.substr(0, architecture.out.find('\n')) + ": ";
+    const std::string qualifier =
+        ":" + architecture.out.substr(0, architecture.out.find('\n')) + ": ";
     ProgramResult dynamic = runCommand({"readelf", "--dynamic", VINDLE_BINARY});
     EXPECT_EQ(dynamic.status, 0) << dynamic.err;
     std::set<std::string> packages;
@@ -180,9 +184,9 @@ std::set<std::string> packagesOfNeededLibraries() {
 
 TEST(PackageTest, DebianPackageHoldsTheToolItsLibrariesAndItsDocumentation) {
     ScratchDirectory scratch;
-    ProgramResult pack = runCommand({"cpack", "-G", "DEB", "--config",
-                                     (buildDir / "CPackConfig.cmake").string(), "-B",
-                                     (scratch.path / "out").string()});
+    ProgramResult pack =
+        runCommand({"cpack", "-G", "DEB", "--config", (buildDir / "CPackConfig.cmake").string(),
+                    "-B", (scratch.path / "out").string()});
     ASSERT_EQ(pack.status, 0) << pack.out << pack.err;
 
     fs::path package;

@@ -67,9 +67,12 @@ std::string withoutOptionalParts(const std::string& text) {
     std::string result;
     int depth = 0;
     for (char c : text) {
-        if (c == '[') ++depth;
-        else if (c == ']' && depth > 0) --depth;
-        else if (depth == 0) result += c;
+        if (c == '[')
+            ++depth;
+        else if (c == ']' && depth > 0)
+            --depth;
+        else if (depth == 0)
+            result += c;
     }
     return result;
 }
