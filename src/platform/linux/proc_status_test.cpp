@@ -86,9 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"cut off before the uid", "Name:\tx\nPPid:\t7\nUi", false, "", 0, 0, false,
                    false},
         StatusCase{"empty text", "", false, "", 0, 0, false, false}),
-    [](const testing::TestParamInfo<StatusCase>& info) {
+    [](const testing::TestParamInfo<StatusCase>& caseInfo) {
         std::string name;
-        for (const char* c = info.param.what; *c != '\0'; ++c)
+        for (const char* c = caseInfo.param.what; *c != '\0'; ++c)
             name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
         return name;
     });
