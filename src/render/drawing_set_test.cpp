@@ -1,0 +1,151 @@
+#include "render/drawing_set.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Sets the locale variables of the environment for one test; restores them
+// and the process's "C" character-type locale afterwards.
+class LocaleEnvironment {
+public:
+    LocaleEnvironment(const char* lcAll, const char* lang) {
+        for (const char* name : variables) {
+            const char* value = std::getenv(name);
+            saved[index(name)] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+            unsetenv(name);
+        }
+        if (lcAll != nullptr) setenv("LC_ALL", lcAll, 1);
+        if (lang != nullptr) setenv("LANG", lang, 1);
+        std::setlocale(LC_CTYPE, "C");
+    }
+    ~LocaleEnvironment() {
+        for (const char* name : variables) {
+            const auto& value = saved[index(name)];
+            if (value) setenv(name, value->c_str(), 1);
+            else unsetenv(name);
+        }
+        std::setlocale(LC_CTYPE, "C");
+    }
+    LocaleEnvironment(const LocaleEnvironment&) = delete;
+    LocaleEnvironment& operator=(const LocaleEnvironment&) = delete;
+
+private:
+    static constexpr const char* variables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    static std::size_t index(const char* name) {
+        for (std::size_t i = 0; i < 3; ++i)
+            if (std::string(variables[i]) == name) return i;
+        return 0;
+    }
+    std::optional<std::string> saved[3];
+};
+
+std::string currentCharacterLocale() { return std::setlocale(LC_CTYPE, nullptr); }
+
+enum class Set { Ascii, Vt100, Unicode };
+
+Set which(const DrawingSet& set) {
+    if (set.horizontal == asciiSet.horizontal) return Set::Ascii;
+    if (set.horizontal == vt100Set.horizontal) return Set::Vt100;
+    return Set::Unicode;
+}
+
+struct ChoiceCase {
+    const char* name;
+    OptionFlags flags;
+    bool isTerminal;
+    const char* lcAll;  // null: unset
+    Set set;
+    std::string localeAfter;  // the character-type locale after the choice
+    const char* lang = nullptr;
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr const char* utf8 = "C.UTF-8";
+constexpr const char* missing = "xx_XX.NO-SUCH-CHARSET";
+
+const ChoiceCase choiceCases[] = {
+    // A pipe: ASCII unless a set is asked for; the locale is left alone.
+    {"PipeNoOption", 0, false, utf8, Set::Ascii, "C"},
+    {"PipeAscii", Flag::ascii, false, utf8, Set::Ascii, "C"},
+    {"PipeVt100", Flag::vt100, false, utf8, Set::Vt100, "C"},
+    {"PipeUnicodeInUtf8", Flag::unicode, false, utf8, Set::Unicode, "C.UTF-8"},
+    {"PipeUnicodeInPosix", Flag::unicode, false, "C", Set::Vt100, "C"},
+    {"PipeUnicodeInMissingLocale", Flag::unicode, false, missing, Set::Vt100, "C"},
+    // A terminal: the probe decides unless a set is asked for.
+    {"TerminalNoOptionInUtf8", 0, true, utf8, Set::Unicode, "C.UTF-8"},
+    {"TerminalNoOptionInPosix", 0, true, "C", Set::Vt100, "C"},
+    {"TerminalNoOptionInMissingLocale", 0, true, missing, Set::Vt100, "C"},
+    {"TerminalNoOptionFromLang", 0, true, nullptr, Set::Unicode, "C.UTF-8", utf8},
+    {"TerminalNoLocaleVariables", 0, true, nullptr, Set::Vt100, "C"},
+    {"TerminalAscii", Flag::ascii, true, utf8, Set::Ascii, "C"},
+    {"TerminalVt100", Flag::vt100, true, utf8, Set::Vt100, "C"},
+    {"TerminalUnicodeInPosix", Flag::unicode, true, "C", Set::Vt100, "C"},
+    // Several bits: ASCII before Unicode before VT100.
+    {"AsciiBeforeUnicode", Flag::ascii | Flag::unicode, true, utf8, Set::Ascii, "C"},
+    {"AsciiBeforeVt100", Flag::ascii | Flag::vt100, true, utf8, Set::Ascii, "C"},
+    {"UnicodeBeforeVt100", Flag::unicode | Flag::vt100, false, utf8, Set::Unicode, "C.UTF-8"},
+};
+
+class DrawingChoiceTable : public testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(DrawingChoiceTable, ChoosesTheSetAndTouchesTheLocaleOnlyInTheProbe) {
+    const ChoiceCase& c = GetParam();
+    LocaleEnvironment environment(c.lcAll, c.lang);
+    const DrawingChoice choice = chooseDrawingSet(c.flags, c.isTerminal);
+    EXPECT_EQ(which(choice.set), c.set);
+    EXPECT_EQ(choice.escapes, c.set == Set::Vt100) << "escapes go with the VT100 set only";
+    EXPECT_EQ(currentCharacterLocale(), c.localeAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DrawingChoiceTable, testing::ValuesIn(choiceCases),
+                         [](const testing::TestParamInfo<ChoiceCase>& test) { return std::string(test.param.name); });
+
+TEST(DrawingSets, HoldTheirCharactersInMemberOrder) {
+    struct Expected {
+        DrawingSet set;
+        wchar_t horizontal, vertical, corner, tee, downTee;
+    };
+    const Expected sets[] = {
+        {asciiSet, 0x2D, 0x7C, 0x60, 0x7C, 0x2B},
+        {vt100Set, 0x71, 0x78, 0x6D, 0x74, 0x77},
+        {unicodeSet, 0x2500, 0x2502, 0x2514, 0x251C, 0x252C},
+    };
+    for (const Expected& e : sets) {
+        EXPECT_EQ(e.set.horizontal, e.horizontal);
+        EXPECT_EQ(e.set.vertical, e.vertical);
+        EXPECT_EQ(e.set.corner, e.corner);
+        EXPECT_EQ(e.set.tee, e.tee);
+        EXPECT_EQ(e.set.downTee, e.downTee);
+    }
+}
+
+// The probe keeps the environment's locale even when it falls back, so that
+// later conversions run in it.
+TEST(UnicodeProbe, LeavesTheEnvironmentsLocaleInForce) {
+    {
+        LocaleEnvironment environment(utf8, nullptr);
+        EXPECT_TRUE(unicodeWorks());
+        EXPECT_EQ(currentCharacterLocale(), "C.UTF-8");
+    }
+    {
+        LocaleEnvironment environment("POSIX", nullptr);
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        EXPECT_FALSE(unicodeWorks());
+        EXPECT_EQ(currentCharacterLocale(), "C") << "POSIX is the C locale";
+    }
+    {
+        LocaleEnvironment environment(missing, nullptr);
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        EXPECT_FALSE(unicodeWorks());
+        EXPECT_EQ(currentCharacterLocale(), "C.UTF-8") << "a rejected locale changes nothing";
+    }
+}
+
+}  // namespace
