@@ -26,6 +26,8 @@ constexpr std::size_t statusBufferSize = 4096;
 
 // Reads what fits of `path` below the directory `dirFd` into `buffer`;
 // returns the byte count, or -1 when the file cannot be opened or read.
+// The kernel hands out a whole per-process text at once when it fits, so a
+// read shorter than asked is the end: that spares one read per process.
 ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
     int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
@@ -37,7 +39,9 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
             if (n < 0) total = static_cast<std::size_t>(-1);
             break;
         }
+        const bool shortRead = static_cast<std::size_t>(n) < size - total;
         total += static_cast<std::size_t>(n);
+        if (shortRead) break;
     }
     close(fd);
     return static_cast<ssize_t>(total);
@@ -52,11 +56,13 @@ bool readWholeFile(int dirFd, const char* path, std::vector<char>& buffer) {
     bool ok = true;
     for (;;) {
         if (buffer.size() - used < 4096) buffer.resize(used + 4096 + buffer.size());
-        ssize_t n = read(fd, buffer.data() + used, buffer.size() - used);
+        const std::size_t room = buffer.size() - used;
+        ssize_t n = read(fd, buffer.data() + used, room);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = false;
         if (n <= 0) break;
         used += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < room) break;  // a short read is the end, as above
     }
     close(fd);
     buffer.resize(ok ? used : 0);
