@@ -66,7 +66,8 @@ TEST_P(CompactionCaseTest, FoldsAsDescribed) {
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
         auto expected = c.duplicates.find(pid);
-        EXPECT_EQ(node.duplicates, expected == c.duplicates.end() ? 0u : expected->second) << "pid " << pid;
+        EXPECT_EQ(node.duplicates, expected == c.duplicates.end() ? 0u : expected->second)
+            << "pid " << pid;
         EXPECT_EQ(node.highlight, c.highlighted.count(pid) == 1) << "pid " << pid;
         // Compaction computes compactable for every node below what it
         // compacts, once and for all.
@@ -89,111 +90,196 @@ std::vector<FakeProcess> withInit(std::vector<FakeProcess> rest) {
 
 const CompactionCase compactionCases[] = {
     {"NestedGroupsFoldInnerThenOuter",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 10, "sleep"),
-               process(14, 11, "sleep"), process(15, 11, "sleep")}),
-     pidMode, 0, "init---2*[sh---2*[sleep]]\n", {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}}, 1, {}},
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---2*[sleep]]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
+     1,
+     {}},
     {"OnlyTheFirstChildIsCompared",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 10, "sleep"),
-               process(14, 11, "sleep")}),
-     pidMode, 0, "init---2*[sh---2*[sleep]]\n", {{10, 2}, {11, 1}, {12, 2}, {13, 1}}, 1, {}},
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---2*[sleep]]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
+     1,
+     {}},
     {"TheHeadsSubtreeIsPrinted",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 11, "sleep"),
-               process(14, 11, "sleep")}),
-     pidMode, 0, "init---2*[sh---sleep]\n", {{10, 2}, {11, 1}, {13, 2}, {14, 1}}, 1, {}},
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 11, "sleep"), process(14, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---sleep]\n",
+     {{10, 2}, {11, 1}, {13, 2}, {14, 1}},
+     1,
+     {}},
     {"GroupOverSeveralLines",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 10, "sleep"),
-               process(14, 13, "cat"), process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat")}),
-     pidMode, 0,
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
+               process(16, 11, "sleep"), process(17, 16, "cat")}),
+     pidMode,
+     0,
      "init---2*[sh-+-sleep]\n"
      "             `-sleep---cat\n",
-     {{10, 2}, {11, 1}}, 1, {}},
+     {{10, 2}, {11, 1}},
+     1,
+     {}},
     {"ParentsWithDifferentChildrenAreNotFolded",
-     withInit({process(10, 1, "tmux"), process(11, 1, "tmux"), process(12, 10, "bash"), process(13, 10, "top"),
-               process(14, 11, "bash"), process(15, 11, "top")}),
-     pidMode, 0,
+     withInit({process(10, 1, "tmux"), process(11, 1, "tmux"), process(12, 10, "bash"),
+               process(13, 10, "top"), process(14, 11, "bash"), process(15, 11, "top")}),
+     pidMode,
+     0,
      "init-+-tmux-+-bash\n"
      "     |      `-top\n"
      "     `-tmux-+-bash\n"
      "            `-top\n",
-     {}, 0, {}},
+     {},
+     0,
+     {}},
     {"UncompactableParentsStillFoldTheirChildren",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "a"), process(13, 10, "a"),
-               process(14, 10, "b"), process(15, 11, "a"), process(16, 11, "a"), process(17, 11, "b")}),
-     pidMode, 0,
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "a"),
+               process(13, 10, "a"), process(14, 10, "b"), process(15, 11, "a"),
+               process(16, 11, "a"), process(17, 11, "b")}),
+     pidMode,
+     0,
      "init-+-sh-+-2*[a]\n"
      "     |    `-b\n"
      "     `-sh-+-2*[a]\n"
      "          `-b\n",
-     {{12, 2}, {13, 1}, {15, 2}, {16, 1}}, 0, {}},
+     {{12, 2}, {13, 1}, {15, 2}, {16, 1}},
+     0,
+     {}},
     {"ThreeLeavesMakeOneGroupOfThree",
-     withInit({process(10, 1, "getty"), process(11, 1, "getty"), process(12, 1, "getty")}), pidMode, 0,
-     "init---3*[getty]\n", {{10, 3}, {11, 1}, {12, 1}}, 1, {}},
+     withInit({process(10, 1, "getty"), process(11, 1, "getty"), process(12, 1, "getty")}),
+     pidMode,
+     0,
+     "init---3*[getty]\n",
+     {{10, 3}, {11, 1}, {12, 1}},
+     1,
+     {}},
     {"WithAndWithoutChildrenStayApart",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep")}), pidMode, 0,
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep")}),
+     pidMode,
+     0,
      "init-+-sh---sleep\n"
      "     `-sh\n",
-     {}, 1, {}},
+     {},
+     1,
+     {}},
     {"DifferentTitlesStayApart",
-     withInit({titled(10, 1, "w", "w one"), titled(11, 1, "w", "w two")}), pidMode | Flag::showTitles, 0,
+     withInit({titled(10, 1, "w", "w one"), titled(11, 1, "w", "w two")}),
+     pidMode | Flag::showTitles,
+     0,
      "init-+-w one\n"
      "     `-w two\n",
-     {}, 0, {}},
+     {},
+     0,
+     {}},
     {"DifferentUsersStayApart",
-     withInit({process(10, 1, "w", 0), process(11, 1, "w", 65534)}), pidMode | Flag::uidChanges, 0,
+     withInit({process(10, 1, "w", 0), process(11, 1, "w", 65534)}),
+     pidMode | Flag::uidChanges,
+     0,
      "init-+-w\n"
-     "     `-w(" + userNameOf(65534) + ")\n",
-     {}, 0, {}},
+     "     `-w(" +
+         userNameOf(65534) + ")\n",
+     {},
+     0,
+     {}},
     {"TwoGroupsWithTwoLabels",
-     withInit({process(10, 1, "aa"), process(11, 1, "aa"), process(12, 1, "zz"), process(13, 1, "zz")}), pidMode, 0,
+     withInit(
+         {process(10, 1, "aa"), process(11, 1, "aa"), process(12, 1, "zz"), process(13, 1, "zz")}),
+     pidMode,
+     0,
      "init-+-2*[aa]\n"
      "     `-2*[zz]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}}, 0, {}},
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
+     0,
+     {}},
     {"ThirdMatchesSecond",
-     withInit({process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}), pidMode, 0,
+     withInit(
+         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
+     pidMode,
+     0,
      "init-+-x---y\n"
      "     `-2*[x]\n",
-     {{11, 2}, {12, 1}}, 1, {}},
+     {{11, 2}, {12, 1}},
+     1,
+     {}},
     {"UncompactableSiblingIsNeitherHeadNorFolded",
      withInit({process(10, 1, "x"), process(11, 1, "x"), process(12, 11, "p"), process(13, 11, "q"),
                process(14, 1, "x")}),
-     pidMode, 0,
+     pidMode,
+     0,
      "init-+-2*[x]\n"
      "     `-x-+-p\n"
      "         `-q\n",
-     {{10, 2}, {14, 1}}, 0, {}},
+     {{10, 2}, {14, 1}},
+     0,
+     {}},
     {"HighlightPassesToTheHeadAndDownItsChain",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 10, "sleep"),
-               process(14, 11, "sleep"), process(15, 11, "sleep")}),
-     pidMode | Flag::highlight, 15,
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
+     pidMode | Flag::highlight,
+     15,
      bold("init") + "---2*[" + bold("sh") + "---2*[" + bold("sleep") + "]]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}}, 1, {1, 10, 11, 12, 14, 15}},
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
+     1,
+     {1, 10, 11, 12, 14, 15}},
     {"HighlightOffTheFirstChildChainStaysBehind",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"), process(13, 10, "sleep"),
-               process(14, 13, "cat"), process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat")}),
-     pidMode | Flag::highlight, 17,
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
+               process(16, 11, "sleep"), process(17, 16, "cat")}),
+     pidMode | Flag::highlight,
+     17,
      bold("init") + "---2*[" + bold("sh") + "-+-sleep]\n" + "             `-sleep---cat\n",
-     {{10, 2}, {11, 1}}, 1, {1, 10, 11, 16, 17}},
+     {{10, 2}, {11, 1}},
+     1,
+     {1, 10, 11, 16, 17}},
     {"HighlightOfAnUnfoldedNodeStaysPut",
-     withInit({process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
-     pidMode | Flag::highlight, 13, bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
-     {{11, 2}, {12, 1}}, 1, {1, 10, 13}},
+     withInit(
+         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
+     pidMode | Flag::highlight,
+     13,
+     bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
+     {{11, 2}, {12, 1}},
+     1,
+     {1, 10, 13}},
     {"RootsFoldAmongThemselves",
      {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
       process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
-     0, 0, "init\n2*[sh---sleep]\n2*[x]\n", {{5, 2}, {6, 1}, {7, 2}, {9, 1}}, -1, {}},
+     0,
+     0,
+     "init\n2*[sh---sleep]\n2*[x]\n",
+     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     -1,
+     {}},
     {"HiddenRootsPrintNothingInPidOrder",
      {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
       process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
-     Flag::numericSort, 0, "init\n2*[x]\n2*[sh---sleep]\n", {{5, 2}, {6, 1}, {7, 2}, {9, 1}}, -1, {}},
+     Flag::numericSort,
+     0,
+     "init\n2*[x]\n2*[sh---sleep]\n",
+     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     -1,
+     {}},
     {"HighlightPassesAmongRoots",
      {process(1, 0, "init"), process(7, 900, "sh"), process(8, 7, "sleep"), process(9, 901, "sh"),
       process(10, 9, "sleep")},
-     Flag::highlight, 10, "init\n2*[" + bold("sh") + "---" + bold("sleep") + "]\n", {{7, 2}, {9, 1}}, -1,
+     Flag::highlight,
+     10,
+     "init\n2*[" + bold("sh") + "---" + bold("sleep") + "]\n",
+     {{7, 2}, {9, 1}},
+     -1,
      {7, 8, 9, 10}},
 };
 
 INSTANTIATE_TEST_SUITE_P(WorkedExamples, CompactionCaseTest, testing::ValuesIn(compactionCases),
-                         [](const testing::TestParamInfo<CompactionCase>& param) { return param.param.title; });
+                         [](const testing::TestParamInfo<CompactionCase>& param) {
+                             return param.param.title;
+                         });
 
 TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
@@ -270,8 +356,9 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
     // Four siblings of one name in two classes of labels: the index is not
     // compactable, however the run is folded.
     ProcFixture proc;
-    for (const FakeProcess& p : {process(1, 0, "init"), process(10, 1, "w", 65534), process(11, 1, "w", 65534),
-                                 process(12, 1, "w"), process(13, 1, "w")})
+    for (const FakeProcess& p :
+         {process(1, 0, "init"), process(10, 1, "w", 65534), process(11, 1, "w", 65534),
+          process(12, 1, "w"), process(13, 1, "w")})
         proc.add(p);
     const OptionFlags flags = Flag::pid | Flag::uidChanges;
     for (std::size_t runLength : {std::size_t{2}, SIZE_MAX}) {
@@ -294,7 +381,7 @@ struct Shape {
 };
 
 class ForestMaker {
-public:
+  public:
     explicit ForestMaker(unsigned seed) : random(seed) {}
 
     // The records of a forest of a few trees, with shuffled pids; some
@@ -315,7 +402,8 @@ public:
         for (std::size_t i = 0; i < flat.size(); ++i) {
             kinfo_proc record{};
             record.ki_pid = pids[i];
-            record.ki_ppid = flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
+            record.ki_ppid =
+                flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
             record.ki_ruid = flat[i].first->uid;
             flat[i].first->name.copy(record.ki_comm, sizeof record.ki_comm - 1);
             records.push_back(record);
@@ -326,7 +414,7 @@ public:
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
     bool chance(double p) { return std::bernoulli_distribution(p)(random); }
 
-private:
+  private:
     std::string name() {
         static const char* const names[] = {"a", "b", "ab", "c"};
         return names[pick(0, 3)];
@@ -355,7 +443,8 @@ private:
             // Copies of one subtree, some changed a little.
             Shape base = shape(depth + 1);
             const int copies = pick(2, 5);
-            for (int i = 0; i < copies; ++i) made.children.push_back(chance(0.3) ? mutated(base) : base);
+            for (int i = 0; i < copies; ++i)
+                made.children.push_back(chance(0.3) ? mutated(base) : base);
         } else {
             const int count = pick(1, 3);
             for (int i = 0; i < count; ++i) made.children.push_back(shape(depth + 1));
@@ -370,15 +459,24 @@ private:
     Shape mutated(Shape copy) {
         Shape* node = &copy;
         while (!node->children.empty() && chance(0.6))
-            node = &node->children[static_cast<std::size_t>(pick(0, static_cast<int>(node->children.size()) - 1))];
+            node = &node->children[static_cast<std::size_t>(
+                pick(0, static_cast<int>(node->children.size()) - 1))];
         switch (pick(0, 4)) {
-        case 0: node->name = name(); break;
-        case 1: node->uid = node->uid == 0 ? 65534 : 0; break;
-        case 2: node->children.push_back({name(), 0, {}}); break;
-        case 3:
-            if (!node->children.empty()) node->children.pop_back();
-            break;
-        default: node->children.clear(); break;
+            case 0:
+                node->name = name();
+                break;
+            case 1:
+                node->uid = node->uid == 0 ? 65534 : 0;
+                break;
+            case 2:
+                node->children.push_back({name(), 0, {}});
+                break;
+            case 3:
+                if (!node->children.empty()) node->children.pop_back();
+                break;
+            default:
+                node->children.clear();
+                break;
         }
         return copy;
     }
@@ -395,8 +493,8 @@ private:
 // One forest compacted by one Compactor: the table, and what it prints in
 // name order and in pid order.
 struct CompactedForest {
-    CompactedForest(const OptionFlags& flags, const std::vector<kinfo_proc>& records, const std::vector<pid_t>& marked,
-                    pid_t highlightPid, std::size_t runLength)
+    CompactedForest(const OptionFlags& flags, const std::vector<kinfo_proc>& records,
+                    const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
         : table(flags, nullptr, records.data(), static_cast<int>(records.size())) {
         table.link();
         table.markHighlight(highlightPid);
@@ -436,11 +534,14 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         std::vector<pid_t> marked;
         const int highlightCount = maker.pick(0, 3);
         const int count = static_cast<int>(records.size());
-        for (int i = 0; i < highlightCount; ++i) marked.push_back(records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid);
-        const pid_t highlightPid = records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
+        for (int i = 0; i < highlightCount; ++i)
+            marked.push_back(records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid);
+        const pid_t highlightPid =
+            records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
 
         CompactedForest pairwise(flags, records, marked, highlightPid, SIZE_MAX);
-        for (std::size_t runLength : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{8}}) {
+        for (std::size_t runLength :
+             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{8}}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", runs of " + std::to_string(runLength));
             CompactedForest grouped(flags, records, marked, highlightPid, runLength);
             ASSERT_EQ(grouped.table.size(), pairwise.table.size());

@@ -1,0 +1,469 @@
+// The whole program on real process trees that the tests spawn: every run
+// mode, the worked examples of folding and printing byte for byte, and the
+// options that change what a line shows.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/process_tree.h"
+#include "support/run_program.h"
+
+namespace {
+
+const std::string boldOn = "\x1b[1m";
+const std::string boldOff = "\x1b[22m";
+const std::string graphicsOn = "\x1b(0\x0f";
+const std::string graphicsOff = "\x1b(B\x0f";
+
+std::string bold(const std::string& text) { return boldOn + text + boldOff; }
+std::string drawn(const std::string& text) { return graphicsOn + text + graphicsOff; }
+
+// Runs vindle with its output to a pipe, in the given locale.
+ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
+    ProgramOptions options;
+    options.replaceEnvironment = true;
+    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
+    return runVindle(arguments, options);
+}
+
+std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
+
+std::string withPid(const std::string& name, pid_t pid) {
+    return name + "(" + std::to_string(pid) + ")";
+}
+
+std::string userName(uid_t uid) {
+    const passwd* entry = getpwuid(uid);
+    return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
+std::string joinLines(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The lines of the tree whose top line starts with `top` in column 0:
+// that line and the indented ones that follow it.
+std::string treeStartingWith(const std::string& output, const std::string& top) {
+    std::string tree;
+    bool inside = false;
+    for (const std::string& line : linesOf(output)) {
+        const bool starts = !line.empty() && line[0] != ' ';
+        if (starts) inside = line.compare(0, top.size(), top) == 0;
+        if (inside) tree += line + "\n";
+    }
+    return tree;
+}
+
+// Every process tree here runs under a top process named init, selected
+// with --pid, so the rest of the machine stays out of the output.
+
+// The tree of the printing examples: init with cron, three gettys, a chain
+// of two sshds to a shell with vi and top, and syslogd. The inner sshd has
+// rewritten its title, as sshd does; its command name stays "sshd".
+ProcessSpec printingExample() {
+    return {
+        .name = "init",
+        .children = {
+            {.name = "cron", .argv = {"cron", "-s"}},
+            {.name = "getty", .argv = {"getty", "Pc", "ttyv0"}},
+            {.name = "getty", .argv = {"getty", "Pc", "ttyv1"}},
+            {.name = "getty", .argv = {"getty", "Pc", "ttyv2"}},
+            {.name = "sshd",
+             .children = {{.name = "sshd",
+                           .argv = {"/usr/sbin/sshd", "-D", "-R"},
+                           .title = "sshd: alice [priv]",
+                           .children = {{.name = "sh",
+                                         .argv = {"-sh"},
+                                         .children = {{.name = "vi", .argv = {"vi", "notes.txt"}},
+                                                      {.name = "top"}}}}}}},
+            {.name = "syslogd", .argv = {"syslogd", "-s"}},
+        }};
+}
+
+const char* const shPath = "init/sshd/sshd/sh";
+
+// The children of init as blocks of lines, joined the way the printer
+// joins the children of a node with a four-letter label.
+std::string underInit(const std::vector<std::vector<std::string>>& blocks) {
+    std::string text;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const bool last = i + 1 == blocks.size();
+        for (std::size_t j = 0; j < blocks[i].size(); ++j) {
+            if (j == 0)
+                text += i == 0 ? (last ? "init---" : "init-+-") : (last ? "     `-" : "     |-");
+            else
+                text += last ? "       " : "     | ";
+            text += blocks[i][j] + "\n";
+        }
+    }
+    return text;
+}
+
+class PrintingExampleTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { tree = std::make_unique<ProcessTree>(printingExample()); }
+    static void TearDownTestSuite() { tree.reset(); }
+
+    static pid_t pid(const std::string& key) { return tree->pid(key); }
+    static std::string rootOption() { return pidOption(tree->topPid()); }
+
+    static void expectOutput(const std::vector<std::string>& arguments, const std::string& expected,
+                             const std::string& locale = "C") {
+        std::vector<std::string> all = arguments;
+        all.push_back(rootOption());
+        ProgramResult result = vindle(all, locale);
+        EXPECT_EQ(result.out, expected) << "vindle with " << ::testing::PrintToString(arguments);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.status, 0);
+    }
+
+    static inline std::unique_ptr<ProcessTree> tree;
+};
+
+TEST_F(PrintingExampleTest, AsciiByName) {
+    expectOutput({},
+                 "init-+-cron\n"
+                 "     |-3*[getty]\n"
+                 "     |-sshd---sshd---sh-+-top\n"
+                 "     |                  `-vi\n"
+                 "     `-syslogd\n");
+    // The same when asked for the ASCII set, and with the long form of --pid.
+    expectOutput({"-A"},
+                 "init-+-cron\n"
+                 "     |-3*[getty]\n"
+                 "     |-sshd---sshd---sh-+-top\n"
+                 "     |                  `-vi\n"
+                 "     `-syslogd\n");
+}
+
+TEST_F(PrintingExampleTest, UnicodeInAUtf8Locale) {
+    expectOutput(
+        {"-U"},
+        "init\u2500\u252c\u2500cron\n"
+        "     \u251c\u25003*[getty]\n"
+        "     \u251c\u2500sshd\u2500\u2500\u2500sshd\u2500\u2500\u2500sh\u2500\u252c\u2500top\n"
+        "     \u2502                  \u2514\u2500vi\n"
+        "     \u2514\u2500syslogd\n",
+        "C.UTF-8");
+}
+
+TEST_F(PrintingExampleTest, UnicodeWithoutAUtf8LocaleFallsBackToVt100) {
+    const std::string out = vindle({"-U", rootOption()}, "C").out;
+    EXPECT_EQ(linesOf(out).front(), "init" + drawn("qwq") + "cron");
+}
+
+TEST_F(PrintingExampleTest, Vt100EscapesAroundEveryRunOfDrawing) {
+    expectOutput({"-G"}, joinLines({
+                             "init" + drawn("qwq") + "cron",
+                             drawn("     tq") + "3*[getty]",
+                             drawn("     tq") + "sshd" + drawn("qqq") + "sshd" + drawn("qqq") +
+                                 "sh" + drawn("qwq") + "top",
+                             drawn("     x " + std::string(14, ' ') + "   mq") + "vi",
+                             drawn("     mq") + "syslogd",
+                         }));
+}
+
+TEST_F(PrintingExampleTest, ArgumentsOnALineOfTheirOwnEach) {
+    expectOutput({"-a"},
+                 "init\n"
+                 "  |-cron -s\n"
+                 "  |-getty Pc ttyv0\n"
+                 "  |-getty Pc ttyv1\n"
+                 "  |-getty Pc ttyv2\n"
+                 "  |-sshd\n"
+                 "  |   `-sshd\n"
+                 "  |       `-sh\n"
+                 "  |           |-top\n"
+                 "  |           `-vi notes.txt\n"
+                 "  `-syslogd -s\n");
+}
+
+TEST_F(PrintingExampleTest, NumericSortFollowsTheRealPids) {
+    // Blocks of init's children, ordered by their pids (a group by its head,
+    // the lowest pid of the three).
+    const bool viFirst = pid(std::string(shPath) + "/vi") < pid(std::string(shPath) + "/top");
+    const std::string firstChild = viFirst ? "vi" : "top";
+    const std::string secondChild = viFirst ? "top" : "vi";
+    const pid_t getty = std::min({pid("init/getty#1"), pid("init/getty#2"), pid("init/getty#3")});
+    std::vector<std::pair<pid_t, std::vector<std::string>>> blocks = {
+        {pid("init/cron"), {"cron"}},
+        {getty, {"3*[getty]"}},
+        {pid("init/sshd"),
+         {"sshd---sshd---sh-+-" + firstChild, "                 `-" + secondChild}},
+        {pid("init/syslogd"), {"syslogd"}},
+    };
+    std::sort(blocks.begin(), blocks.end());
+    std::vector<std::vector<std::string>> ordered;
+    for (auto& block : blocks) ordered.push_back(block.second);
+    expectOutput({"-n"}, underInit(ordered));
+}
+
+TEST_F(PrintingExampleTest, PidsInEveryLabelAndNoFolding) {
+    const std::string init = withPid("init", tree->topPid());
+    const std::string pad(init.size() + 1, ' ');
+    std::vector<pid_t> gettys = {pid("init/getty#1"), pid("init/getty#2"), pid("init/getty#3")};
+    std::sort(gettys.begin(), gettys.end());  // equal names stand in pid order
+    const std::string chain = pad + "|-" + withPid("sshd", pid("init/sshd")) + "---" +
+                              withPid("sshd", pid("init/sshd/sshd")) + "---" +
+                              withPid("sh", pid(shPath)) + "-+-";
+    std::string expected = init + "-+-" + withPid("cron", pid("init/cron")) + "\n";
+    for (pid_t getty : gettys) expected += pad + "|-" + withPid("getty", getty) + "\n";
+    expected += chain + withPid("top", pid(std::string(shPath) + "/top")) + "\n";
+    expected += pad + "|" + std::string(chain.size() - 3 - pad.size(), ' ') + "`-" +
+                withPid("vi", pid(std::string(shPath) + "/vi")) + "\n";
+    expected += pad + "`-" + withPid("syslogd", pid("init/syslogd")) + "\n";
+    expectOutput({"-p"}, expected);
+}
+
+TEST_F(PrintingExampleTest, TitlesInsteadOfNames) {
+    const std::string chain = "     |-sshd---sshd: alice [priv]----sh-+-";
+    expectOutput({"-t"},
+                 "init-+-cron\n"
+                 "     |-3*[getty]\n" +
+                     chain + "top\n" + "     |" + std::string(chain.size() - 8, ' ') + "`-vi\n" +
+                     "     `-syslogd\n");
+}
+
+TEST_F(PrintingExampleTest, HighlightedProcessAndItsAncestorsInBold) {
+    expectOutput(
+        {"-H" + std::to_string(pid(std::string(shPath) + "/vi"))},
+        joinLines({
+            bold("init") + "-+-cron",
+            "     |-3*[getty]",
+            "     |-" + bold("sshd") + "---" + bold("sshd") + "---" + bold("sh") + "-+-top",
+            "     |                  `-" + bold("vi"),
+            "     `-syslogd",
+        }));
+}
+
+TEST_F(PrintingExampleTest, HighlightOfAFoldedProcessPassesToTheHead) {
+    expectOutput({"--highlight=" + std::to_string(pid("init/getty#3"))},
+                 joinLines({
+                     bold("init") + "-+-cron",
+                     "     |-3*[" + bold("getty") + "]",
+                     "     |-sshd---sshd---sh-+-top",
+                     "     |                  `-vi",
+                     "     `-syslogd",
+                 }));
+}
+
+TEST_F(PrintingExampleTest, NoCompactShowsEveryProcess) {
+    expectOutput({"-c"},
+                 "init-+-cron\n"
+                 "     |-getty\n"
+                 "     |-getty\n"
+                 "     |-getty\n"
+                 "     |-sshd---sshd---sh-+-top\n"
+                 "     |                  `-vi\n"
+                 "     `-syslogd\n");
+}
+
+TEST_F(PrintingExampleTest, AnInnerProcessPrintsAsTheTopOfItsTree) {
+    std::vector<std::string> arguments = {pidOption(pid("init/sshd/sshd"))};
+    ProgramResult result = vindle(arguments);
+    EXPECT_EQ(result.out,
+              "sshd---sh-+-top\n"
+              "          `-vi\n");
+    EXPECT_EQ(result.status, 0);
+    // A positional number selects the same way; the last selection decides.
+    EXPECT_EQ(vindle({pidOption(tree->topPid()), std::to_string(pid("init/sshd/sshd"))}).out,
+              result.out);
+}
+
+// The worked examples of folding, each a tree of its own.
+struct FoldingCase {
+    const char* title;
+    const char* tree;
+    const char* output;
+};
+
+void PrintTo(const FoldingCase& c, std::ostream* out) { *out << c.title; }
+
+class FoldingExampleTest : public testing::TestWithParam<FoldingCase> {};
+
+TEST_P(FoldingExampleTest, PrintsAsDescribed) {
+    ProcessTree tree(GetParam().tree);
+    ProgramResult result = vindle({pidOption(tree.topPid())});
+    EXPECT_EQ(result.out, GetParam().output);
+    EXPECT_EQ(result.status, 0);
+}
+
+const FoldingCase foldingCases[] = {
+    {"NestedGroups", "init(sh(sleep*2) sh(sleep*2))", "init---2*[sh---2*[sleep]]\n"},
+    {"LaterChildrenAreNotCompared", "init(sh(sleep*2) sh(sleep))", "init---2*[sh---2*[sleep]]\n"},
+    {"TheHeadsSubtreeIsShown", "init(sh(sleep) sh(sleep*2))", "init---2*[sh---sleep]\n"},
+    {"GroupOverTwoLines", "init(sh(sleep sleep(cat)) sh(sleep sleep(cat)))",
+     "init---2*[sh-+-sleep]\n"
+     "             `-sleep---cat\n"},
+    {"ParentsWithUnlikeChildrenStayApart", "init(tmux(bash top) tmux(bash top))",
+     "init-+-tmux-+-bash\n"
+     "     |      `-top\n"
+     "     `-tmux-+-bash\n"
+     "            `-top\n"},
+    {"ThirdMatchesSecond", "init(x(y) x x)",
+     "init-+-x---y\n"
+     "     `-2*[x]\n"},
+    {"ALongRunInClasses", "init(w*5(a) w*4(b) w*3(a) w)",
+     "init-+-8*[w---a]\n"
+     "     |-4*[w---b]\n"
+     "     `-w\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleTest, testing::ValuesIn(foldingCases),
+                         [](const testing::TestParamInfo<FoldingCase>& param) {
+                             return param.param.title;
+                         });
+
+// Users: these need root to give processes other user ids.
+class UserTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!ProcessTree::canSwitchUsers())
+            GTEST_SKIP() << "giving processes other users needs root";
+    }
+};
+
+TEST_F(UserTest, UidChangesShowTheUserWhereItChanges) {
+    // sh and its children run as nobody; in pid mode the top shows its user
+    // only when it differs from its (unprinted) parent's.
+    ProcessSpec spec = printingExample();
+    spec.at(shPath).uid = 65534;
+    ProcessTree tree(spec);
+    const std::string nobody = userName(65534);
+    const std::string chain = "     |-sshd---sshd---sh(" + nobody + ")-+-";
+    ProgramResult result = vindle({"-u", pidOption(tree.topPid())});
+    EXPECT_EQ(result.out,
+              "init-+-cron\n"
+              "     |-3*[getty]\n" +
+                  chain + "top\n" + "     |" + std::string(chain.size() - 8, ' ') + "`-vi\n" +
+                  "     `-syslogd\n");
+
+    ProcessTree other(
+        ProcessSpec{.name = "init", .uid = 65534, .children = {{.name = "sshd", .uid = 0}}});
+    EXPECT_EQ(vindle({"-u", pidOption(other.topPid())}).out,
+              "init(" + nobody + ")---sshd(" + userName(0) + ")\n");
+}
+
+TEST_F(UserTest, UserModeStartsATreeAtEachTopmostProcessOfTheUser) {
+    // Unique names, since the user's other processes on the machine print too.
+    const std::string tag = std::to_string(getpid() % 100000);
+    const std::string top = "zqa" + tag, other = "zqb" + tag, below = "zqc" + tag,
+                      second = "zqd" + tag;
+    ProcessSpec spec{
+        .name = "init",
+        .children = {
+            {.name = top,
+             .uid = 65534,
+             .children = {{.name = other, .uid = 1, .children = {{.name = below, .uid = 65534}}}}},
+            {.name = "sh", .children = {{.name = second, .uid = 65534}}}}};
+    ProcessTree tree(spec);
+    const std::string nobody = userName(65534);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--user=" + nobody}, {nobody}, {"--pid=1", nobody}}) {
+        ProgramResult result = vindle(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(treeStartingWith(result.out, top), top + "---" + other + "---" + below + "\n");
+        EXPECT_EQ(treeStartingWith(result.out, second), second + "\n");
+        // The process below another user's starts no tree of its own.
+        EXPECT_EQ(treeStartingWith(result.out, below), "");
+    }
+    // The roots of user mode never show their user; the rest where it changes.
+    ProgramResult decorated = vindle({"-u", "--user=" + nobody});
+    EXPECT_EQ(treeStartingWith(decorated.out, top),
+              top + "---" + other + "(" + userName(1) + ")---" + below + "(" + nobody + ")\n");
+}
+
+TEST(RunFailureTest, UnknownUserIsReportedAndPrintsNothing) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--user=no_such_vindle_user"},
+                                               {"no_such_vindle_user"},
+                                               {"-a", "--user=no_such_vindle_user"}}) {
+        ProgramResult result = vindle(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "vindle: Unknown user: \"no_such_vindle_user\"\n");
+    }
+}
+
+TEST(RunFailureTest, APidThatDoesNotExistPrintsNothing) {
+    pid_t gone = 0;
+    {
+        ProcessTree tree("init");
+        gone = tree.topPid();
+    }
+    ASSERT_TRUE(::kill(gone, 0) != 0 && errno == ESRCH);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {pidOption(gone)}, {"--pid=2147483647"}, {"-a", "-n", std::to_string(gone)}}) {
+        ProgramResult result = vindle(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+// The pids of the kernel threads now, from /proc.
+std::set<pid_t> kernelThreads() {
+    std::set<pid_t> pids;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        std::ifstream status(entry.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line == "Kthread:\t1") pids.insert(pid);
+            if (line.rfind("Kthread:", 0) == 0) break;
+        }
+    }
+    return pids;
+}
+
+TEST(KernelThreadTest, ShownOnlyWhenAskedFor) {
+    const std::set<pid_t> before = kernelThreads();
+    if (before.find(2) == before.end()) GTEST_SKIP() << "no kthreadd visible on this machine";
+    const ProgramResult plain = vindle({"-p"});
+    const ProgramResult withKernel = vindle({"-p", "-k"});
+    const std::set<pid_t> after = kernelThreads();
+    ASSERT_EQ(plain.status, 0);
+    ASSERT_EQ(withKernel.status, 0);
+    std::size_t shown = 0;
+    std::size_t steady = 0;
+    for (pid_t pid : before) {
+        if (after.count(pid) == 0) continue;  // came and went during the runs
+        ++steady;
+        const std::string mark = "(" + std::to_string(pid) + ")";
+        EXPECT_EQ(plain.out.find(mark), std::string::npos)
+            << "kernel thread " << pid << " shown without -k";
+        if (withKernel.out.find(mark) != std::string::npos) ++shown;
+    }
+    EXPECT_EQ(shown, steady);
+    // kthreadd is a root and the kernel threads hang below it.
+    std::string kthreadd;
+    for (const std::string& line : linesOf(withKernel.out))
+        if (line.rfind("kthreadd(2)", 0) == 0) kthreadd = line;
+    EXPECT_GT(kthreadd.size(), std::string("kthreadd(2)").size())
+        << "kthreadd is no root with children";
+}
+
+}  // namespace
