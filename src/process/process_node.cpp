@@ -15,6 +15,14 @@ void ProcessNode::adopt(ProcessNode& child) {
 
 std::string ProcessNode::visEncode(const char* text) {
     std::size_t length = std::strlen(text);
+    // strvis needs room for four bytes per input byte; a short text is
+    // encoded on the stack, so that the result is sized to fit (most names
+    // then need no heap memory at all).
+    char small[4 * 64 + 1];
+    if (4 * length + 1 <= sizeof small) {
+        int written = strvis(small, text, VIS_NOSLASH | VIS_NL | VIS_TAB);
+        return std::string(small, written > 0 ? static_cast<std::size_t>(written) : 0);
+    }
     std::string encoded(4 * length + 1, '\0');
     int written = strvis(encoded.data(), text, VIS_NOSLASH | VIS_NL | VIS_TAB);
     encoded.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
