@@ -466,4 +466,17 @@ TEST(KernelThreadTest, ShownOnlyWhenAskedFor) {
         << "kthreadd is no root with children";
 }
 
+TEST(LocaleOrderTest, NamesOfLinkedProcessesAreEncodedBeforeTheLocaleChanges) {
+    // A UTF-8 name: encoded while linking, in the locale the program starts
+    // in, it is escaped; as a title, encoded after -U took the environment's
+    // UTF-8 locale, it stays as it is.
+    const std::string cafe = "caf\xc3\xa9";
+    ProcessTree tree(ProcessSpec{.name = "init", .children = {{.name = cafe}}});
+    const std::string top = pidOption(tree.topPid());
+    EXPECT_EQ(vindle({"-U", top}, "C.UTF-8").out, "init\u2500\u2500\u2500cafM-CM-)\n");
+    EXPECT_EQ(vindle({"-U", "-t", top}, "C.UTF-8").out, "init\u2500\u2500\u2500" + cafe + "\n");
+    // Without the probe the locale never changes: the title is escaped too.
+    EXPECT_EQ(vindle({"-t", top}, "C.UTF-8").out, "init---cafM-CM-)\n");
+}
+
 }  // namespace
