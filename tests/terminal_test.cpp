@@ -1,0 +1,196 @@
+// vindle on a real pseudo-terminal: the width it takes from the terminal
+// description, the window size and the environment, automatic margins, and
+// the drawing set it chooses on a terminal and on a pipe.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/process_tree.h"
+#include "support/pty.h"
+#include "support/run_program.h"
+
+namespace {
+
+// Descriptions of our own, compiled with tic for the tests.
+constexpr const char* descriptions =
+    "vindle-am-xenl|wraps at the margin and ignores a newline right after,\n"
+    "\tam, xenl,\n"
+    "\tcols#30, lines#10,\n"
+    "vindle-am|wraps at the margin and then takes a newline as another line,\n"
+    "\tam,\n"
+    "\tcols#30, lines#10,\n"
+    "vindle-no-am|never wraps by itself,\n"
+    "\tcols#30, lines#10,\n"
+    "vindle-no-cols|says nothing of its width,\n"
+    "\tam, xenl,\n";
+
+// A tree with one line longer than 80 columns, selected with --pid.
+const char* const wideTree =
+    "vtroot(alpha(omega-long-name(second-long-nam(third-long-name(fourth-long-nam(fifth-long-name))))) beta)";
+const std::string wideFirstLine =
+    "vtroot-+-alpha---omega-long-name---second-long-nam---third-long-name---fourth-long-nam---fifth-long-name";
+const std::string wideSecondLine = "       `-beta";
+
+// The drawing sets, on a small tree.
+const char* const drawingTree = "vtdraw(a b(c))";
+
+// What every test here reads: the descriptions and the two trees, set up once
+// and torn down when the test program ends.
+struct Fixtures {
+    TerminfoDirectory terminfo{descriptions};
+    ProcessTree wide{wideTree};
+    ProcessTree drawing{drawingTree};
+};
+
+Fixtures& fixtures() {
+    static Fixtures shared;
+    return shared;
+}
+
+// An ASCII line cut to `width` columns.
+std::string cut(const std::string& line, std::size_t width) {
+    return line.size() <= width ? line : line.substr(0, width - 1) + "+";
+}
+
+// The two lines of the wide tree on a terminal `width` columns wide.
+std::string wideOutput(std::size_t width, bool newlineAtMargin = true) {
+    std::string output;
+    for (const std::string& line : {wideFirstLine, wideSecondLine}) {
+        const std::string shown = cut(line, width);
+        output += shown;
+        if (newlineAtMargin || shown.size() < width) output += '\n';
+    }
+    return output;
+}
+
+struct WidthCase {
+    const char* name;
+    std::vector<std::string> environment;  // besides TERMINFO and LC_ALL=C
+    TerminalSize size;
+    std::vector<std::string> options;
+    std::string output;
+};
+
+void PrintTo(const WidthCase& c, std::ostream* out) { *out << c.name; }
+
+const WidthCase widthCases[] = {
+    // ncurses puts the window size before the description's cols...
+    {"WindowSizeBeforeTheDescription", {"TERM=vindle-am-xenl"}, {10, 20}, {}, wideOutput(20)},
+    {"WindowWidthWithoutRows", {"TERM=vindle-am-xenl"}, {0, 24}, {}, wideOutput(24)},
+    {"DescriptionWhenTheWindowHasNoSize", {"TERM=vindle-am-xenl"}, {0, 0}, {}, wideOutput(30)},
+    // ...and COLUMNS before both.
+    {"ColumnsVariableBeforeTheWindow", {"TERM=vindle-am-xenl", "COLUMNS=40", "LINES=5"}, {10, 20}, {},
+     wideOutput(40)},
+    {"ZeroColumnsVariableIsIgnored", {"TERM=vindle-am-xenl", "COLUMNS=0"}, {10, 20}, {}, wideOutput(20)},
+    // Without cols the window decides; with neither, ncurses assumes 80
+    // columns, so its answer is never "no width".
+    {"NoColsTakesTheWindow", {"TERM=vindle-no-cols"}, {10, 25}, {}, wideOutput(25)},
+    {"NoColsAndNoWindowSize", {"TERM=vindle-no-cols"}, {0, 0}, {}, wideOutput(80)},
+    // No description at all: 80 columns, whatever the window.
+    {"TermUnset", {}, {10, 20}, {}, wideOutput(80)},
+    {"TermUnknown", {"TERM=vindle-no-such-terminal"}, {10, 20}, {}, wideOutput(80)},
+    {"TermUnknownWithColumnsVariable", {"TERM=vindle-no-such-terminal", "COLUMNS=30"}, {10, 20}, {}, wideOutput(80)},
+    // --long: never cut.
+    {"LongOnANarrowTerminal", {"TERM=vindle-am-xenl"}, {10, 20}, {"-l"}, wideOutput(1000)},
+    {"LongWithoutDescription", {}, {10, 20}, {"--long"}, wideOutput(1000)},
+    // Automatic margins: a line that reaches the last column, cut or exactly
+    // full, ends without a newline only when the terminal wraps by itself and
+    // would take the newline as one more line.
+    {"AutoMarginWithoutXenl", {"TERM=vindle-am"}, {10, 13}, {}, wideOutput(13, false)},
+    {"AutoMarginWithXenl", {"TERM=vindle-am-xenl"}, {10, 13}, {}, wideOutput(13)},
+    {"NoAutoMargin", {"TERM=vindle-no-am"}, {10, 13}, {}, wideOutput(13)},
+    {"AutoMarginWithoutXenlShorterLines", {"TERM=vindle-am"}, {10, 14}, {}, wideOutput(14, false)},
+};
+
+class TerminalWidth : public testing::TestWithParam<WidthCase> {};
+
+TEST_P(TerminalWidth, CutsLinesAsTheTerminalIsWide) {
+    const WidthCase& c = GetParam();
+    std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(), "LC_ALL=C"};
+    environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+    std::vector<std::string> arguments{"-A", "--pid=" + std::to_string(fixtures().wide.topPid())};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ProgramResult result = runOnTerminal(vindlePath(), arguments, c.size, environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TerminalWidth, testing::ValuesIn(widthCases),
+                         [](const testing::TestParamInfo<WidthCase>& test) { return std::string(test.param.name); });
+
+const std::string asciiDrawing = "vtdraw-+-a\n       `-b---c\n";
+const std::string unicodeDrawing = "vtdraw─┬─a\n       └─b───c\n";
+const std::string vt100Drawing =
+    "vtdraw\x1b(0\x0fqwq\x1b(B\x0f" "a\n\x1b(0\x0f       mq\x1b(B\x0f" "b\x1b(0\x0fqqq\x1b(B\x0f" "c\n";
+
+struct DrawingCase {
+    const char* name;
+    bool onTerminal;
+    std::vector<std::string> environment;  // besides TERM and TERMINFO
+    std::vector<std::string> options;
+    std::string output;
+};
+
+void PrintTo(const DrawingCase& c, std::ostream* out) { *out << c.name; }
+
+const DrawingCase drawingCases[] = {
+    {"TerminalInPosixLocale", true, {"LC_ALL=C"}, {}, vt100Drawing},
+    {"TerminalInUtf8", true, {"LC_ALL=C.UTF-8"}, {}, unicodeDrawing},
+    {"TerminalUtf8FromLang", true, {"LANG=C.UTF-8"}, {}, unicodeDrawing},
+    {"TerminalInMissingLocale", true, {"LC_ALL=xx_XX.NO-SUCH-CHARSET"}, {}, vt100Drawing},
+    {"TerminalUnicodeOptionInPosixLocale", true, {"LC_ALL=C"}, {"-U"}, vt100Drawing},
+    {"TerminalUnicodeOptionInUtf8", true, {"LC_ALL=C.UTF-8"}, {"-U"}, unicodeDrawing},
+    {"TerminalVt100OptionInUtf8", true, {"LC_ALL=C.UTF-8"}, {"-G"}, vt100Drawing},
+    {"TerminalAsciiOptionInUtf8", true, {"LC_ALL=C.UTF-8"}, {"-A"}, asciiDrawing},
+    {"TerminalAsciiOptionInPosixLocale", true, {"LC_ALL=C"}, {"--ascii"}, asciiDrawing},
+    {"PipeInUtf8", false, {"LC_ALL=C.UTF-8"}, {}, asciiDrawing},
+    {"PipeInPosixLocale", false, {"LC_ALL=C"}, {}, asciiDrawing},
+    {"PipeUnicodeOptionInUtf8", false, {"LC_ALL=C.UTF-8"}, {"-U"}, unicodeDrawing},
+    {"PipeUnicodeOptionInPosixLocale", false, {"LC_ALL=C"}, {"-U"}, vt100Drawing},
+    {"PipeUnicodeOptionInMissingLocale", false, {"LC_ALL=xx_XX.NO-SUCH-CHARSET"}, {"-U"}, vt100Drawing},
+    {"PipeVt100Option", false, {"LC_ALL=C.UTF-8"}, {"-G"}, vt100Drawing},
+    {"PipeAsciiOption", false, {"LC_ALL=C.UTF-8"}, {"-A"}, asciiDrawing},
+};
+
+class DrawingSetChoice : public testing::TestWithParam<DrawingCase> {};
+
+TEST_P(DrawingSetChoice, DrawsWithTheChosenSet) {
+    const DrawingCase& c = GetParam();
+    std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(), "TERM=vindle-am-xenl"};
+    environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+    std::vector<std::string> arguments{"--pid=" + std::to_string(fixtures().drawing.topPid())};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    ProgramResult result;
+    if (c.onTerminal) {
+        result = runOnTerminal(vindlePath(), arguments, {24, 100}, environment);
+    } else {
+        ProgramOptions options;
+        options.environment = environment;
+        options.replaceEnvironment = true;
+        result = runVindle(arguments, options);
+    }
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DrawingSetChoice, testing::ValuesIn(drawingCases),
+                         [](const testing::TestParamInfo<DrawingCase>& test) { return std::string(test.param.name); });
+
+// A terminal in the POSIX locale draws with the VT100 set; cut drawing
+// segments keep their escapes around the cut text.
+TEST(TerminalCut, Vt100LineCutInsideADrawingRun) {
+    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(), "TERM=vindle-am-xenl",
+                                               "LC_ALL=C"};
+    const ProgramResult result =
+        runOnTerminal(vindlePath(), {"--pid=" + std::to_string(fixtures().drawing.topPid())}, {10, 8}, environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "vtdraw\x1b(0\x0fq+\x1b(B\x0f\n"
+              "\x1b(0\x0f" + std::string(7, ' ') + "+\x1b(B\x0f\n");
+}
+
+}  // namespace
