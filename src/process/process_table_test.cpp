@@ -2,9 +2,69 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "support/proc_fixture.h"
 
 namespace {
+
+kinfo_proc record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool system = false) {
+    kinfo_proc r{};
+    r.ki_pid = pid;
+    r.ki_ppid = ppid;
+    r.ki_ruid = uid;
+    r.ki_flag = system ? P_SYSTEM : 0;
+    std::strncpy(r.ki_comm, name, COMMLEN);
+    return r;
+}
+
+// A table made straight from records in the given order, linked.
+ProcessTable linkedTable(const OptionFlags& flags, const std::vector<kinfo_proc>& records) {
+    ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
+    table.link();
+    return table;
+}
+
+// Every pid in the table with its parent's pid (0 for none).
+std::map<pid_t, pid_t> parents(ProcessTable& table) {
+    std::map<pid_t, pid_t> result;
+    for (ProcessNode& node : table)
+        result[node.kinfo.ki_pid] = node.parent ? node.parent->kinfo.ki_pid : 0;
+    return result;
+}
+
+// The invariants of a linked table: one parent at most, listed in both
+// indexes of exactly that parent, and every chain of parents ends.
+void expectWellFormed(ProcessTable& table) {
+    std::map<const ProcessNode*, int> listed;
+    for (ProcessNode& node : table) {
+        EXPECT_EQ(node.childrenByPid.size(), node.childrenByName.size());
+        for (auto& [pid, child] : node.childrenByPid) {
+            EXPECT_EQ(child->parent, &node);
+            EXPECT_EQ(pid, child->kinfo.ki_pid);
+            ++listed[child];
+        }
+        for (auto& [name, child] : node.childrenByName) {
+            EXPECT_EQ(child->parent, &node);
+            EXPECT_EQ(name, child->name());
+        }
+    }
+    for (ProcessNode& node : table) {
+        EXPECT_EQ(listed[&node], node.parent != nullptr ? 1 : 0) << node.kinfo.ki_pid;
+        EXPECT_NE(node.parent, &node);
+        std::size_t steps = 0;
+        for (const ProcessNode* up = &node; up != nullptr && steps <= table.size(); up = up->parent)
+            ++steps;
+        EXPECT_LE(steps, table.size()) << "cycle above " << node.kinfo.ki_pid;
+    }
+}
 
 TEST(ProcessTableTest, LinksChildrenBelowTheirParents) {
     ProcFixture proc;
@@ -16,6 +76,219 @@ TEST(ProcessTableTest, LinksChildrenBelowTheirParents) {
     ProcessNode* shell = table.find(5);
     ASSERT_NE(shell, nullptr);
     EXPECT_EQ(shell->parent, table.find(1));
+}
+
+TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init"});
+    proc.add({.pid = 2, .ppid = 0, .name = "kthreadd", .kthread = true});
+    proc.add({.pid = 3, .ppid = 2, .name = "kworker/0:0", .kthread = true});
+    proc.add({.pid = 4, .ppid = 2, .name = "ksoftirqd/0", .kthread = true, .kthreadLine = false});
+    proc.add({.pid = 40,
+              .ppid = 1,
+              .name = "kthread-child",
+              .kthread = true});  // a kernel thread elsewhere
+    proc.add({.pid = 50, .ppid = 1, .name = "sshd"});
+    proc.add({.pid = 51, .ppid = 50, .name = "bash"});
+    proc.add({.pid = 60, .ppid = 0, .name = "orphan0"});  // parent pid 0, no kernel thread
+    proc.add({.pid = 61, .ppid = 60, .name = "below0"});
+    proc.add({.pid = 70, .ppid = -1, .name = "negative"});
+
+    OptionFlags plain = 0;
+    ProcessTable shown = proc.snapshot(plain);
+    EXPECT_EQ(parents(shown), (std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {61, 0}}));
+    expectWellFormed(shown);
+
+    OptionFlags kernel = Flag::showKernel;
+    ProcessTable all = proc.snapshot(kernel);
+    EXPECT_EQ(parents(all), (std::map<pid_t, pid_t>{{1, 0},
+                                                    {2, 0},
+                                                    {3, 2},
+                                                    {4, 2},
+                                                    {40, 1},
+                                                    {50, 1},
+                                                    {51, 50},
+                                                    {60, 0},
+                                                    {61, 60},
+                                                    {70, 0}}));
+    expectWellFormed(all);
+}
+
+TEST(ProcessTableTest, KernelOwnProcessWithPidZeroAdoptsItsChildrenButNotItself) {
+    OptionFlags kernel = Flag::showKernel;
+    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(0, 0, "kernel", 0, true),
+                                       record(2, 0, "kthreadd", 0, true), record(9, 1, "sh")};
+    ProcessTable table = linkedTable(kernel, records);
+    EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{0, 0}, {1, 0}, {2, 0}, {9, 1}}));
+    EXPECT_EQ(table.find(1)->parent, table.find(0));
+    EXPECT_EQ(table.find(2)->parent, table.find(0));
+    EXPECT_EQ(table.find(0)->parent, nullptr);
+    expectWellFormed(table);
+}
+
+TEST(ProcessTableTest, EqualNamesStandInPidOrderWhateverTheSnapshotOrder) {
+    std::vector<kinfo_proc> records = {
+        record(1, 0, "init"),     record(30, 1, "getty"), record(12, 1, "getty"),
+        record(44, 1, "cron"),    record(5, 1, "getty"),  record(20, 1, "gett"),
+        record(21, 1, "getty-x"), record(22, 1, "Getty"), record(23, 1, "")};
+    const std::vector<pid_t> byName = {23, 22, 44, 20, 5, 12, 30, 21};
+    const std::vector<pid_t> byPid = {5, 12, 20, 21, 22, 23, 30, 44};
+    OptionFlags flags = 0;
+    std::mt19937 random(2024);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<kinfo_proc> snapshot = records;
+        if (round == 1) std::reverse(snapshot.begin(), snapshot.end());
+        if (round > 1) std::shuffle(snapshot.begin(), snapshot.end(), random);
+        ProcessTable table = linkedTable(flags, snapshot);
+        ProcessNode* init = table.find(1);
+        std::vector<pid_t> names;
+        for (auto& [name, child] : init->childrenByName) names.push_back(child->kinfo.ki_pid);
+        std::vector<pid_t> pids;
+        for (auto& [pid, child] : init->childrenByPid) pids.push_back(child->kinfo.ki_pid);
+        ASSERT_EQ(names, byName) << "round " << round;
+        ASSERT_EQ(pids, byPid) << "round " << round;
+    }
+}
+
+TEST(ProcessTableTest, NamesCompareAsUnsignedBytes) {
+    // In C.UTF-8 "é" stays two bytes above 0x7f and must sort after "z".
+    std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+    OptionFlags flags = 0;
+    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(2, 1, "\xc3\xa9t\xc3\xa9"),
+                                       record(3, 1, "z"), record(4, 1, "a")};
+    ProcessTable table = linkedTable(flags, records);
+    std::setlocale(LC_CTYPE, previous.c_str());
+    std::vector<std::string> names;
+    for (auto& [name, child] : table.find(1)->childrenByName) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "z", "\xc3\xa9t\xc3\xa9"}));
+}
+
+TEST(ProcessTableTest, EqualPidsKeepSnapshotOrderAndLookupFindsTheFirst) {
+    OptionFlags flags = 0;
+    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(7, 1, "second-of-7"),
+                                       record(3, 1, "x"), record(7, 1, "third-of-7")};
+    records.insert(records.begin(), record(7, 1, "first-of-7"));
+    ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
+    std::vector<std::string> order;
+    for (ProcessNode& node : table) order.push_back(node.kinfo.ki_comm);
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"init", "x", "first-of-7", "second-of-7", "third-of-7"}));
+    EXPECT_STREQ(table.find(7)->kinfo.ki_comm, "first-of-7");
+    EXPECT_EQ(table.find(8), nullptr);
+    EXPECT_EQ(table.find(0), nullptr);
+}
+
+TEST(ProcessTableTest, HighlightMarksExactlyTheChainOfAncestors) {
+    std::vector<kinfo_proc> records = {
+        record(1, 0, "init"), record(10, 1, "a"), record(11, 10, "b"),  record(12, 11, "c"),
+        record(13, 10, "d"),  record(20, 1, "e"), record(30, 999, "f"), record(31, 30, "g")};
+    struct Case {
+        OptionFlags flags;
+        pid_t pid;
+        std::set<pid_t> marked;
+    };
+    const Case cases[] = {
+        {Flag::highlight, 11, {1, 10, 11}},
+        {Flag::highlight, 1, {1}},
+        {Flag::highlight, 31, {30, 31}},
+        {Flag::highlight, 4242, {}},
+        {0, 11, {}},
+    };
+    for (const Case& c : cases) {
+        ProcessTable table = linkedTable(c.flags, records);
+        if ((c.flags & Flag::highlight) != 0) table.markHighlight(c.pid);
+        std::set<pid_t> marked;
+        for (ProcessNode& node : table)
+            if (node.highlight) marked.insert(node.kinfo.ki_pid);
+        EXPECT_EQ(marked, c.marked) << "pid " << c.pid;
+    }
+}
+
+TEST(ProcessTableTest, HighlightThroughTheSnapshotStep) {
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init"});
+    proc.add({.pid = 10, .ppid = 1, .name = "a"});
+    proc.add({.pid = 11, .ppid = 10, .name = "b"});
+    proc.add({.pid = 12, .ppid = 10, .name = "c"});
+    OptionFlags flags = Flag::highlight;
+    ProcessTable table = proc.snapshot(flags, 11);
+    std::set<pid_t> marked;
+    for (ProcessNode& node : table)
+        if (node.highlight) marked.insert(node.kinfo.ki_pid);
+    EXPECT_EQ(marked, (std::set<pid_t>{1, 10, 11}));
+}
+
+TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
+    OptionFlags flags = 0;
+    struct Case {
+        const char* what;
+        std::vector<kinfo_proc> records;
+        std::map<pid_t, pid_t> parents;
+    };
+    const Case cases[] = {
+        {"two records naming each other",
+         {record(7, 5, "b"), record(5, 7, "a"), record(9, 5, "c")},
+         {{5, 7}, {7, 0}, {9, 5}}},
+        {"a cycle of three below nothing",
+         {record(3, 5, "x"), record(4, 3, "y"), record(5, 4, "z")},
+         {{3, 5}, {4, 3}, {5, 0}}},
+        {"a cycle hanging off a real tree",
+         {record(1, 0, "init"), record(6, 8, "p"), record(8, 6, "q"), record(10, 6, "r")},
+         {{1, 0}, {6, 8}, {8, 0}, {10, 6}}},
+        {"self-parent",
+         {record(1, 0, "init"), record(8, 8, "self"), record(9, 8, "child")},
+         {{1, 0}, {8, 0}, {9, 8}}},
+        {"missing parent",
+         {record(1, 0, "init"), record(20, 999, "lost"), record(21, 20, "below")},
+         {{1, 0}, {20, 0}, {21, 20}}},
+    };
+    for (const Case& c : cases) {
+        ProcessTable table = linkedTable(flags, c.records);
+        EXPECT_EQ(parents(table), c.parents) << c.what;
+        expectWellFormed(table);
+        // Marking from any node ends.
+        for (ProcessNode& node : table) table.markHighlight(node.kinfo.ki_pid);
+    }
+}
+
+TEST(ProcessTableTest, CycleThroughTheSnapshotPrintsEveryProcessOnce) {
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init"});
+    proc.add({.pid = 300, .ppid = 301, .name = "reused"});
+    proc.add({.pid = 301, .ppid = 300, .name = "freed"});
+    OptionFlags flags = Flag::highlight;
+    ProcessTable table = proc.snapshot(flags, 300);
+    EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {300, 301}, {301, 0}}));
+    EXPECT_TRUE(table.find(300)->highlight);
+    EXPECT_TRUE(table.find(301)->highlight);
+    expectWellFormed(table);
+}
+
+TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren) {
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 5, .ppid = 1, .name = "shell", .arguments = {"sh"}});
+    proc.add({.pid = 6, .ppid = 5, .name = "", .arguments = {"nameless"}});
+    proc.add({.pid = 7, .ppid = 5, .name = "defunct"});  // a zombie: empty cmdline
+    OptionFlags flags = Flag::showTitles;
+    ProcessTable table = proc.snapshot(flags);
+    EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {5, 1}, {6, 5}, {7, 5}}));
+    ProcessNode* shell = table.find(5);
+    ASSERT_EQ(shell->childrenByName.size(), 2u);
+    EXPECT_EQ(shell->childrenByName.begin()->first, "");  // the empty name sorts first
+    EXPECT_EQ(shell->childrenByName.begin()->second, table.find(6));
+    EXPECT_EQ(table.find(6)->label(), "nameless");
+    EXPECT_EQ(table.find(7)->label(), "defunct");
+    expectWellFormed(table);
+}
+
+TEST(ProcessTableTest, EmptySnapshotGivesAnEmptyTable) {
+    ProcFixture proc;
+    OptionFlags flags = Flag::highlight;
+    ProcessTable table = proc.snapshot(flags, 1);
+    EXPECT_EQ(table.size(), 0u);
+    EXPECT_EQ(table.find(1), nullptr);
 }
 
 }  // namespace
