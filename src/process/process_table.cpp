@@ -69,13 +69,15 @@ void ProcessTable::markHighlight(pid_t pid) {
 
 namespace {
 
-// The handle stays open for the whole run and is never closed; keeping it
-// here keeps it reachable until the process exits.
+// A handle stays open for the whole run and is never closed; keeping every
+// handle opened here keeps it reachable until the process exits (a test
+// process takes many snapshots, the program one).
 kvm_t* openKernel() {
-    static kvm_t* handle = nullptr;
+    static auto* const handles = new std::vector<kvm_t*>;  // never destroyed
     char error[_POSIX2_LINE_MAX];
-    handle = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
+    kvm_t* handle = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
     if (handle == nullptr) errx(1, "%s", error);
+    handles->push_back(handle);
     return handle;
 }
 
