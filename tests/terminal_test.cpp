@@ -28,9 +28,11 @@ constexpr const char* descriptions =
 
 // A tree with one line longer than 80 columns, selected with --pid.
 const char* const wideTree =
-    "vtroot(alpha(omega-long-name(second-long-nam(third-long-name(fourth-long-nam(fifth-long-name))))) beta)";
+    "vtroot(alpha(omega-long-name(second-long-nam(third-long-name(fourth-long-nam(fifth-long-name))"
+    "))) beta)";
 const std::string wideFirstLine =
-    "vtroot-+-alpha---omega-long-name---second-long-nam---third-long-name---fourth-long-nam---fifth-long-name";
+    "vtroot-+-alpha---omega-long-name---second-long-nam---third-long-name---fourth-long-nam---"
+    "fifth-long-name";
 const std::string wideSecondLine = "       `-beta";
 
 // The drawing sets, on a small tree.
@@ -75,6 +77,7 @@ struct WidthCase {
 
 void PrintTo(const WidthCase& c, std::ostream* out) { *out << c.name; }
 
+// clang-format off
 const WidthCase widthCases[] = {
     // ncurses puts the window size before the description's cols...
     {"WindowSizeBeforeTheDescription", {"TERM=vindle-am-xenl"}, {10, 20}, {}, wideOutput(20)},
@@ -103,6 +106,7 @@ const WidthCase widthCases[] = {
     {"NoAutoMargin", {"TERM=vindle-no-am"}, {10, 13}, {}, wideOutput(13)},
     {"AutoMarginWithoutXenlShorterLines", {"TERM=vindle-am"}, {10, 14}, {}, wideOutput(14, false)},
 };
+// clang-format on
 
 class TerminalWidth : public testing::TestWithParam<WidthCase> {};
 
@@ -119,12 +123,17 @@ TEST_P(TerminalWidth, CutsLinesAsTheTerminalIsWide) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TerminalWidth, testing::ValuesIn(widthCases),
-                         [](const testing::TestParamInfo<WidthCase>& test) { return std::string(test.param.name); });
+                         [](const testing::TestParamInfo<WidthCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 const std::string asciiDrawing = "vtdraw-+-a\n       `-b---c\n";
 const std::string unicodeDrawing = "vtdraw─┬─a\n       └─b───c\n";
 const std::string vt100Drawing =
-    "vtdraw\x1b(0\x0fqwq\x1b(B\x0f" "a\n\x1b(0\x0f       mq\x1b(B\x0f" "b\x1b(0\x0fqqq\x1b(B\x0f" "c\n";
+    "vtdraw\x1b(0\x0fqwq\x1b(B\x0f"
+    "a\n\x1b(0\x0f       mq\x1b(B\x0f"
+    "b\x1b(0\x0fqqq\x1b(B\x0f"
+    "c\n";
 
 struct DrawingCase {
     const char* name;
@@ -136,6 +145,7 @@ struct DrawingCase {
 
 void PrintTo(const DrawingCase& c, std::ostream* out) { *out << c.name; }
 
+// clang-format off
 const DrawingCase drawingCases[] = {
     {"TerminalInPosixLocale", true, {"LC_ALL=C"}, {}, vt100Drawing},
     {"TerminalInUtf8", true, {"LC_ALL=C.UTF-8"}, {}, unicodeDrawing},
@@ -154,12 +164,14 @@ const DrawingCase drawingCases[] = {
     {"PipeVt100Option", false, {"LC_ALL=C.UTF-8"}, {"-G"}, vt100Drawing},
     {"PipeAsciiOption", false, {"LC_ALL=C.UTF-8"}, {"-A"}, asciiDrawing},
 };
+// clang-format on
 
 class DrawingSetChoice : public testing::TestWithParam<DrawingCase> {};
 
 TEST_P(DrawingSetChoice, DrawsWithTheChosenSet) {
     const DrawingCase& c = GetParam();
-    std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(), "TERM=vindle-am-xenl"};
+    std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
+                                         "TERM=vindle-am-xenl"};
     environment.insert(environment.end(), c.environment.begin(), c.environment.end());
     std::vector<std::string> arguments{"--pid=" + std::to_string(fixtures().drawing.topPid())};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
@@ -178,19 +190,23 @@ TEST_P(DrawingSetChoice, DrawsWithTheChosenSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DrawingSetChoice, testing::ValuesIn(drawingCases),
-                         [](const testing::TestParamInfo<DrawingCase>& test) { return std::string(test.param.name); });
+                         [](const testing::TestParamInfo<DrawingCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 // A terminal in the POSIX locale draws with the VT100 set; cut drawing
 // segments keep their escapes around the cut text.
 TEST(TerminalCut, Vt100LineCutInsideADrawingRun) {
-    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(), "TERM=vindle-am-xenl",
-                                               "LC_ALL=C"};
+    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
+                                               "TERM=vindle-am-xenl", "LC_ALL=C"};
     const ProgramResult result =
-        runOnTerminal(vindlePath(), {"--pid=" + std::to_string(fixtures().drawing.topPid())}, {10, 8}, environment);
+        runOnTerminal(vindlePath(), {"--pid=" + std::to_string(fixtures().drawing.topPid())},
+                      {10, 8}, environment);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "vtdraw\x1b(0\x0fq+\x1b(B\x0f\n"
-              "\x1b(0\x0f" + std::string(7, ' ') + "+\x1b(B\x0f\n");
+              "\x1b(0\x0f" +
+                  std::string(7, ' ') + "+\x1b(B\x0f\n");
 }
 
 }  // namespace

@@ -1,23 +1,24 @@
 #include "render/drawing_set.h"
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
 #include <string>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 // Sets the locale variables of the environment for one test; restores them
 // and the process's "C" character-type locale afterwards.
 class LocaleEnvironment {
-public:
+  public:
     LocaleEnvironment(const char* lcAll, const char* lang) {
         for (const char* name : variables) {
             const char* value = std::getenv(name);
-            saved[index(name)] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+            saved[index(name)] =
+                value != nullptr ? std::optional<std::string>(value) : std::nullopt;
             unsetenv(name);
         }
         if (lcAll != nullptr) setenv("LC_ALL", lcAll, 1);
@@ -27,15 +28,17 @@ public:
     ~LocaleEnvironment() {
         for (const char* name : variables) {
             const auto& value = saved[index(name)];
-            if (value) setenv(name, value->c_str(), 1);
-            else unsetenv(name);
+            if (value)
+                setenv(name, value->c_str(), 1);
+            else
+                unsetenv(name);
         }
         std::setlocale(LC_CTYPE, "C");
     }
     LocaleEnvironment(const LocaleEnvironment&) = delete;
     LocaleEnvironment& operator=(const LocaleEnvironment&) = delete;
 
-private:
+  private:
     static constexpr const char* variables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     static std::size_t index(const char* name) {
         for (std::size_t i = 0; i < 3; ++i)
@@ -70,6 +73,7 @@ void PrintTo(const ChoiceCase& c, std::ostream* out) { *out << c.name; }
 constexpr const char* utf8 = "C.UTF-8";
 constexpr const char* missing = "xx_XX.NO-SUCH-CHARSET";
 
+// clang-format off
 const ChoiceCase choiceCases[] = {
     // A pipe: ASCII unless a set is asked for; the locale is left alone.
     {"PipeNoOption", 0, false, utf8, Set::Ascii, "C"},
@@ -92,6 +96,7 @@ const ChoiceCase choiceCases[] = {
     {"AsciiBeforeVt100", Flag::ascii | Flag::vt100, true, utf8, Set::Ascii, "C"},
     {"UnicodeBeforeVt100", Flag::unicode | Flag::vt100, false, utf8, Set::Unicode, "C.UTF-8"},
 };
+// clang-format on
 
 class DrawingChoiceTable : public testing::TestWithParam<ChoiceCase> {};
 
@@ -105,7 +110,9 @@ TEST_P(DrawingChoiceTable, ChoosesTheSetAndTouchesTheLocaleOnlyInTheProbe) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DrawingChoiceTable, testing::ValuesIn(choiceCases),
-                         [](const testing::TestParamInfo<ChoiceCase>& test) { return std::string(test.param.name); });
+                         [](const testing::TestParamInfo<ChoiceCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 TEST(DrawingSets, HoldTheirCharactersInMemberOrder) {
     struct Expected {

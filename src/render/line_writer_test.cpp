@@ -1,11 +1,11 @@
 #include "render/line_writer.h"
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/capture_output.h"
 
@@ -13,8 +13,10 @@ namespace {
 
 // Switches the character-type locale for one test and back to "C" after it.
 class CharacterLocale {
-public:
-    explicit CharacterLocale(const char* name) { active = std::setlocale(LC_CTYPE, name) != nullptr; }
+  public:
+    explicit CharacterLocale(const char* name) {
+        active = std::setlocale(LC_CTYPE, name) != nullptr;
+    }
     ~CharacterLocale() { std::setlocale(LC_CTYPE, "C"); }
     CharacterLocale(const CharacterLocale&) = delete;
     CharacterLocale& operator=(const CharacterLocale&) = delete;
@@ -34,7 +36,9 @@ Step piece(std::uint64_t width, std::string text, SegmentMode mode = SegmentMode
     return {Step::Write, width, mode, std::move(text), false};
 }
 Step filler(std::uint64_t width) { return piece(width, std::string(width, '.')); }
-Step argument(std::string text, bool last) { return {Step::Argument, 0, SegmentMode::Plain, std::move(text), last}; }
+Step argument(std::string text, bool last) {
+    return {Step::Argument, 0, SegmentMode::Plain, std::move(text), last};
+}
 Step closer() { return {Step::Closer, 0, SegmentMode::Plain, {}, false}; }
 
 struct LineCase {
@@ -53,9 +57,15 @@ void PrintTo(const LineCase& c, std::ostream* out) { *out << c.name; }
 
 void apply(LineWriter& writer, const Step& step) {
     switch (step.kind) {
-    case Step::Write: writer.write(step.width, step.mode, step.text); break;
-    case Step::Argument: writer.writeArgument(step.text, step.last); break;
-    case Step::Closer: ++writer.closers; break;
+        case Step::Write:
+            writer.write(step.width, step.mode, step.text);
+            break;
+        case Step::Argument:
+            writer.writeArgument(step.text, step.last);
+            break;
+        case Step::Closer:
+            ++writer.closers;
+            break;
     }
 }
 
@@ -63,6 +73,7 @@ const std::string dots18(18, '.');
 const std::string dots16(16, '.');
 const std::string dots10(10, '.');
 
+// clang-format off
 const LineCase lineCases[] = {
     // No limit: nothing is ever cut.
     {"NoLimitKeepsEverything", 0,
@@ -144,6 +155,7 @@ const LineCase lineCases[] = {
      "C", true},
     {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", 0, "C", true},
 };
+// clang-format on
 
 class LineComposer : public testing::TestWithParam<LineCase> {};
 
@@ -171,7 +183,9 @@ TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineComposer, testing::ValuesIn(lineCases),
-                         [](const testing::TestParamInfo<LineCase>& test) { return std::string(test.param.name); });
+                         [](const testing::TestParamInfo<LineCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 TEST(LineComposerState, CutWidthIsTheRoomLeftWhateverTheTextLength) {
     const OptionFlags flags = 0;
@@ -227,7 +241,8 @@ TEST(LineComposerState, LinesNeverPassTheWidth) {
                         writer.write(first, SegmentMode::Plain, std::string(first, 'a'));
                         writer.write(0, SegmentMode::Plain, "");
                         writer.write(second, SegmentMode::Plain, std::string(second, 'b'));
-                        for (int i = 0; i < arguments; ++i) writer.writeArgument("cc", i + 1 == arguments);
+                        for (int i = 0; i < arguments; ++i)
+                            writer.writeArgument("cc", i + 1 == arguments);
                         ++writer.closers;
                         EXPECT_LE(writer.column, columns);
                         writer.endLine();
@@ -239,7 +254,8 @@ TEST(LineComposerState, LinesNeverPassTheWidth) {
         for (std::size_t start = 0; start < printed.size(); ++lines) {
             const std::size_t end = printed.find('\n', start);
             ASSERT_NE(end, std::string::npos);
-            EXPECT_LE(end - start, columns) << "columns " << columns << ": " << printed.substr(start, end - start);
+            EXPECT_LE(end - start, columns)
+                << "columns " << columns << ": " << printed.substr(start, end - start);
             start = end + 1;
         }
         EXPECT_EQ(lines, 14u * 14u * 3u);

@@ -1,11 +1,11 @@
 #include "render/tree_printer.h"
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "process/compaction.h"
 #include "support/capture_output.h"
@@ -13,7 +13,8 @@
 
 namespace {
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, std::vector<std::string> arguments = {}) {
+FakeProcess process(pid_t pid, pid_t ppid, const std::string& name,
+                    std::vector<std::string> arguments = {}) {
     if (arguments.empty()) arguments = {name};
     return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
 }
@@ -35,9 +36,9 @@ const std::vector<FakeProcess> exampleTree = {
 
 // A group of two shells whose head's subtree takes two lines.
 const std::vector<FakeProcess> twoLineGroup = {
-    process(1, 0, "init"),       process(10, 1, "sh"),     process(11, 1, "sh"),
-    process(12, 10, "sleep"),    process(13, 10, "sleep"), process(14, 13, "cat"),
-    process(15, 11, "sleep"),    process(16, 11, "sleep"), process(17, 16, "cat"),
+    process(1, 0, "init"),    process(10, 1, "sh"),     process(11, 1, "sh"),
+    process(12, 10, "sleep"), process(13, 10, "sleep"), process(14, 13, "cat"),
+    process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat"),
 };
 
 const std::string graphicsOn = "\x1b(0\x0f";
@@ -82,8 +83,10 @@ std::string printFromInit(const TreeCase& c) {
     if ((flags & Flag::noCompact) == 0) init->compactable = compact(init->childrenByName) ? 1 : 0;
     LineWriter writer(flags, c.drawing, c.columns, false);
     std::string printed = captureOutput([&] {
-        if ((flags & Flag::numericSort) != 0) init->printTree(writer, init->childrenByPid);
-        else init->printTree(writer, init->childrenByName);
+        if ((flags & Flag::numericSort) != 0)
+            init->printTree(writer, init->childrenByPid);
+        else
+            init->printTree(writer, init->childrenByName);
     });
     EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
     EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
@@ -94,6 +97,7 @@ std::string printFromInit(const TreeCase& c) {
 
 constexpr OptionFlags withArguments = Flag::arguments | Flag::noCompact;
 
+// clang-format off
 const TreeCase treeCases[] = {
     {"ExampleAscii", exampleTree,
      "init-+-cron\n"
@@ -269,6 +273,7 @@ const TreeCase treeCases[] = {
      Flag::numericSort},
     {"LeafRootInAGrouplessTree", {process(1, 0, "init")}, "init\n"},
 };
+// clang-format on
 
 class TreePrinter : public testing::TestWithParam<TreeCase> {};
 
@@ -278,7 +283,9 @@ TEST_P(TreePrinter, PrintsTheTreeByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
-                         [](const testing::TestParamInfo<TreeCase>& test) { return std::string(test.param.name); });
+                         [](const testing::TestParamInfo<TreeCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 // Roots outside pid mode: the parentless nodes in one name-keyed index,
 // compacted together, each printed in turn.

@@ -37,7 +37,8 @@ void openTerminal(int& master, int& slave, TerminalSize size) {
     winsize window{};
     window.ws_row = size.rows;
     window.ws_col = size.columns;
-    if (openpty(&master, &slave, nullptr, nullptr, &window) != 0) throw std::runtime_error("openpty failed");
+    if (openpty(&master, &slave, nullptr, nullptr, &window) != 0)
+        throw std::runtime_error("openpty failed");
     termios modes{};
     if (tcgetattr(slave, &modes) == 0) {
         cfmakeraw(&modes);
@@ -79,7 +80,8 @@ bool drain(int master, int errors, std::string& out, std::string& err, double de
 }  // namespace
 
 ProgramResult runOnTerminal(const std::string& program, const std::vector<std::string>& arguments,
-                            TerminalSize size, const std::vector<std::string>& environment, int timeoutSeconds) {
+                            TerminalSize size, const std::vector<std::string>& environment,
+                            int timeoutSeconds) {
     int master = -1;
     int slave = -1;
     openTerminal(master, slave, size);
@@ -111,8 +113,10 @@ ProgramResult runOnTerminal(const std::string& program, const std::vector<std::s
     close(errPipe[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!finished || WIFSIGNALED(status)) result.status = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL);
-    else result.status = WEXITSTATUS(status);
+    if (!finished || WIFSIGNALED(status))
+        result.status = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL);
+    else
+        result.status = WEXITSTATUS(status);
     return result;
 }
 

@@ -23,7 +23,7 @@ ProgramResult runOnTerminal(const std::string& program, const std::vector<std::s
 // A private terminfo directory holding the descriptions of `source`, compiled
 // with `tic -x -o`. Point TERMINFO at path(). Removed with the object.
 class TerminfoDirectory {
-public:
+  public:
     explicit TerminfoDirectory(const std::string& source);
     ~TerminfoDirectory();
     TerminfoDirectory(const TerminfoDirectory&) = delete;
@@ -31,6 +31,6 @@ public:
 
     const std::string& path() const { return directory; }
 
-private:
+  private:
     std::string directory;
 };
