@@ -127,7 +127,11 @@ TerminfoDirectory::TerminfoDirectory(const std::string& source) {
     const std::string sourcePath = directory + "/descriptions.src";
     std::ofstream(sourcePath) << source;
     const ProgramResult compiled = runProgram("/usr/bin/tic", {"-x", "-o", directory, sourcePath});
-    if (compiled.status != 0) throw std::runtime_error("tic failed: " + compiled.err);
+    if (compiled.status != 0) {
+        std::error_code ignored;
+        fs::remove_all(directory, ignored);
+        throw std::runtime_error("tic failed: " + compiled.err);
+    }
 }
 
 TerminfoDirectory::~TerminfoDirectory() {
