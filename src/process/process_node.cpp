@@ -13,8 +13,24 @@ void ProcessNode::adopt(ProcessNode& child) {
     childrenByName.emplace(child.name(), &child);
 }
 
+namespace {
+
+// Whether every byte of `text` is printable ASCII (space to tilde), which
+// strvis with our flags leaves as it is in every locale: such a text, as
+// most names and arguments are, needs no encoding pass at all.
+bool isPlainAscii(const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte > 0x7e) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string ProcessNode::visEncode(const char* text) {
     std::size_t length = std::strlen(text);
+    if (isPlainAscii(text, length)) return std::string(text, length);
     // strvis needs room for four bytes per input byte; a short text is
     // encoded on the stack, so that the result is sized to fit (most names
     // then need no heap memory at all).

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/vis.h"
 #include "process/process_table.h"
 #include "support/proc_fixture.h"
 
@@ -260,6 +261,31 @@ TEST(VisEncodeTest, EncodingsOfTheCLocaleAndCUtf8) {
         ASSERT_TRUE(scope.active) << c.locale;
         EXPECT_EQ(ProcessNode::visEncode(c.text.c_str()), c.encoded)
             << c.locale << ": " << testing::PrintToString(c.text);
+    }
+}
+
+TEST(VisEncodeTest, AgreesWithStrvisOnPrintableAndMixedTexts) {
+    // Printable ASCII takes a path of its own; whatever the text, the
+    // result must be strvis's with the same flags.
+    std::vector<std::string> texts = {"", " ", "\\", "a b\\c~", "sshd: root@pts/0 [priv]"};
+    unsigned seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 300; ++i) {
+        std::string text(next() % 90, ' ');
+        for (char& c : text) c = static_cast<char>(0x20 + next() % 95);
+        if (i % 3 == 0 && !text.empty()) text[next() % text.size()] = static_cast<char>(1 + next() % 255);
+        texts.push_back(text);
+    }
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        CtypeLocale scope(locale);
+        ASSERT_TRUE(scope.active) << locale;
+        for (const std::string& text : texts) {
+            std::string expected(4 * text.size() + 1, '\0');
+            int written = strvis(expected.data(), text.c_str(), VIS_NOSLASH | VIS_NL | VIS_TAB);
+            expected.resize(static_cast<std::size_t>(written));
+            EXPECT_EQ(ProcessNode::visEncode(text.c_str()), expected)
+                << locale << ": " << testing::PrintToString(text);
+        }
     }
 }
 
