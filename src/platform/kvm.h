@@ -44,6 +44,8 @@ kvm_t* kvm_openfiles(const char* execfile, const char* corefile, const char* swa
                      char* errbuf);
 struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int arg, int* count);
 char* kvm_geterr(kvm_t* kd);
+// Releases the handle; the program never does, tests that open many do.
+int kvm_close(kvm_t* kd);
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int nchr);
 
 // Test hook: makes later kvm_openfiles calls read a directory laid out like

@@ -170,6 +170,12 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
 
 char* kvm_geterr(kvm_t* kd) { return kd->error; }
 
+int kvm_close(kvm_t* kd) {
+    int result = close(kd->rootFd);
+    delete kd;
+    return result;
+}
+
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
     char path[32];
     std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(record->ki_pid));

@@ -23,6 +23,7 @@ class KvmTest : public testing::Test {
     std::map<pid_t, kinfo_proc> records() {
         kvmSetProcRoot(proc.root().c_str());
         char error[_POSIX2_LINE_MAX] = {};
+        if (kd != nullptr) kvm_close(kd);
         kd = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
         EXPECT_NE(kd, nullptr) << error;
         if (kd == nullptr) return {};
@@ -47,6 +48,10 @@ class KvmTest : public testing::Test {
     }
 
     kvm_t* kd = nullptr;
+
+    ~KvmTest() override {
+        if (kd != nullptr) kvm_close(kd);
+    }
 };
 
 TEST_F(KvmTest, ReadsOneRecordPerProcessDirectory) {
