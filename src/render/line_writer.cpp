@@ -39,11 +39,14 @@ LineWriter makeWriter(const OptionFlags& optionFlags) {
 LineWriter::LineWriter(const OptionFlags& optionFlags) : LineWriter(makeWriter(optionFlags)) {}
 
 std::string LineWriter::encode(wchar_t character) const {
+    for (const EncodedCharacter& known : encodedCharacters)
+        if (known.character == character) return known.bytes;
     char bytes[MB_LEN_MAX];
     std::mbstate_t state{};
     std::size_t length = std::wcrtomb(bytes, character, &state);
     if (length == static_cast<std::size_t>(-1)) return {};
-    return std::string(bytes, length);
+    encodedCharacters.push_back({character, std::string(bytes, length)});
+    return encodedCharacters.back().bytes;
 }
 
 std::string LineWriter::cutText(const std::string& text, std::uint64_t width) {

@@ -67,4 +67,12 @@ private:
     static std::string cutText(const std::string& text, std::uint64_t width);
 
     std::string output;  // the line being printed, reused
+
+    // The drawing characters encoded so far: every line needs a few of
+    // them, and the locale does not change while lines are written.
+    struct EncodedCharacter {
+        wchar_t character;
+        std::string bytes;
+    };
+    mutable std::vector<EncodedCharacter> encodedCharacters;
 };
