@@ -4,11 +4,13 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/linux/proc_arguments.h"
@@ -47,17 +49,20 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(total);
 }
 
-// Reads the whole of `path` below `dirFd` into `buffer`, growing it.
-bool readWholeFile(int dirFd, const char* path, std::vector<char>& buffer) {
+// Reads the whole of `path` below `dirFd` into `text`, through `scratch`,
+// which only ever grows: a fresh buffer for every process would be filled
+// with zeros first, at a cost far above that of the few bytes read.
+bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
+                   std::vector<char>& text) {
     int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    buffer.clear();
+    if (scratch.size() < 4096) scratch.resize(4096);
     std::size_t used = 0;
     bool ok = true;
     for (;;) {
-        if (buffer.size() - used < 4096) buffer.resize(used + 4096 + buffer.size());
-        const std::size_t room = buffer.size() - used;
-        ssize_t n = read(fd, buffer.data() + used, room);
+        if (used == scratch.size()) scratch.resize(2 * scratch.size());
+        const std::size_t room = scratch.size() - used;
+        ssize_t n = read(fd, scratch.data() + used, room);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = false;
         if (n <= 0) break;
@@ -65,9 +70,26 @@ bool readWholeFile(int dirFd, const char* path, std::vector<char>& buffer) {
         if (static_cast<std::size_t>(n) < room) break;  // a short read is the end, as above
     }
     close(fd);
-    buffer.resize(ok ? used : 0);
+    text.assign(scratch.data(), scratch.data() + (ok ? used : 0));
     return ok;
 }
+
+// "PID/FILE" for the /proc entry of `pid`, without the cost of a format.
+struct EntryPath {
+    EntryPath(std::string_view pid, std::string_view file) {
+        if (pid.size() + 1 + file.size() >= sizeof text) return;  // stays empty: opens nothing
+        char* end = std::copy(pid.begin(), pid.end(), text);
+        *end++ = '/';
+        *std::copy(file.begin(), file.end(), end) = '\0';
+    }
+    EntryPath(pid_t pid, std::string_view file) {
+        char digits[16];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pid);
+        const auto length = static_cast<std::size_t>(end - digits);
+        if (ec == std::errc{}) *this = EntryPath(std::string_view(digits, length), file);
+    }
+    char text[64] = {};
+};
 
 bool parsePid(const char* text, pid_t& pid) {
     const char* end = text + std::strlen(text);
@@ -81,6 +103,7 @@ struct kvm_t {
     int rootFd = -1;
     std::vector<kinfo_proc> records;
     std::vector<char> argumentText;
+    std::vector<char> readBuffer;
     std::vector<char*> argumentVector;
     char error[_POSIX2_LINE_MAX] = {};
 };
@@ -90,10 +113,8 @@ namespace {
 // On kernels without the "Kthread:" status line the mark comes from the
 // flags of /proc/PID/stat.
 bool readKthreadFlag(int rootFd, const char* pidText, bool& kthread) {
-    char path[32];
     char text[statusBufferSize];
-    std::snprintf(path, sizeof path, "%s/stat", pidText);
-    ssize_t n = readFile(rootFd, path, text, sizeof text);
+    ssize_t n = readFile(rootFd, EntryPath(pidText, "stat").text, text, sizeof text);
     if (n <= 0) return false;
     long flags = parseStatFlags(std::string_view(text, static_cast<std::size_t>(n)));
     if (flags < 0) return false;
@@ -104,10 +125,8 @@ bool readKthreadFlag(int rootFd, const char* pidText, bool& kthread) {
 // One record from /proc/PID/status; false when the process is gone or its
 // status cannot be read or understood.
 bool readRecord(int rootFd, const char* pidText, pid_t pid, kinfo_proc& record) {
-    char path[32];
     char text[statusBufferSize];
-    std::snprintf(path, sizeof path, "%s/status", pidText);
-    ssize_t n = readFile(rootFd, path, text, sizeof text);
+    ssize_t n = readFile(rootFd, EntryPath(pidText, "status").text, text, sizeof text);
     if (n <= 0) return false;
     record = kinfo_proc{};
     record.ki_pid = pid;
@@ -177,9 +196,8 @@ int kvm_close(kvm_t* kd) {
 }
 
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
-    char path[32];
-    std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(record->ki_pid));
-    if (!readWholeFile(kd->rootFd, path, kd->argumentText)) return nullptr;
+    const EntryPath path(record->ki_pid, "cmdline");
+    if (!readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText)) return nullptr;
     splitArguments(kd->argumentText, kd->argumentVector);
     return kd->argumentVector.empty() ? nullptr : kd->argumentVector.data();
 }
