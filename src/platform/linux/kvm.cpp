@@ -167,6 +167,9 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
         if (listFd >= 0) close(listFd);
         return nullptr;
     }
+    // The listing shares its offset with the handle's descriptor: start
+    // from the top, or a second snapshot of the handle would list nothing.
+    rewinddir(dir);
     kd->records.clear();
     kd->records.reserve(512);  // also keeps data() non-null for an empty table
     errno = 0;

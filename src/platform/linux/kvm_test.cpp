@@ -166,3 +166,18 @@ TEST_F(KvmTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KvmTest, EverySnapshotOfOneHandleListsEveryProcess) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init"});
+    proc.add({.pid = 2, .ppid = 1, .name = "sh"});
+    ASSERT_EQ(records().size(), 2u);
+    proc.add({.pid = 3, .ppid = 2, .name = "new"});
+    int count = -1;
+    kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
+    ASSERT_NE(array, nullptr) << kvm_geterr(kd);
+    EXPECT_EQ(count, 3);
+}
+
+}  // namespace
