@@ -1,0 +1,294 @@
+// vindle in hard environments: /proc entries it may not read, terminals and
+// locales that do not exist, and a standard output that is closed or whose
+// reader has gone.
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/options.h"
+#include "cli/run.h"
+#include "render/line_writer.h"
+#include "support/proc_fixture.h"
+#include "support/pty.h"
+#include "support/run_program.h"
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+// Reads `fd` to its end.
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+// Runs vindle with standard output on a pipe whose reading end is closed
+// before vindle starts, SIGPIPE ignored or at its default.
+ProgramResult runIntoPipeWithoutReader(const std::vector<std::string>& arguments, bool ignorePipeSignal) {
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return {};
+    close(out[0]);
+    const std::string program = vindlePath();
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGPIPE, ignorePipeSignal ? SIG_IGN : SIG_DFL);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        close(out[1]);
+        close(err[0]);
+        close(err[1]);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    ProgramResult result;
+    result.err = readAll(err[0]);
+    close(err[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+// Runs vindle with its standard output closed, through the shell's ">&-".
+ProgramResult runWithOutputClosed(const std::vector<std::string>& arguments) {
+    std::vector<std::string> shellArguments{"-c", "exec \"$0\" \"$@\" >&-", vindlePath()};
+    shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
+    return runProgram("/bin/sh", shellArguments);
+}
+
+TEST(ClosedOutputTest, AWriteErrorIsReportedWithStatusOne) {
+    // Every form that prints: the tree, the help text, the version output.
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{{}, {"-a"}, {"-h"}, {"-V"}}) {
+        ProgramResult result = runWithOutputClosed(arguments);
+        EXPECT_EQ(result.status, 1) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(result.err.rfind("vindle: write error", 0), 0u) << result.err;
+    }
+}
+
+TEST(ClosedOutputTest, NothingToWriteIsNoError) {
+    ProgramResult result = runWithOutputClosed({"--pid=2147483647"});  // no such process: nothing printed
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(ClosedOutputTest, AFullDeviceIsAWriteError) {
+    ProgramResult result = runProgram("/bin/sh", {"-c", "exec \"$0\" -a > /dev/full", vindlePath()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("vindle: write error: No space left on device"), std::string::npos) << result.err;
+}
+
+TEST(EarlyClosedPipeTest, EndsQuietlyWhateverSigpipeDoes) {
+    ProgramResult killed = runIntoPipeWithoutReader({"-a"}, false);
+    EXPECT_EQ(killed.status, 128 + SIGPIPE);
+    EXPECT_EQ(killed.err, "");
+
+    ProgramResult ignored = runIntoPipeWithoutReader({"-a"}, true);
+    EXPECT_EQ(ignored.status, 1);  // not everything was delivered
+    EXPECT_EQ(ignored.err, "");
+}
+
+TEST(EarlyClosedPipeTest, HeadTakesTheFirstLineAndNothingComplains) {
+    ProgramResult result = runProgram("/bin/sh", {"-c", "\"$0\" -a -l | head -1", vindlePath()});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(linesOf(result.out).size(), 1u);
+    EXPECT_EQ(result.err, "");
+}
+
+// Columns of a line printed on a terminal: characters, without vindle's own
+// escape sequences.
+std::size_t columnsOf(std::string line) {
+    for (const std::string escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"})
+        for (std::size_t at; (at = line.find(escape)) != std::string::npos;) line.erase(at, escape.size());
+    std::size_t count = 0;
+    for (unsigned char c : line) count += (c & 0xC0) != 0x80;  // UTF-8 continuation bytes add nothing
+    return count;
+}
+
+TEST(UnusableTerminalTest, UnknownOrHostileTermGivesEightyColumns) {
+    const std::vector<std::string> terms{"TERM=no-such-terminal", "TERM=", "TERM=../../../../etc/passwd",
+                                         "TERM=" + std::string(8192, 'x'), "TERM=/dev/null"};
+    for (const std::string& term : terms) {
+        ProgramResult result =
+            runOnTerminal(vindlePath(), {"-a", "-t"}, {24, 40}, {term, "LC_ALL=C", "TERMINFO=/nonexistent"});
+        SCOPED_TRACE(term.substr(0, 40));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        ASSERT_FALSE(result.out.empty());
+        EXPECT_EQ(result.out.back(), '\n');
+        for (const std::string& line : linesOf(result.out)) EXPECT_LE(columnsOf(line), 80u) << line;
+    }
+    ProgramResult unset = runOnTerminal(vindlePath(), {"-a", "-t"}, {24, 40}, {"LC_ALL=C"});
+    EXPECT_EQ(unset.status, 0);
+    for (const std::string& line : linesOf(unset.out)) EXPECT_LE(columnsOf(line), 80u) << line;
+}
+
+TEST(MissingLocaleTest, UnicodeRequestFallsBackToVt100) {
+    const std::string graphicsOn = "\x1b(0\x0f";
+    for (const std::string locale : {"LC_ALL=xx_XX.UTF-8", "LC_ALL=no-such-locale", "LC_ALL=../../etc"}) {
+        SCOPED_TRACE(locale);
+        ProgramOptions options;
+        options.environment = {locale};
+        options.replaceEnvironment = true;
+        ProgramResult piped = runVindle({"-U", "--pid=1"}, options);
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        EXPECT_EQ(piped.err, "");
+        // A tree of more than one process draws, and then in the VT100 set.
+        if (linesOf(piped.out).size() > 1) {
+            EXPECT_NE(piped.out.find(graphicsOn), std::string::npos);
+        }
+        EXPECT_EQ(piped.out.find("\xe2\x94"), std::string::npos);  // no box-drawing character
+
+        ProgramResult terminal = runOnTerminal(vindlePath(), {}, {24, 100}, {locale, "TERM=xterm"});
+        EXPECT_EQ(terminal.status, 0) << terminal.err;
+        EXPECT_EQ(terminal.out.find("\xe2\x94"), std::string::npos);
+    }
+}
+
+// A forked child that takes on the user nobody and the group nogroup; the
+// parent reports how the child ended.
+template <typename Body>
+int exitStatusAsNobody(Body body) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(125);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to take on another user";
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 20, .ppid = 1, .name = "hidden", .arguments = {"secret"}});
+    proc.add({.pid = 21, .ppid = 1, .name = "private", .arguments = {"secret"}});
+    proc.add({.pid = 22, .ppid = 21, .name = "shown", .arguments = {"shown", "visible"}});
+    proc.add({.pid = 23, .ppid = 1, .name = "quiet", .arguments = {"secret"}});
+    // Readable by nobody: the tree's directories and every file but these.
+    std::filesystem::permissions(proc.root(), std::filesystem::perms::all);
+    chmod((proc.root() + "/20").c_str(), 0700);         // the whole entry
+    chmod((proc.root() + "/21/status").c_str(), 0600);  // the record
+    chmod((proc.root() + "/23/cmdline").c_str(), 0600);  // only the arguments
+
+    int status = exitStatusAsNobody([&] {
+        const OptionFlags flags = Flag::arguments;
+        ProcessTable table = proc.snapshot(flags);
+        std::string printed = captureOutput([&] {
+            LineWriter writer(flags, {asciiSet, false}, 0, false);
+            CommandLine line;
+            line.flags = flags;
+            printForest(table, writer, line, 0);
+            std::fflush(stdout);
+        });
+        // 20 and 21 are left out, so 22 has no parent and is a root of its
+        // own; 23 shows no arguments.
+        std::vector<std::string> lines = linesOf(printed);
+        const bool right = printed.find("secret") == std::string::npos &&
+                           printed.find("hidden") == std::string::npos &&
+                           printed.find("private") == std::string::npos && lines.size() == 3 &&
+                           lines[0] == "init" && lines[1].ends_with("quiet") && lines[2] == "shown visible";
+        if (!right) std::fprintf(stderr, "printed:\n%s", printed.c_str());
+        return right ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Runs vindle as nobody, optionally on a /proc of its own mounted with
+// hidepid=1, where other users' entries are listed but cannot be read.
+ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc, bool& mounted) {
+    int out[2];
+    int err[2];
+    int report[2];
+    if (pipe(out) != 0 || pipe(err) != 0 || pipe(report) != 0) return {};
+    const std::string program = vindlePath();
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        char done = 'y';
+        if (restrictiveProc && (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                                mount("proc", "/proc", "proc", 0, "hidepid=1") != 0))
+            done = 'n';
+        if (write(report[1], &done, 1) != 1 || done == 'n') _exit(126);
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(125);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    close(report[1]);
+    char done = 'n';
+    mounted = read(report[0], &done, 1) == 1 && done == 'y';
+    close(report[0]);
+    ProgramResult result;
+    result.out = readAll(out[0]);  // small: standard error cannot fill meanwhile
+    result.err = readAll(err[0]);
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+TEST(UnreadableProcTest, TheProgramCopesWithEntriesItMayNotRead) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to take on another user";
+    bool mounted = false;
+    ProgramResult plain = runAsNobody({"-a", "-t", "-u", "-p"}, false, mounted);
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+    EXPECT_FALSE(plain.out.empty());
+
+    ProgramResult hidden = runAsNobody({"-a", "-t", "-u", "-p"}, true, mounted);
+    if (!mounted) GTEST_SKIP() << "cannot mount a /proc of our own here";
+    EXPECT_EQ(hidden.status, 0) << hidden.err;
+    EXPECT_EQ(hidden.err, "");
+    // Only nobody's own processes can be read: vindle itself among them, a
+    // root since its parent cannot be read, with its user shown.
+    bool foundItself = false;
+    for (const std::string& line : linesOf(hidden.out))
+        foundItself = foundItself || (line.rfind(vindlePath() + ",", 0) == 0 && line.find(",nobody") != std::string::npos);
+    EXPECT_TRUE(foundItself) << hidden.out;
+}
+
+}  // namespace
