@@ -1,0 +1,231 @@
+// Processes that name themselves to attack the terminal that prints them:
+// command names, titles and arguments made of control bytes, C1 controls
+// raw and UTF-8 encoded, escape sequences, invalid UTF-8 and backslashes,
+// and one argument vector of more than 1 MiB. Whatever the locale and
+// wherever the output goes, no control byte may reach it except line ends
+// and vindle's own bold and character-set escapes, and no line on a terminal
+// may pass its width.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/process_tree.h"
+#include "support/pty.h"
+#include "support/run_program.h"
+
+namespace {
+
+std::string bytesFrom(int first, int last) {
+    std::string text;
+    for (int byte = first; byte <= last; ++byte) text += static_cast<char>(byte);
+    return text;
+}
+
+// The C1 controls U+0080 to U+009F, UTF-8 encoded (C2 80 to C2 9F).
+std::string encodedC1(int first, int last) {
+    std::string text;
+    for (int code = first; code <= last; ++code) {
+        text += '\xc2';
+        text += static_cast<char>(code);
+    }
+    return text;
+}
+
+// Command names: at most 15 bytes each, so the ranges are spread.
+std::vector<std::string> hostileNames() {
+    return {
+        bytesFrom(0x01, 0x0f),
+        bytesFrom(0x10, 0x1e),
+        bytesFrom(0x1f, 0x1f) + "\x7f" + "x\x7f",
+        bytesFrom(0x80, 0x8e),
+        bytesFrom(0x8f, 0x9d),
+        bytesFrom(0x9e, 0x9f) + "\x9b" "2J",  // an 8-bit CSI
+        encodedC1(0x80, 0x86),
+        encodedC1(0x87, 0x8d),
+        encodedC1(0x8e, 0x94),
+        encodedC1(0x95, 0x9b),
+        encodedC1(0x9c, 0x9f),
+        "\x1b[2J",
+        "\x1b]0;title\x07",
+        "\x1b[31mred\x1b[0m",
+        "\xff\xfe\xc3\x28\xe2\x28\xa1",  // invalid UTF-8
+        "\xc0\xaf\xed\xa0\x80\xf4\x90",  // overlong, surrogate, beyond U+10FFFF
+        "a\\b\\\\c\\n\\",                  // backslashes, and one before n
+        "new\nline\ttab",
+    };
+}
+
+// Every hostile piece in one text, for titles and arguments.
+std::string everything() {
+    std::string text = bytesFrom(0x01, 0x1f) + "\x7f" + bytesFrom(0x80, 0x9f) + encodedC1(0x80, 0x9f);
+    for (const std::string& name : hostileNames()) text += name;
+    return text;
+}
+
+ProcessSpec hostileTree() {
+    ProcessSpec top{.name = "hostile"};
+    const std::vector<std::string> names = hostileNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        ProcessSpec child{.name = name};
+        child.argv = {name + " title " + std::to_string(i), name, "\\" + name + "\\", everything()};
+        top.children.push_back(child);
+    }
+    // More than 1 MiB of arguments: nine of 120 KiB, each hostile bytes
+    // over and over.
+    ProcessSpec big{.name = "big", .label = "big"};
+    big.argv = {"big"};
+    std::string pattern = everything();
+    std::string argument;
+    while (argument.size() < 120 * 1024) argument += pattern;
+    argument.resize(120 * 1024);
+    for (int i = 0; i < 9; ++i) big.argv.push_back(argument);
+    top.children.push_back(big);
+    return top;
+}
+
+const std::string escapes[] = {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"};
+
+std::string withoutOwnEscapes(std::string text) {
+    for (const std::string& escape : escapes)
+        for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
+            text.erase(at, escape.size());
+    return text;
+}
+
+// Decodes one UTF-8 character at `at`; an invalid byte stands for itself.
+char32_t decodeAt(const std::string& text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+    if (length == 0 || at + length > text.size()) {
+        ++at;
+        return 0xDC00 + lead;  // not a character: never a C1 control
+    }
+    char32_t code = length == 1 ? lead : lead & (0x7f >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xc0) != 0x80) {
+            ++at;
+            return 0xDC00 + lead;
+        }
+        code = (code << 6) | (byte(at + i) & 0x3f);
+    }
+    at += length;
+    return code;
+}
+
+struct Verdict {
+    std::string fault;  // empty when the output is clean
+};
+
+// Checks one run's output: after vindle's own escapes are removed, no byte
+// below 0x20 but the newline, no 0x7f; in the C locale nothing but ASCII,
+// in C.UTF-8 no C1 code point; on a terminal no line wider than `columns`.
+Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
+    const std::string text = withoutOwnEscapes(output);
+    std::size_t lineColumns = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char byte = static_cast<unsigned char>(text[at]);
+        if (byte == '\n') {
+            lineColumns = 0;
+            ++at;
+            continue;
+        }
+        if (byte < 0x20 || byte == 0x7f) return {"control byte " + std::to_string(byte) + " at " + std::to_string(at)};
+        if (!utf8 && byte >= 0x80) return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
+        const char32_t code = utf8 ? decodeAt(text, at) : text[at++];
+        if (code >= 0x80 && code <= 0x9f) return {"C1 control at " + std::to_string(at)};
+        if (columns != 0 && ++lineColumns > columns) return {"line wider than " + std::to_string(columns)};
+    }
+    return {};
+}
+
+std::size_t lineCount(const std::string& text) {
+    std::size_t count = 0;
+    for (char c : text) count += c == '\n';
+    return count;
+}
+
+class HostileNamesTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { tree = new ProcessTree(hostileTree()); }
+    static void TearDownTestSuite() {
+        delete tree;
+        tree = nullptr;
+    }
+    static ProcessTree* tree;
+};
+
+ProcessTree* HostileNamesTest::tree = nullptr;
+
+const std::vector<std::vector<std::string>> optionSets{{"-a", "-t"}, {"-t"}, {"-a", "-t", "-u", "-p"}, {"-a", "-t", "-U"},
+                                                       {"-a", "-t", "-G"}};
+
+TEST_F(HostileNamesTest, NothingHostileReachesAPipe) {
+    const std::string pid = "--pid=" + std::to_string(tree->topPid());
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        for (std::vector<std::string> options : optionSets) {
+            options.push_back(pid);
+            SCOPED_TRACE(std::string(locale) + " " + testing::PrintToString(options));
+            ProgramOptions environment;
+            environment.environment = {std::string("LC_ALL=") + locale};
+            environment.replaceEnvironment = true;
+            ProgramResult result = runVindle(options, environment);
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+            EXPECT_EQ(inspect(result.out, std::string(locale) == "C.UTF-8", 0).fault, "");
+            if (options[0] == "-a") {
+                // One line per process, the big vector among them, whole.
+                EXPECT_EQ(lineCount(result.out), tree->pids().size());
+                EXPECT_GT(result.out.size(), 9u * 120 * 1024);
+            }
+        }
+    }
+}
+
+TEST_F(HostileNamesTest, EncodedFormsAreShownInsteadOfTheBytes) {
+    ProgramResult result = runVindle({"-a", "--pid=" + std::to_string(tree->topPid())});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("^[[2J"), std::string::npos) << "ESC [ 2 J as ^[[2J";
+    EXPECT_NE(result.out.find("^[]0;title^G"), std::string::npos);
+    EXPECT_NE(result.out.find("new\\012line\\011tab"), std::string::npos) << result.out.substr(0, 3000);
+    EXPECT_NE(result.out.find("a\\b\\\\c\\n\\"), std::string::npos) << "backslashes are not doubled";
+}
+
+TEST_F(HostileNamesTest, NothingHostileReachesATerminalAndNoLinePassesItsWidth) {
+    const std::string pid = "--pid=" + std::to_string(tree->topPid());
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        for (const unsigned short width : std::vector<unsigned short>{20, 57, 132}) {
+            for (std::vector<std::string> options : optionSets) {
+                options.push_back(pid);
+                SCOPED_TRACE(std::string(locale) + " width " + std::to_string(width) + " " +
+                             testing::PrintToString(options));
+                ProgramResult result = runOnTerminal(vindlePath(), options, {40, width},
+                                                     {"TERM=xterm", std::string("LC_ALL=") + locale});
+                ASSERT_EQ(result.status, 0) << result.err;
+                EXPECT_EQ(result.err, "");
+                EXPECT_EQ(inspect(result.out, std::string(locale) == "C.UTF-8", width).fault, "");
+                if (options[0] == "-a") {
+                    EXPECT_EQ(lineCount(result.out), tree->pids().size());
+                }
+            }
+        }
+    }
+}
+
+TEST_F(HostileNamesTest, TheWholeMachineWithThemIsClean) {
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ProgramResult piped = runVindle({"-a", "-t", "-U"}, {.environment = {std::string("LC_ALL=") + locale},
+                                                             .replaceEnvironment = true, .argv0 = {}, .timeoutSeconds = 60});
+        ASSERT_EQ(piped.status, 0) << piped.err;
+        EXPECT_EQ(inspect(piped.out, std::string(locale) == "C.UTF-8", 0).fault, "");
+        ProgramResult terminal =
+            runOnTerminal(vindlePath(), {"-t", "-u"}, {40, 80}, {"TERM=xterm", std::string("LC_ALL=") + locale});
+        ASSERT_EQ(terminal.status, 0) << terminal.err;
+        EXPECT_EQ(inspect(terminal.out, std::string(locale) == "C.UTF-8", 80).fault, "");
+    }
+}
+
+}  // namespace
