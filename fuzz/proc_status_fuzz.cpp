@@ -1,0 +1,108 @@
+// Fuzzes the parsers of the /proc layer: the status and stat texts of one
+// process and the NUL-separated argument text.
+//
+// Each input is used twice: as raw text (the parsers must stay within it and
+// leave the record well formed), and as the fields of a process that the
+// kernel's own formatting is applied to (the parsers must give those fields
+// back).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_status.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// The name as the kernel writes it after "Name:\t": a newline as "\n", a
+// backslash as "\\", every other byte as it is.
+std::string kernelEscaped(const std::string& name) {
+    std::string escaped;
+    for (char c : name) {
+        if (c == '\n') escaped += "\\n";
+        else if (c == '\\') escaped += "\\\\";
+        else escaped += c;
+    }
+    return escaped;
+}
+
+void checkRawStatus(std::string_view text) {
+    kinfo_proc record{};
+    std::memset(record.ki_comm, 'x', sizeof record.ki_comm);  // no NUL until parsed
+    record.ki_flag = P_SYSTEM | 0x1;
+    StatusFields found = parseStatus(text, record);
+    if (found.hasName) require(std::memchr(record.ki_comm, '\0', sizeof record.ki_comm) != nullptr);
+    require((record.ki_flag & 0x1) != 0);  // other marks are left alone
+    require(((record.ki_flag & P_SYSTEM) != 0) == found.kthread);
+    require(!found.kthread || found.hasKthread);
+}
+
+void checkStatusRoundTrip(FuzzedDataProvider& data) {
+    std::string name = data.ConsumeRandomLengthString(80);
+    name = name.substr(0, name.find('\0'));
+    const pid_t parent = data.ConsumeIntegralInRange<pid_t>(0, 4194304);
+    const uid_t uid = data.ConsumeIntegral<uid_t>();
+    const int kthread = data.ConsumeIntegralInRange<int>(-1, 1);  // -1: no such line
+    std::string text = "Name:\t" + kernelEscaped(name) + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t7\n" +
+                       "Ngid:\t0\nPid:\t7\nPPid:\t" + std::to_string(parent) + "\nTracerPid:\t0\nUid:\t" +
+                       std::to_string(uid) + "\t0\t0\t0\nGid:\t0\t0\t0\t0\n";
+    if (kthread >= 0) text += "Kthread:\t" + std::to_string(kthread) + "\n";
+    text += "VmPeak:\t1 kB\n";
+
+    kinfo_proc record{};
+    StatusFields found = parseStatus(text, record);
+    require(isComplete(found));
+    require(found.hasKthread == (kthread >= 0));
+    require(found.kthread == (kthread == 1));
+    require(record.ki_ppid == parent);
+    require(record.ki_ruid == uid);
+    require(std::string(record.ki_comm) == name.substr(0, COMMLEN));
+}
+
+void checkStatRoundTrip(FuzzedDataProvider& data) {
+    std::string name = data.ConsumeRandomLengthString(80);
+    const unsigned flags = data.ConsumeIntegral<unsigned>();
+    std::string text = "7 (" + name + ") S 1 7 7 0 -1 " + std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
+    require(parseStatFlags(text) == static_cast<long>(flags));
+}
+
+void checkArguments(const std::uint8_t* bytes, std::size_t size) {
+    std::vector<char> buffer(bytes, bytes + size);
+    std::vector<char*> argv{reinterpret_cast<char*>(1)};  // stale content is cleared
+    splitArguments(buffer, argv);
+    if (size == 0) {
+        require(argv.empty());
+        return;
+    }
+    require(!argv.empty() && argv.back() == nullptr);
+    // The words, joined by NULs, are the text with one NUL at its end.
+    std::string joined;
+    for (std::size_t i = 0; i + 1 < argv.size(); ++i) {
+        require(argv[i] >= buffer.data() && argv[i] < buffer.data() + buffer.size());
+        joined.append(argv[i]);
+        joined += '\0';
+    }
+    std::string expected(reinterpret_cast<const char*>(bytes), size);
+    if (expected.back() != '\0') expected += '\0';
+    require(joined == expected);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    checkRawStatus(std::string_view(reinterpret_cast<const char*>(bytes), size));
+    parseStatFlags(std::string_view(reinterpret_cast<const char*>(bytes), size));
+    checkArguments(bytes, size);
+    FuzzedDataProvider data(bytes, size);
+    checkStatusRoundTrip(data);
+    checkStatRoundTrip(data);
+    return 0;
+}
