@@ -53,9 +53,10 @@
 //
 // Every process dies with its parent (PR_SET_PDEATHSIG): a test that kills
 // one process of the tree also ends its subtree, and the tree ends with the
-// thread that created it, so create it on a thread that lives as long. The test process makes
-// itself a child subreaper (PR_SET_CHILD_SUBREAPER), so that the orphans of a
-// dying tree come to it and are reaped before the destructor returns.
+// thread that created it, so create it on a thread that lives as long.
+// The test process makes itself a child subreaper (PR_SET_CHILD_SUBREAPER),
+// so that the orphans of a dying tree come to it and are reaped before the
+// destructor returns.
 //
 // Errors (a bad description, a process that could not be set up, a tree
 // not in place within 30 seconds) throw std::invalid_argument or
