@@ -1,10 +1,17 @@
 // A real chain of 400 nested processes, printed whole by the built vindle.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
-#include "support/process_tree.h"
 #include "support/run_program.h"
 
 namespace {
@@ -12,17 +19,84 @@ namespace {
 constexpr int chainLength = 400;
 
 // "top", then chainLength - 1 nested processes named "n"; the bottom one has
-// the children "y" and then "x" (so x has the higher pid).
-ProcessSpec chainSpec() {
-    ProcessSpec top{.name = "top"};
-    ProcessSpec* bottom = &top;
-    for (int level = 1; level < chainLength; ++level) {
-        bottom->children.push_back({.name = "n"});
-        bottom = &bottom->children.back();
+// the children "y" and then "x" (so x has the higher pid). The processes
+// are forks of the test, without an exec each, so that a deep chain comes up
+// fast; every one dies with its parent, and the whole chain, one process
+// group, is killed and reaped when the object goes.
+class ForkedChain {
+public:
+    ForkedChain() {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) return;
+        const pid_t self = getpid();
+        top = fork();
+        if (top == 0) {
+            close(ready[0]);
+            setpgid(0, 0);
+            becomeLevel(1, ready[1], self);
+        }
+        close(ready[1]);
+        if (top > 0) {
+            setpgid(top, top);  // also here, so that it holds before any kill
+            complete = awaitLeaves(ready[0]);
+        }
+        close(ready[0]);
     }
-    bottom->children = {{.name = "y"}, {.name = "x"}};
-    return top;
-}
+    ~ForkedChain() {
+        if (top <= 0) return;
+        kill(-top, SIGKILL);
+        // The top is our child; members orphaned on the way may come to us
+        // too, if this process reaps orphans. Either way the group ends.
+        while (waitpid(-top, nullptr, 0) > 0 || errno == EINTR) {
+        }
+    }
+    ForkedChain(const ForkedChain&) = delete;
+    ForkedChain& operator=(const ForkedChain&) = delete;
+
+    pid_t top = -1;
+    bool complete = false;
+
+private:
+    // Only async-signal-safe calls from here on: the test may have threads.
+    [[noreturn]] static void becomeLevel(int level, int readyFd, pid_t parent) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);
+        prctl(PR_SET_NAME, level == 1 ? "top" : "n");
+        const pid_t self = getpid();
+        if (level < chainLength) {
+            if (fork() == 0) becomeLevel(level + 1, readyFd, self);
+        } else {
+            spawnLeaf("y", readyFd, self);
+            spawnLeaf("x", readyFd, self);
+        }
+        for (;;) pause();
+    }
+
+    static void spawnLeaf(const char* name, int readyFd, pid_t parent) {
+        if (fork() != 0) return;
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);
+        prctl(PR_SET_NAME, name);
+        const char byte = 1;
+        if (write(readyFd, &byte, 1) != 1) _exit(1);
+        for (;;) pause();
+    }
+
+    // Both leaves report once in place; they exist only when the whole
+    // chain above them does.
+    static bool awaitLeaves(int readFd) {
+        int reported = 0;
+        while (reported < 2) {
+            pollfd wait{readFd, POLLIN, 0};
+            if (poll(&wait, 1, 120 * 1000) <= 0) return false;
+            char bytes[2];
+            ssize_t n = read(readFd, bytes, sizeof bytes);
+            if (n <= 0) return false;
+            reported += static_cast<int>(n);
+        }
+        return true;
+    }
+};
 
 // The two lines of the chain, with `first` and then `second` at the bottom.
 std::string chainOutput(const char* first, const char* second) {
@@ -32,9 +106,10 @@ std::string chainOutput(const char* first, const char* second) {
 }
 
 TEST(DeepChainTest, RealChainOf400PrintsWhole) {
-    ProcessTree tree(chainSpec());
-    ASSERT_EQ(tree.pids().size(), static_cast<std::size_t>(chainLength + 2));
-    const std::string pid = "--pid=" + std::to_string(tree.topPid());
+    ForkedChain chain;
+    ASSERT_GT(chain.top, 0) << "fork failed";
+    ASSERT_TRUE(chain.complete) << "the chain did not come up";
+    const std::string pid = "--pid=" + std::to_string(chain.top);
     struct Case {
         std::vector<std::string> options;
         std::string output;
