@@ -3,8 +3,16 @@
 # root.
 BUILD ?= build
 CMAKE_FLAGS ?=
+# `make test` also runs the suite built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and each libFuzzer target for a short while.
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 10
+FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
+SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test test-plain test-sanitized test-fuzz clean
 
 all: build
 
@@ -20,8 +28,29 @@ build: configure
 run: build
 	./$(BUILD)/vindle $(ARGS)
 
-test: build
+test: test-plain test-sanitized test-fuzz
+
+test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure --timeout 300
 
+test-sanitized: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVINDLE_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD)
+	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300
+
+# New inputs go to the build directory; fuzz/corpus/ is only read. A target
+# with a dictionary, fuzz/TARGET.dict, gets it.
+test-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVINDLE_FUZZ=ON -DVINDLE_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
+	for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target && \
+		$(FUZZ_BUILD)/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
+			$$(test -f fuzz/$$target.dict && echo -dict=fuzz/$$target.dict) \
+			-artifact_prefix=$(FUZZ_BUILD)/$$target- $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target \
+			2> $(FUZZ_BUILD)/$$target.log || { cat $(FUZZ_BUILD)/$$target.log; exit 1; }; \
+		grep -h '^Done' $(FUZZ_BUILD)/$$target.log | sed "s/^/$$target: /"; \
+	done
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
