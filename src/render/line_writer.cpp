@@ -50,13 +50,19 @@ std::string LineWriter::encode(wchar_t character) const {
 }
 
 std::string LineWriter::cutText(const std::string& text, std::uint64_t width) {
-    // Keeps whole characters of the locale, up to width - 1 of them, and
-    // stops early at a byte sequence that is no character.
+    // Keeps whole characters of the locale that fill at most width - 1
+    // columns, and stops early at a byte sequence that is no character. A
+    // character fills one column, or two when the terminal shows it wide:
+    // counted as one, wide characters would carry the line past the width.
     std::mbstate_t state{};
     std::size_t kept = 0;
-    for (std::uint64_t characters = 0; characters + 1 < width && kept < text.size(); ++characters) {
-        std::size_t length = std::mbrtowc(nullptr, text.data() + kept, text.size() - kept, &state);
+    for (std::uint64_t used = 0; kept < text.size();) {
+        wchar_t character = 0;
+        std::size_t length = std::mbrtowc(&character, text.data() + kept, text.size() - kept, &state);
         if (length == 0 || length > text.size() - kept) break;
+        const int shown = wcwidth(character);
+        used += shown > 1 ? static_cast<std::uint64_t>(shown) : 1;
+        if (used >= width) break;
         kept += length;
     }
     return text.substr(0, kept) + '+';
