@@ -4,10 +4,11 @@
 // sequences removed, must fit in `columns` whenever lines are cut; and a
 // line that is never cut must print exactly the texts it was given.
 //
-// Columns are counted the way the writer counts them: a text by its bytes,
-// which is never less than its characters in the locale, and a drawing
-// character as one. So the check counts characters of the locale, a byte
-// that starts no character counting as one.
+// Columns are counted the way the writer counts them: a text by its bytes
+// and a drawing character as one. A terminal shows a character of the
+// locale in at most as many columns as it has bytes, a wide one in two, so
+// the check counts each character's display columns, at least one, and a
+// byte that starts no character as one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <clocale>
@@ -36,14 +37,19 @@ std::string withoutEscapes(std::string text) {
     return text;
 }
 
-std::size_t characters(const std::string& text) {
+std::size_t displayColumns(const std::string& text) {
     std::mbstate_t state{};
     std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); ++count) {
-        std::size_t length = std::mbrtowc(nullptr, text.data() + at, text.size() - at, &state);
+    for (std::size_t at = 0; at < text.size();) {
+        wchar_t character = 0;
+        std::size_t length = std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
         if (length == 0 || length > text.size() - at) {
             length = 1;
             state = std::mbstate_t{};
+            count += 1;
+        } else {
+            const int columns = wcwidth(character);
+            count += columns > 1 ? static_cast<std::size_t>(columns) : 1;
         }
         at += length;
     }
@@ -132,7 +138,7 @@ private:
         std::string line = withoutEscapes(std::string(buffer + before, length - before));
         if (!line.empty() && line.back() == '\n') line.pop_back();
         require(line.find('\n') == std::string::npos);
-        if (cuts(writer)) require(characters(line) <= writer.columns);
+        if (cuts(writer)) require(displayColumns(line) <= writer.columns);
         else if (!labelled) require(line == expected);
         require(writer.column == 0 && !writer.truncated && writer.segments.empty() && writer.closers == 0);
         expected.clear();

@@ -72,6 +72,9 @@ ProcessSpec hostileTree() {
         child.argv = {name + " title " + std::to_string(i), name, "\\" + name + "\\", everything()};
         top.children.push_back(child);
     }
+    // Wide characters, shown in two columns each.
+    const std::string wide = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab";
+    top.children.push_back({.name = "wide", .argv = {wide + wide + wide, wide, "x" + wide}});
     // More than 1 MiB of arguments: nine of 120 KiB, each hostile bytes
     // over and over.
     ProcessSpec big{.name = "big", .label = "big"};
@@ -92,6 +95,15 @@ std::string withoutOwnEscapes(std::string text) {
         for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
             text.erase(at, escape.size());
     return text;
+}
+
+// Whether a terminal shows `code` in two columns (the East Asian wide and
+// full-width ranges).
+bool isWide(char32_t code) {
+    return (code >= 0x1100 && code <= 0x115f) || (code >= 0x2e80 && code <= 0xa4cf && code != 0x303f) ||
+           (code >= 0xac00 && code <= 0xd7a3) || (code >= 0xf900 && code <= 0xfaff) ||
+           (code >= 0xfe30 && code <= 0xfe4f) || (code >= 0xff00 && code <= 0xff60) ||
+           (code >= 0xffe0 && code <= 0xffe6) || (code >= 0x20000 && code <= 0x3fffd);
 }
 
 // Decodes one UTF-8 character at `at`; an invalid byte stands for itself.
@@ -121,7 +133,8 @@ struct Verdict {
 
 // Checks one run's output: after vindle's own escapes are removed, no byte
 // below 0x20 but the newline, no 0x7f; in the C locale nothing but ASCII,
-// in C.UTF-8 no C1 code point; on a terminal no line wider than `columns`.
+// in C.UTF-8 no C1 code point; on a terminal no line that fills more than
+// `columns` columns.
 Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
     const std::string text = withoutOwnEscapes(output);
     std::size_t lineColumns = 0;
@@ -136,7 +149,8 @@ Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
         if (!utf8 && byte >= 0x80) return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
         const char32_t code = utf8 ? decodeAt(text, at) : text[at++];
         if (code >= 0x80 && code <= 0x9f) return {"C1 control at " + std::to_string(at)};
-        if (columns != 0 && ++lineColumns > columns) return {"line wider than " + std::to_string(columns)};
+        lineColumns += isWide(code) ? 2 : 1;
+        if (columns != 0 && lineColumns > columns) return {"line wider than " + std::to_string(columns)};
     }
     return {};
 }
