@@ -167,7 +167,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                      child.errors.c_str());
         std::abort();
     }
-    if (WEXITSTATUS(child.status) != returnedStatus) return 0;  // help, version or an option error
+    // Help and version output say nothing on standard error; an option
+    // error always says why.
+    if (WEXITSTATUS(child.status) == 0) require(child.errors.empty());
+    if (WEXITSTATUS(child.status) == 1) require(!child.errors.empty());
+    if (WEXITSTATUS(child.status) != returnedStatus) return 0;
     require(child.errors.empty());
 
     ArgumentVector arguments(words);
