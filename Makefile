@@ -33,8 +33,11 @@ test: test-plain test-sanitized test-fuzz
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure --timeout 300
 
+# -O1 with line tables only builds three times faster than the default
+# -O2 -g and still gives reports with file and line; assertions stay on.
 test-sanitized: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVINDLE_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVINDLE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+		-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD)
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300
 
