@@ -31,7 +31,8 @@ void require(bool condition) {
 std::string withoutEscapes(std::string text) {
     for (const char* escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"}) {
         const std::size_t length = std::strlen(escape);
-        for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
+        for (std::size_t at = text.find(escape); at != std::string::npos;
+             at = text.find(escape, at))
             text.erase(at, length);
     }
     return text;
@@ -66,7 +67,7 @@ std::string pieceText(FuzzedDataProvider& data) {
 }
 
 class Session {
-public:
+  public:
     Session(FuzzedDataProvider& input) : data(input) {
         memory = open_memstream(&buffer, &length);
         require(memory != nullptr);
@@ -86,12 +87,13 @@ public:
         finishLine(writer);
     }
 
-private:
+  private:
     void act(LineWriter& writer) {
         switch (data.ConsumeIntegralInRange<int>(0, 5)) {
             case 0: {
                 std::string text = pieceText(data);
-                const std::uint64_t width = text.size() + data.ConsumeIntegralInRange<std::uint64_t>(0, 3);
+                const std::uint64_t width =
+                    text.size() + data.ConsumeIntegralInRange<std::uint64_t>(0, 3);
                 const auto mode = static_cast<SegmentMode>(data.ConsumeIntegralInRange<int>(0, 2));
                 expected += text;
                 writer.write(width, mode, std::move(text));
@@ -107,7 +109,8 @@ private:
                 std::string label = pieceText(data);
                 writer.first = data.ConsumeBool();
                 writer.last = data.ConsumeBool();
-                const std::uint64_t duplicates = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(2, 5000) : 0;
+                const std::uint64_t duplicates =
+                    data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(2, 5000) : 0;
                 writer.writeLabel(label, data.ConsumeBool(), duplicates);
                 labelled = true;  // drawing and group prefixes: no exact text to expect
                 break;
@@ -138,9 +141,12 @@ private:
         std::string line = withoutEscapes(std::string(buffer + before, length - before));
         if (!line.empty() && line.back() == '\n') line.pop_back();
         require(line.find('\n') == std::string::npos);
-        if (cuts(writer)) require(displayColumns(line) <= writer.columns);
-        else if (!labelled) require(line == expected);
-        require(writer.column == 0 && !writer.truncated && writer.segments.empty() && writer.closers == 0);
+        if (cuts(writer))
+            require(displayColumns(line) <= writer.columns);
+        else if (!labelled)
+            require(line == expected);
+        require(writer.column == 0 && !writer.truncated && writer.segments.empty() &&
+                writer.closers == 0);
         expected.clear();
         labelled = false;
     }
@@ -162,8 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const DrawingChoice choices[] = {{asciiSet, false}, {vt100Set, true}, {unicodeSet, false}};
     const DrawingChoice drawing = choices[data.ConsumeIntegralInRange<int>(0, 2)];
     const OptionFlags flags = data.ConsumeIntegralInRange<int>(0, 7) == 0 ? Flag::longLines : 0;
-    const std::uint64_t columns = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(0, 12)
-                                                     : data.ConsumeIntegralInRange<std::uint64_t>(0, 200);
+    const std::uint64_t columns = data.ConsumeBool()
+                                      ? data.ConsumeIntegralInRange<std::uint64_t>(0, 12)
+                                      : data.ConsumeIntegralInRange<std::uint64_t>(0, 200);
     const bool autoMarginNoXenl = data.ConsumeBool();
     LineWriter writer(flags, drawing, columns, autoMarginNoXenl);
     Session session(data);

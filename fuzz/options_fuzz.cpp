@@ -35,17 +35,18 @@ void require(bool condition) {
 
 // A mutable argument vector: "vindle" followed by the words.
 class ArgumentVector {
-public:
+  public:
     explicit ArgumentVector(const std::vector<std::string>& words) {
         storage.push_back(std::vector<char>{'v', 'i', 'n', 'd', 'l', 'e', '\0'});
-        for (const std::string& word : words) storage.emplace_back(word.c_str(), word.c_str() + word.size() + 1);
+        for (const std::string& word : words)
+            storage.emplace_back(word.c_str(), word.c_str() + word.size() + 1);
         for (std::vector<char>& word : storage) pointers.push_back(word.data());
         pointers.push_back(nullptr);
     }
     int argc() const { return static_cast<int>(pointers.size() - 1); }
     char** argv() { return pointers.data(); }
 
-private:
+  private:
     std::vector<std::vector<char>> storage;
     std::vector<char*> pointers;
 };
@@ -96,7 +97,8 @@ void passStatus(int status, void*) { _exit(status); }
     on_exit(passStatus, nullptr);
     ArgumentVector arguments(words);
     const std::string result = describe(parseOptions(arguments.argc(), arguments.argv()));
-    if (write(resultFd, result.data(), result.size()) != static_cast<ssize_t>(result.size())) _exit(2);
+    if (write(resultFd, result.data(), result.size()) != static_cast<ssize_t>(result.size()))
+        _exit(2);
     _exit(returnedStatus);
 }
 
@@ -140,15 +142,18 @@ void checkRules(const CommandLine& line, const std::vector<std::string>& words) 
     require((selection & (selection - 1)) == 0);
     if ((flags & Flag::user) != 0) require(line.userName.has_value());
     if ((flags & Flag::pid) != 0) require(line.rootPid >= 0);
-    if ((flags & Flag::highlight) != 0) require(line.highlightPid >= 0);
-    else require(line.highlightPid == 0);
+    if ((flags & Flag::highlight) != 0)
+        require(line.highlightPid >= 0);
+    else
+        require(line.highlightPid == 0);
     if ((flags & (Flag::arguments | Flag::showPids)) != 0) require((flags & Flag::noCompact) != 0);
 
     // Without options, the last word alone decides the selection: a decimal
     // number selects that pid, a word that no number can be written with
     // selects that user.
     bool anyOption = false;
-    for (const std::string& word : words) anyOption = anyOption || (word.size() > 1 && word[0] == '-');
+    for (const std::string& word : words)
+        anyOption = anyOption || (word.size() > 1 && word[0] == '-');
     if (anyOption || words.empty()) return;
     const std::string& last = words.back();
     if (isDecimalPid(last)) require(selection == Flag::pid && line.rootPid == std::stoi(last));
@@ -161,8 +166,9 @@ void checkRules(const CommandLine& line, const std::vector<std::string>& words) 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::vector<std::string> words = splitWords(bytes, size);
     const ChildOutcome child = parseInChild(words);
-    if (!WIFEXITED(child.status) || (WEXITSTATUS(child.status) != 0 && WEXITSTATUS(child.status) != 1 &&
-                                     WEXITSTATUS(child.status) != returnedStatus)) {
+    if (!WIFEXITED(child.status) ||
+        (WEXITSTATUS(child.status) != 0 && WEXITSTATUS(child.status) != 1 &&
+         WEXITSTATUS(child.status) != returnedStatus)) {
         std::fprintf(stderr, "parsing in the child failed (wait status %d):\n%s\n", child.status,
                      child.errors.c_str());
         std::abort();
@@ -184,4 +190,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 // Sanitizer reports in the child must not look like the option error's
 // status 1.
 extern "C" const char* __asan_default_options() { return "exitcode=86"; }
-extern "C" const char* __ubsan_default_options() { return "exitcode=86:halt_on_error=1:print_stacktrace=1"; }
+extern "C" const char* __ubsan_default_options() {
+    return "exitcode=86:halt_on_error=1:print_stacktrace=1";
+}

@@ -27,9 +27,12 @@ void require(bool condition) {
 std::string kernelEscaped(const std::string& name) {
     std::string escaped;
     for (char c : name) {
-        if (c == '\n') escaped += "\\n";
-        else if (c == '\\') escaped += "\\\\";
-        else escaped += c;
+        if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\\')
+            escaped += "\\\\";
+        else
+            escaped += c;
     }
     return escaped;
 }
@@ -51,9 +54,10 @@ void checkStatusRoundTrip(FuzzedDataProvider& data) {
     const pid_t parent = data.ConsumeIntegralInRange<pid_t>(0, 4194304);
     const uid_t uid = data.ConsumeIntegral<uid_t>();
     const int kthread = data.ConsumeIntegralInRange<int>(-1, 1);  // -1: no such line
-    std::string text = "Name:\t" + kernelEscaped(name) + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t7\n" +
-                       "Ngid:\t0\nPid:\t7\nPPid:\t" + std::to_string(parent) + "\nTracerPid:\t0\nUid:\t" +
-                       std::to_string(uid) + "\t0\t0\t0\nGid:\t0\t0\t0\t0\n";
+    std::string text =
+        "Name:\t" + kernelEscaped(name) + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t7\n" +
+        "Ngid:\t0\nPid:\t7\nPPid:\t" + std::to_string(parent) + "\nTracerPid:\t0\nUid:\t" +
+        std::to_string(uid) + "\t0\t0\t0\nGid:\t0\t0\t0\t0\n";
     if (kthread >= 0) text += "Kthread:\t" + std::to_string(kthread) + "\n";
     text += "VmPeak:\t1 kB\n";
 
@@ -70,7 +74,8 @@ void checkStatusRoundTrip(FuzzedDataProvider& data) {
 void checkStatRoundTrip(FuzzedDataProvider& data) {
     std::string name = data.ConsumeRandomLengthString(80);
     const unsigned flags = data.ConsumeIntegral<unsigned>();
-    std::string text = "7 (" + name + ") S 1 7 7 0 -1 " + std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
+    std::string text =
+        "7 (" + name + ") S 1 7 7 0 -1 " + std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
     require(parseStatFlags(text) == static_cast<long>(flags));
 }
 

@@ -4,6 +4,7 @@
 // after run, in every mode and with every option that changes what is read,
 // vindle must exit 0, and print whole lines with balanced group brackets,
 // none wider than its terminal.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -15,8 +16,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -61,7 +60,7 @@ constexpr int stormSecondsAtMost = 180;  // the spawners stop by themselves afte
 // A storm of spawners in a process group of its own, killed with the group
 // when the object goes, whatever happened.
 class ForkStorm {
-public:
+  public:
     ForkStorm() {
         int report[2];
         if (pipe(report) != 0) return;
@@ -87,7 +86,8 @@ public:
         setpgid(leader, leader);  // also here, so that the group exists before anyone kills it
         close(report[1]);
         pid_t spawner = 0;
-        while (spawners.size() < spawnerCount && read(report[0], &spawner, sizeof spawner) == sizeof spawner)
+        while (spawners.size() < spawnerCount &&
+               read(report[0], &spawner, sizeof spawner) == sizeof spawner)
             spawners.push_back(spawner);
         close(report[0]);
     }
@@ -124,7 +124,8 @@ std::string faultOf(const std::string& out, bool onTerminal, std::size_t width) 
     for (const std::string& raw : linesOf(out)) {
         std::string line = raw;
         for (const std::string escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"})
-            for (std::size_t at; (at = line.find(escape)) != std::string::npos;) line.erase(at, escape.size());
+            for (std::size_t at; (at = line.find(escape)) != std::string::npos;)
+                line.erase(at, escape.size());
         if (onTerminal) {
             std::size_t columns = 0;
             for (unsigned char c : line) columns += (c & 0xC0) != 0x80;  // UTF-8 characters
@@ -166,20 +167,23 @@ TEST(ChurnTest, EveryRunDuringAForkStormSucceedsWithWellFormedOutput) {
         // At least 300 runs and 10 seconds of storm; on a machine so busy
         // that this takes two minutes, stop there.
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        if ((runs >= 300 && elapsed > std::chrono::seconds(10)) || elapsed > std::chrono::seconds(120)) break;
+        if ((runs >= 300 && elapsed > std::chrono::seconds(10)) ||
+            elapsed > std::chrono::seconds(120))
+            break;
         const std::vector<std::string>& options = optionSets[runs % optionSets.size()];
         const bool onTerminal = runs % 4 == 3;
         const unsigned short width = widths[runs % 3];
         ProgramResult result;
         if (onTerminal) {
-            result = runOnTerminal(vindlePath(), options, {40, width},
-                                   {"TERM=xterm", runs % 8 == 3 ? "LC_ALL=C.UTF-8" : "LC_ALL=C"}, 30);
+            result =
+                runOnTerminal(vindlePath(), options, {40, width},
+                              {"TERM=xterm", runs % 8 == 3 ? "LC_ALL=C.UTF-8" : "LC_ALL=C"}, 30);
         } else {
             ProgramOptions limit;
             limit.timeoutSeconds = 30;
             result = runVindle(options, limit);
         }
-        std::string fault = result.status != 0 ? "exit status " + std::to_string(result.status)
+        std::string fault = result.status != 0    ? "exit status " + std::to_string(result.status)
                             : !result.err.empty() ? "message: " + result.err
                                                   : faultOf(result.out, onTerminal, width);
         if (!fault.empty()) {

@@ -3,6 +3,7 @@
 // reader has gone.
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -14,8 +15,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "cli/options.h"
 #include "cli/run.h"
@@ -49,7 +48,8 @@ std::string readAll(int fd) {
 
 // Runs vindle with standard output on a pipe whose reading end is closed
 // before vindle starts, SIGPIPE ignored or at its default.
-ProgramResult runIntoPipeWithoutReader(const std::vector<std::string>& arguments, bool ignorePipeSignal) {
+ProgramResult runIntoPipeWithoutReader(const std::vector<std::string>& arguments,
+                                       bool ignorePipeSignal) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
@@ -91,7 +91,8 @@ ProgramResult runWithOutputClosed(const std::vector<std::string>& arguments) {
 
 TEST(ClosedOutputTest, AWriteErrorIsReportedWithStatusOne) {
     // Every form that prints: the tree, the help text, the version output.
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{{}, {"-a"}, {"-h"}, {"-V"}}) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{}, {"-a"}, {"-h"}, {"-V"}}) {
         ProgramResult result = runWithOutputClosed(arguments);
         EXPECT_EQ(result.status, 1) << ::testing::PrintToString(arguments);
         EXPECT_EQ(result.err.rfind("vindle: write error", 0), 0u) << result.err;
@@ -99,15 +100,18 @@ TEST(ClosedOutputTest, AWriteErrorIsReportedWithStatusOne) {
 }
 
 TEST(ClosedOutputTest, NothingToWriteIsNoError) {
-    ProgramResult result = runWithOutputClosed({"--pid=2147483647"});  // no such process: nothing printed
+    ProgramResult result =
+        runWithOutputClosed({"--pid=2147483647"});  // no such process: nothing printed
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
 }
 
 TEST(ClosedOutputTest, AFullDeviceIsAWriteError) {
-    ProgramResult result = runProgram("/bin/sh", {"-c", "exec \"$0\" -a > /dev/full", vindlePath()});
+    ProgramResult result =
+        runProgram("/bin/sh", {"-c", "exec \"$0\" -a > /dev/full", vindlePath()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("vindle: write error: No space left on device"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("vindle: write error: No space left on device"), std::string::npos)
+        << result.err;
 }
 
 TEST(EarlyClosedPipeTest, EndsQuietlyWhateverSigpipeDoes) {
@@ -131,18 +135,21 @@ TEST(EarlyClosedPipeTest, HeadTakesTheFirstLineAndNothingComplains) {
 // escape sequences.
 std::size_t columnsOf(std::string line) {
     for (const std::string escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"})
-        for (std::size_t at; (at = line.find(escape)) != std::string::npos;) line.erase(at, escape.size());
+        for (std::size_t at; (at = line.find(escape)) != std::string::npos;)
+            line.erase(at, escape.size());
     std::size_t count = 0;
-    for (unsigned char c : line) count += (c & 0xC0) != 0x80;  // UTF-8 continuation bytes add nothing
+    for (unsigned char c : line)
+        count += (c & 0xC0) != 0x80;  // UTF-8 continuation bytes add nothing
     return count;
 }
 
 TEST(UnusableTerminalTest, UnknownOrHostileTermGivesEightyColumns) {
-    const std::vector<std::string> terms{"TERM=no-such-terminal", "TERM=", "TERM=../../../../etc/passwd",
+    const std::vector<std::string> terms{"TERM=no-such-terminal",
+                                         "TERM=", "TERM=../../../../etc/passwd",
                                          "TERM=" + std::string(8192, 'x'), "TERM=/dev/null"};
     for (const std::string& term : terms) {
-        ProgramResult result =
-            runOnTerminal(vindlePath(), {"-a", "-t"}, {24, 40}, {term, "LC_ALL=C", "TERMINFO=/nonexistent"});
+        ProgramResult result = runOnTerminal(vindlePath(), {"-a", "-t"}, {24, 40},
+                                             {term, "LC_ALL=C", "TERMINFO=/nonexistent"});
         SCOPED_TRACE(term.substr(0, 40));
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
@@ -157,7 +164,8 @@ TEST(UnusableTerminalTest, UnknownOrHostileTermGivesEightyColumns) {
 
 TEST(MissingLocaleTest, UnicodeRequestFallsBackToVt100) {
     const std::string graphicsOn = "\x1b(0\x0f";
-    for (const std::string locale : {"LC_ALL=xx_XX.UTF-8", "LC_ALL=no-such-locale", "LC_ALL=../../etc"}) {
+    for (const std::string locale :
+         {"LC_ALL=xx_XX.UTF-8", "LC_ALL=no-such-locale", "LC_ALL=../../etc"}) {
         SCOPED_TRACE(locale);
         ProgramOptions options;
         options.environment = {locale};
@@ -201,8 +209,8 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
     proc.add({.pid = 23, .ppid = 1, .name = "quiet", .arguments = {"secret"}});
     // Readable by nobody: the tree's directories and every file but these.
     std::filesystem::permissions(proc.root(), std::filesystem::perms::all);
-    chmod((proc.root() + "/20").c_str(), 0700);         // the whole entry
-    chmod((proc.root() + "/21/status").c_str(), 0600);  // the record
+    chmod((proc.root() + "/20").c_str(), 0700);          // the whole entry
+    chmod((proc.root() + "/21/status").c_str(), 0600);   // the record
     chmod((proc.root() + "/23/cmdline").c_str(), 0600);  // only the arguments
 
     int status = exitStatusAsNobody([&] {
@@ -221,7 +229,8 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
         const bool right = printed.find("secret") == std::string::npos &&
                            printed.find("hidden") == std::string::npos &&
                            printed.find("private") == std::string::npos && lines.size() == 3 &&
-                           lines[0] == "init" && lines[1].ends_with("quiet") && lines[2] == "shown visible";
+                           lines[0] == "init" && lines[1].ends_with("quiet") &&
+                           lines[2] == "shown visible";
         if (!right) std::fprintf(stderr, "printed:\n%s", printed.c_str());
         return right ? 0 : 1;
     });
@@ -230,7 +239,8 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
 
 // Runs vindle as nobody, optionally on a /proc of its own mounted with
 // hidepid=1, where other users' entries are listed but cannot be read.
-ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc, bool& mounted) {
+ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc,
+                          bool& mounted) {
     int out[2];
     int err[2];
     int report[2];
@@ -244,7 +254,8 @@ ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restri
     pid_t child = fork();
     if (child == 0) {
         char done = 'y';
-        if (restrictiveProc && (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (restrictiveProc && (unshare(CLONE_NEWNS) != 0 ||
+                                mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                                 mount("proc", "/proc", "proc", 0, "hidepid=1") != 0))
             done = 'n';
         if (write(report[1], &done, 1) != 1 || done == 'n') _exit(126);
@@ -287,7 +298,8 @@ TEST(UnreadableProcTest, TheProgramCopesWithEntriesItMayNotRead) {
     // root since its parent cannot be read, with its user shown.
     bool foundItself = false;
     for (const std::string& line : linesOf(hidden.out))
-        foundItself = foundItself || (line.rfind(vindlePath() + ",", 0) == 0 && line.find(",nobody") != std::string::npos);
+        foundItself = foundItself || (line.rfind(vindlePath() + ",", 0) == 0 &&
+                                      line.find(",nobody") != std::string::npos);
     EXPECT_TRUE(foundItself) << hidden.out;
 }
 

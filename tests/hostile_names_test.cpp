@@ -5,10 +5,10 @@
 // wherever the output goes, no control byte may reach it except line ends
 // and vindle's own bold and character-set escapes, and no line on a terminal
 // may pass its width.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/process_tree.h"
 #include "support/pty.h"
@@ -40,7 +40,9 @@ std::vector<std::string> hostileNames() {
         bytesFrom(0x1f, 0x1f) + "\x7f" + "x\x7f",
         bytesFrom(0x80, 0x8e),
         bytesFrom(0x8f, 0x9d),
-        bytesFrom(0x9e, 0x9f) + "\x9b" "2J",  // an 8-bit CSI
+        bytesFrom(0x9e, 0x9f) +
+            "\x9b"
+            "2J",  // an 8-bit CSI
         encodedC1(0x80, 0x86),
         encodedC1(0x87, 0x8d),
         encodedC1(0x8e, 0x94),
@@ -51,14 +53,15 @@ std::vector<std::string> hostileNames() {
         "\x1b[31mred\x1b[0m",
         "\xff\xfe\xc3\x28\xe2\x28\xa1",  // invalid UTF-8
         "\xc0\xaf\xed\xa0\x80\xf4\x90",  // overlong, surrogate, beyond U+10FFFF
-        "a\\b\\\\c\\n\\",                  // backslashes, and one before n
+        "a\\b\\\\c\\n\\",                // backslashes, and one before n
         "new\nline\ttab",
     };
 }
 
 // Every hostile piece in one text, for titles and arguments.
 std::string everything() {
-    std::string text = bytesFrom(0x01, 0x1f) + "\x7f" + bytesFrom(0x80, 0x9f) + encodedC1(0x80, 0x9f);
+    std::string text =
+        bytesFrom(0x01, 0x1f) + "\x7f" + bytesFrom(0x80, 0x9f) + encodedC1(0x80, 0x9f);
     for (const std::string& name : hostileNames()) text += name;
     return text;
 }
@@ -73,7 +76,9 @@ ProcessSpec hostileTree() {
         top.children.push_back(child);
     }
     // Wide characters, shown in two columns each.
-    const std::string wide = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab";
+    const std::string wide =
+        "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3"
+        "\x83\xab";
     top.children.push_back({.name = "wide", .argv = {wide + wide + wide, wide, "x" + wide}});
     // More than 1 MiB of arguments: nine of 120 KiB, each hostile bytes
     // over and over.
@@ -92,7 +97,8 @@ const std::string escapes[] = {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"
 
 std::string withoutOwnEscapes(std::string text) {
     for (const std::string& escape : escapes)
-        for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
+        for (std::size_t at = text.find(escape); at != std::string::npos;
+             at = text.find(escape, at))
             text.erase(at, escape.size());
     return text;
 }
@@ -100,7 +106,8 @@ std::string withoutOwnEscapes(std::string text) {
 // Whether a terminal shows `code` in two columns (the East Asian wide and
 // full-width ranges).
 bool isWide(char32_t code) {
-    return (code >= 0x1100 && code <= 0x115f) || (code >= 0x2e80 && code <= 0xa4cf && code != 0x303f) ||
+    return (code >= 0x1100 && code <= 0x115f) ||
+           (code >= 0x2e80 && code <= 0xa4cf && code != 0x303f) ||
            (code >= 0xac00 && code <= 0xd7a3) || (code >= 0xf900 && code <= 0xfaff) ||
            (code >= 0xfe30 && code <= 0xfe4f) || (code >= 0xff00 && code <= 0xff60) ||
            (code >= 0xffe0 && code <= 0xffe6) || (code >= 0x20000 && code <= 0x3fffd);
@@ -110,7 +117,11 @@ bool isWide(char32_t code) {
 char32_t decodeAt(const std::string& text, std::size_t& at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+    std::size_t length = lead < 0x80           ? 1
+                         : (lead >> 5) == 0x6  ? 2
+                         : (lead >> 4) == 0xe  ? 3
+                         : (lead >> 3) == 0x1e ? 4
+                                               : 0;
     if (length == 0 || at + length > text.size()) {
         ++at;
         return 0xDC00 + lead;  // not a character: never a C1 control
@@ -145,12 +156,15 @@ Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
             ++at;
             continue;
         }
-        if (byte < 0x20 || byte == 0x7f) return {"control byte " + std::to_string(byte) + " at " + std::to_string(at)};
-        if (!utf8 && byte >= 0x80) return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
+        if (byte < 0x20 || byte == 0x7f)
+            return {"control byte " + std::to_string(byte) + " at " + std::to_string(at)};
+        if (!utf8 && byte >= 0x80)
+            return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
         const char32_t code = utf8 ? decodeAt(text, at) : text[at++];
         if (code >= 0x80 && code <= 0x9f) return {"C1 control at " + std::to_string(at)};
         lineColumns += isWide(code) ? 2 : 1;
-        if (columns != 0 && lineColumns > columns) return {"line wider than " + std::to_string(columns)};
+        if (columns != 0 && lineColumns > columns)
+            return {"line wider than " + std::to_string(columns)};
     }
     return {};
 }
@@ -162,7 +176,7 @@ std::size_t lineCount(const std::string& text) {
 }
 
 class HostileNamesTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { tree = new ProcessTree(hostileTree()); }
     static void TearDownTestSuite() {
         delete tree;
@@ -173,8 +187,8 @@ protected:
 
 ProcessTree* HostileNamesTest::tree = nullptr;
 
-const std::vector<std::vector<std::string>> optionSets{{"-a", "-t"}, {"-t"}, {"-a", "-t", "-u", "-p"}, {"-a", "-t", "-U"},
-                                                       {"-a", "-t", "-G"}};
+const std::vector<std::vector<std::string>> optionSets{
+    {"-a", "-t"}, {"-t"}, {"-a", "-t", "-u", "-p"}, {"-a", "-t", "-U"}, {"-a", "-t", "-G"}};
 
 TEST_F(HostileNamesTest, NothingHostileReachesAPipe) {
     const std::string pid = "--pid=" + std::to_string(tree->topPid());
@@ -203,8 +217,10 @@ TEST_F(HostileNamesTest, EncodedFormsAreShownInsteadOfTheBytes) {
     ASSERT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("^[[2J"), std::string::npos) << "ESC [ 2 J as ^[[2J";
     EXPECT_NE(result.out.find("^[]0;title^G"), std::string::npos);
-    EXPECT_NE(result.out.find("new\\012line\\011tab"), std::string::npos) << result.out.substr(0, 3000);
-    EXPECT_NE(result.out.find("a\\b\\\\c\\n\\"), std::string::npos) << "backslashes are not doubled";
+    EXPECT_NE(result.out.find("new\\012line\\011tab"), std::string::npos)
+        << result.out.substr(0, 3000);
+    EXPECT_NE(result.out.find("a\\b\\\\c\\n\\"), std::string::npos)
+        << "backslashes are not doubled";
 }
 
 TEST_F(HostileNamesTest, NothingHostileReachesATerminalAndNoLinePassesItsWidth) {
@@ -215,8 +231,9 @@ TEST_F(HostileNamesTest, NothingHostileReachesATerminalAndNoLinePassesItsWidth) 
                 options.push_back(pid);
                 SCOPED_TRACE(std::string(locale) + " width " + std::to_string(width) + " " +
                              testing::PrintToString(options));
-                ProgramResult result = runOnTerminal(vindlePath(), options, {40, width},
-                                                     {"TERM=xterm", std::string("LC_ALL=") + locale});
+                ProgramResult result =
+                    runOnTerminal(vindlePath(), options, {40, width},
+                                  {"TERM=xterm", std::string("LC_ALL=") + locale});
                 ASSERT_EQ(result.status, 0) << result.err;
                 EXPECT_EQ(result.err, "");
                 EXPECT_EQ(inspect(result.out, std::string(locale) == "C.UTF-8", width).fault, "");
@@ -231,12 +248,15 @@ TEST_F(HostileNamesTest, NothingHostileReachesATerminalAndNoLinePassesItsWidth) 
 TEST_F(HostileNamesTest, TheWholeMachineWithThemIsClean) {
     for (const char* locale : {"C", "C.UTF-8"}) {
         SCOPED_TRACE(locale);
-        ProgramResult piped = runVindle({"-a", "-t", "-U"}, {.environment = {std::string("LC_ALL=") + locale},
-                                                             .replaceEnvironment = true, .argv0 = {}, .timeoutSeconds = 60});
+        ProgramResult piped =
+            runVindle({"-a", "-t", "-U"}, {.environment = {std::string("LC_ALL=") + locale},
+                                           .replaceEnvironment = true,
+                                           .argv0 = {},
+                                           .timeoutSeconds = 60});
         ASSERT_EQ(piped.status, 0) << piped.err;
         EXPECT_EQ(inspect(piped.out, std::string(locale) == "C.UTF-8", 0).fault, "");
-        ProgramResult terminal =
-            runOnTerminal(vindlePath(), {"-t", "-u"}, {40, 80}, {"TERM=xterm", std::string("LC_ALL=") + locale});
+        ProgramResult terminal = runOnTerminal(vindlePath(), {"-t", "-u"}, {40, 80},
+                                               {"TERM=xterm", std::string("LC_ALL=") + locale});
         ASSERT_EQ(terminal.status, 0) << terminal.err;
         EXPECT_EQ(inspect(terminal.out, std::string(locale) == "C.UTF-8", 80).fault, "");
     }

@@ -2,10 +2,10 @@
 // arguments and its user, and must end without a memory error and without
 // a lost block. The kernel handle is never closed but stays reachable, which
 // memcheck does not count as a leak.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/run_program.h"
 
@@ -23,10 +23,10 @@ TEST(ValgrindTest, FullRunsHaveNoErrorAndLoseNothing) {
 #endif
     const std::string valgrind = valgrindPath();
     if (valgrind.empty()) GTEST_SKIP() << "valgrind is not installed";
-    const std::vector<std::vector<std::string>> optionSets{{"-a", "-t", "-u"}, {"-t", "-n", "-p", "-H1", "-U"}};
+    const std::vector<std::vector<std::string>> optionSets{{"-a", "-t", "-u"},
+                                                           {"-t", "-n", "-p", "-H1", "-U"}};
     for (const std::vector<std::string>& options : optionSets) {
-        std::vector<std::string> arguments{"--error-exitcode=99",
-                                           "--leak-check=full",
+        std::vector<std::string> arguments{"--error-exitcode=99", "--leak-check=full",
                                            "--show-leak-kinds=definite,indirect,possible",
                                            "--errors-for-leak-kinds=definite,indirect,possible",
                                            vindlePath()};

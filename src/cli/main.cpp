@@ -19,7 +19,8 @@ namespace {
 // Whether standard output is a pipe or socket that nobody reads any more.
 bool readerIsGone() {
     struct stat info {};
-    if (fstat(STDOUT_FILENO, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))) return false;
+    if (fstat(STDOUT_FILENO, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)))
+        return false;
     pollfd check{STDOUT_FILENO, POLLOUT, 0};
     return poll(&check, 1, 0) == 1 && (check.revents & (POLLERR | POLLHUP)) != 0;
 }
@@ -40,8 +41,10 @@ void closeStandardOutput() {
         _exit(1);
     }
     if (error != EPIPE && !readerIsGone()) {
-        if (error != 0) warnx("write error: %s", std::strerror(error));
-        else warnx("write error");
+        if (error != 0)
+            warnx("write error: %s", std::strerror(error));
+        else
+            warnx("write error");
     }
     _exit(1);
 }
