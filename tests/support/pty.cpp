@@ -15,22 +15,11 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "support/exec_helpers.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<char*> pointersTo(std::vector<std::string>& words) {
-    std::vector<char*> pointers;
-    for (std::string& word : words) pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 // Opens a terminal pair in raw mode (no newline translation) with `size`.
 void openTerminal(int& master, int& slave, TerminalSize size) {

@@ -10,22 +10,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace {
-
-std::vector<char*> pointersTo(std::vector<std::string>& words) {
-    std::vector<char*> pointers;
-    for (std::string& word : words) pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-}  // namespace
+#include "support/exec_helpers.h"
 
 std::string vindlePath() { return VINDLE_BINARY; }
 
