@@ -66,12 +66,12 @@ std::string everything() {
     return text;
 }
 
-ProcessSpec hostileTree() {
-    ProcessSpec top{.name = "hostile"};
+ProcessPlan hostileTree() {
+    ProcessPlan top{.name = "hostile"};
     const std::vector<std::string> names = hostileNames();
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
-        ProcessSpec child{.name = name};
+        ProcessPlan child{.name = name};
         child.argv = {name + " title " + std::to_string(i), name, "\\" + name + "\\", everything()};
         top.children.push_back(child);
     }
@@ -82,7 +82,7 @@ ProcessSpec hostileTree() {
     top.children.push_back({.name = "wide", .argv = {wide + wide + wide, wide, "x" + wide}});
     // More than 1 MiB of arguments: nine of 120 KiB, each hostile bytes
     // over and over.
-    ProcessSpec big{.name = "big", .label = "big"};
+    ProcessPlan big{.name = "big", .label = "big"};
     big.argv = {"big"};
     std::string pattern = everything();
     std::string argument;

@@ -56,7 +56,7 @@ std::string joined(const std::vector<std::string>& words) {
 bool gone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
 
 TEST(ProcessTreeTest, CompactTextGivesNamesShapesAndRepeats) {
-    ProcessSpec top = ProcessTree::parse(" init( getty*3 sshd(bash(vim) bash)\tcron ) ");
+    ProcessPlan top = ProcessTree::parse(" init( getty*3 sshd(bash(vim) bash)\tcron ) ");
     EXPECT_EQ(top.name, "init");
     ASSERT_EQ(top.children.size(), 5u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(top.children[i].name, "getty");
@@ -79,7 +79,7 @@ TEST(ProcessTreeTest, CompactTextGivesNamesShapesAndRepeats) {
 TEST(ProcessTreeTest, SpawnsTheDescribedTreeAndTearsItDown) {
     std::vector<pid_t> pids;
     {
-        ProcessSpec top = ProcessTree::parse("init(a*2(leaf) b)");
+        ProcessPlan top = ProcessTree::parse("init(a*2(leaf) b)");
         top.at("init/b").label = "the b";
         top.at("init/b").argv = {"/usr/bin/b", "--flag", "", "two words"};
         ProcessTree tree(top);
@@ -121,7 +121,7 @@ TEST(ProcessTreeTest, OddNamesAndArgumentsReachTheKernelUnchanged) {
     const std::string odd = "a) (b\n\t\\\x1b[1m";
     const std::string highBytes = "\xc2\x9b\xff\x7f";
     ProcessTree tree(
-        ProcessSpec{.name = "top",
+        ProcessPlan{.name = "top",
                     .children = {{.name = fifteen, .label = "long"},
                                  {.name = odd, .argv = {odd, "\x01\x7f\xe9"}, .label = "odd"},
                                  {.name = highBytes, .label = "high"}}});
@@ -130,14 +130,14 @@ TEST(ProcessTreeTest, OddNamesAndArgumentsReachTheKernelUnchanged) {
     EXPECT_EQ(readProc(tree.pid("odd"), "cmdline"), joined({odd, "\x01\x7f\xe9"}));
     EXPECT_EQ(readProc(tree.pid("high"), "comm"), highBytes + "\n");
 
-    EXPECT_THROW(ProcessTree(ProcessSpec{.name = fifteen + "y"}), std::invalid_argument);
-    EXPECT_THROW(ProcessTree(ProcessSpec{.name = ""}), std::invalid_argument);
-    EXPECT_THROW(ProcessTree(ProcessSpec{.name = std::string("a\0b", 3)}), std::invalid_argument);
+    EXPECT_THROW(ProcessTree(ProcessPlan{.name = fifteen + "y"}), std::invalid_argument);
+    EXPECT_THROW(ProcessTree(ProcessPlan{.name = ""}), std::invalid_argument);
+    EXPECT_THROW(ProcessTree(ProcessPlan{.name = std::string("a\0b", 3)}), std::invalid_argument);
 }
 
 TEST(ProcessTreeTest, RewrittenTitleIsAllTheKernelReports) {
     ProcessTree tree(
-        ProcessSpec{.name = "top",
+        ProcessPlan{.name = "top",
                     .children = {{.name = "worker",
                                   .argv = {"worker", "--long-option=value", "x"},
                                   .title = "worker: idle"},
@@ -146,12 +146,12 @@ TEST(ProcessTreeTest, RewrittenTitleIsAllTheKernelReports) {
     EXPECT_EQ(readProc(tree.pid("top/exact"), "cmdline"), std::string("abcd\0", 5));
     EXPECT_EQ(readProc(tree.pid("top/worker"), "comm"), "worker\n");
 
-    EXPECT_THROW(ProcessTree(ProcessSpec{.name = "x", .argv = {"ab"}, .title = "abc"}),
+    EXPECT_THROW(ProcessTree(ProcessPlan{.name = "x", .argv = {"ab"}, .title = "abc"}),
                  std::invalid_argument);
 }
 
 TEST(ProcessTreeTest, ZombieStaysUnreapedWithAnEmptyCommandLine) {
-    ProcessSpec top = ProcessTree::parse("top(alive dead)");
+    ProcessPlan top = ProcessTree::parse("top(alive dead)");
     top.at("top/dead").zombie = true;
     top.at("top/dead").argv = {"dead", "with", "arguments"};
     ProcessTree withZombie(top);
@@ -162,7 +162,7 @@ TEST(ProcessTreeTest, ZombieStaysUnreapedWithAnEmptyCommandLine) {
     EXPECT_EQ(readProc(dead, "comm"), "dead\n");
     EXPECT_NE(statOf(withZombie.pid("top/alive")).state, 'Z');
 
-    ProcessSpec bad = ProcessTree::parse("top(dead(child))");
+    ProcessPlan bad = ProcessTree::parse("top(dead(child))");
     bad.at("top/dead").zombie = true;
     EXPECT_THROW(ProcessTree{bad}, std::invalid_argument);
 }
@@ -170,7 +170,7 @@ TEST(ProcessTreeTest, ZombieStaysUnreapedWithAnEmptyCommandLine) {
 TEST(ProcessTreeTest, CarriesAnArgumentVectorOfOneMebibyte) {
     std::vector<std::string> argv{"big"};
     for (char fill = 'a'; fill < 'a' + 8; ++fill) argv.push_back(std::string(128 * 1024 - 1, fill));
-    ProcessTree tree(ProcessSpec{.name = "big", .argv = argv});
+    ProcessTree tree(ProcessPlan{.name = "big", .argv = argv});
     std::string cmdline = readProc(tree.topPid(), "cmdline");
     EXPECT_EQ(cmdline.size(), 4u + 8 * 128 * 1024);
     EXPECT_EQ(cmdline, joined(argv));
@@ -178,7 +178,7 @@ TEST(ProcessTreeTest, CarriesAnArgumentVectorOfOneMebibyte) {
 
 TEST(ProcessTreeTest, ChildrenRunUnderTheirOwnUser) {
     if (!ProcessTree::canSwitchUsers()) GTEST_SKIP() << "switching users needs root";
-    ProcessSpec top = ProcessTree::parse("top(nobody(inherits) own(other) root)");
+    ProcessPlan top = ProcessTree::parse("top(nobody(inherits) own(other) root)");
     top.at("top/nobody").uid = 65534;
     top.at("top/own").uid = 65534;
     top.at("top/own").gid = 100;

@@ -55,7 +55,7 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     std::vector<std::string> big{"rk-big"};
     for (char fill = 'a'; fill < 'a' + 8; ++fill) big.push_back(std::string(128 * 1024 - 1, fill));
     const bool otherUser = ProcessTree::canSwitchUsers();
-    ProcessSpec top{.name = "rk-top",
+    ProcessPlan top{.name = "rk-top",
                     .argv = {"/usr/sbin/rk-top", "--flag", "with space", ""},
                     .children = {
                         {.name = "rk-titled",

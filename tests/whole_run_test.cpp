@@ -81,7 +81,7 @@ std::string treeStartingWith(const std::string& output, const std::string& top) 
 // The tree of the printing examples: init with cron, three gettys, a chain
 // of two sshds to a shell with vi and top, and syslogd. The inner sshd has
 // rewritten its title, as sshd does; its command name stays "sshd".
-ProcessSpec printingExample() {
+ProcessPlan printingExample() {
     return {
         .name = "init",
         .children = {
@@ -347,9 +347,9 @@ class UserTest : public testing::Test {
 TEST_F(UserTest, UidChangesShowTheUserWhereItChanges) {
     // sh and its children run as nobody; in pid mode the top shows its user
     // only when it differs from its (unprinted) parent's.
-    ProcessSpec spec = printingExample();
-    spec.at(shPath).uid = 65534;
-    ProcessTree tree(spec);
+    ProcessPlan plan = printingExample();
+    plan.at(shPath).uid = 65534;
+    ProcessTree tree(plan);
     const std::string nobody = userName(65534);
     const std::string chain = "     |-sshd---sshd---sh(" + nobody + ")-+-";
     ProgramResult result = vindle({"-u", pidOption(tree.topPid())});
@@ -360,7 +360,7 @@ TEST_F(UserTest, UidChangesShowTheUserWhereItChanges) {
                   "     `-syslogd\n");
 
     ProcessTree other(
-        ProcessSpec{.name = "init", .uid = 65534, .children = {{.name = "sshd", .uid = 0}}});
+        ProcessPlan{.name = "init", .uid = 65534, .children = {{.name = "sshd", .uid = 0}}});
     EXPECT_EQ(vindle({"-u", pidOption(other.topPid())}).out,
               "init(" + nobody + ")---sshd(" + userName(0) + ")\n");
 }
@@ -370,14 +370,14 @@ TEST_F(UserTest, UserModeStartsATreeAtEachTopmostProcessOfTheUser) {
     const std::string tag = std::to_string(getpid() % 100000);
     const std::string top = "zqa" + tag, other = "zqb" + tag, below = "zqc" + tag,
                       second = "zqd" + tag;
-    ProcessSpec spec{
+    ProcessPlan plan{
         .name = "init",
         .children = {
             {.name = top,
              .uid = 65534,
              .children = {{.name = other, .uid = 1, .children = {{.name = below, .uid = 65534}}}}},
             {.name = "sh", .children = {{.name = second, .uid = 65534}}}}};
-    ProcessTree tree(spec);
+    ProcessTree tree(plan);
     const std::string nobody = userName(65534);
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--user=" + nobody}, {nobody}, {"--pid=1", nobody}}) {
@@ -471,7 +471,7 @@ TEST(LocaleOrderTest, NamesOfLinkedProcessesAreEncodedBeforeTheLocaleChanges) {
     // in, it is escaped; as a title, encoded after -U took the environment's
     // UTF-8 locale, it stays as it is.
     const std::string cafe = "caf\xc3\xa9";
-    ProcessTree tree(ProcessSpec{.name = "init", .children = {{.name = cafe}}});
+    ProcessTree tree(ProcessPlan{.name = "init", .children = {{.name = cafe}}});
     const std::string top = pidOption(tree.topPid());
     EXPECT_EQ(vindle({"-U", top}, "C.UTF-8").out, "init\u2500\u2500\u2500cafM-CM-)\n");
     EXPECT_EQ(vindle({"-U", "-t", top}, "C.UTF-8").out, "init\u2500\u2500\u2500" + cafe + "\n");

@@ -48,21 +48,21 @@ Step parseStep(std::string_view text) {
     return Step{text.substr(0, hash), ordinal};
 }
 
-template <typename Spec>
-void collectByLabel(Spec& node, std::string_view label, std::vector<Spec*>& found) {
+template <typename Plan>
+void collectByLabel(Plan& node, std::string_view label, std::vector<Plan*>& found) {
     if (!label.empty() && node.label == label) found.push_back(&node);
     for (auto& child : node.children) collectByLabel(child, label, found);
 }
 
 // The processes whose path from `top` is `path`.
-template <typename Spec>
-std::vector<Spec*> findByPath(Spec& top, std::string_view path) {
-    std::vector<Spec*> level{&top};
+template <typename Plan>
+std::vector<Plan*> findByPath(Plan& top, std::string_view path) {
+    std::vector<Plan*> level{&top};
     bool first = true;
     while (!level.empty()) {
         std::size_t slash = path.find('/');
         Step step = parseStep(path.substr(0, slash));
-        std::vector<Spec*> next;
+        std::vector<Plan*> next;
         auto consider = [&](auto& candidates) {
             std::size_t seen = 0;
             for (auto& candidate : candidates) {
@@ -74,7 +74,7 @@ std::vector<Spec*> findByPath(Spec& top, std::string_view path) {
         if (first) {
             if (top.name == step.name && step.ordinal <= 1) next.push_back(&top);
         } else {
-            for (Spec* parent : level) consider(parent->children);
+            for (Plan* parent : level) consider(parent->children);
         }
         first = false;
         level = std::move(next);
@@ -84,9 +84,9 @@ std::vector<Spec*> findByPath(Spec& top, std::string_view path) {
     return level;
 }
 
-template <typename Spec>
-Spec& findOne(Spec& top, std::string_view key) {
-    std::vector<Spec*> found;
+template <typename Plan>
+Plan& findOne(Plan& top, std::string_view key) {
+    std::vector<Plan*> found;
     collectByLabel(top, key, found);
     if (found.empty()) found = findByPath(top, key);
     if (found.size() == 1) return *found.front();
@@ -100,8 +100,8 @@ class CompactParser {
   public:
     explicit CompactParser(std::string_view text) : rest(text) {}
 
-    ProcessSpec top() {
-        std::vector<ProcessSpec> nodes = node();
+    ProcessPlan top() {
+        std::vector<ProcessPlan> nodes = node();
         skipBlanks();
         if (nodes.size() != 1 || !rest.empty()) error("one top process expected");
         return std::move(nodes.front());
@@ -122,13 +122,13 @@ class CompactParser {
         while (!rest.empty() && isBlank(rest.front())) rest.remove_prefix(1);
     }
 
-    std::vector<ProcessSpec> node() {
+    std::vector<ProcessPlan> node() {
         skipBlanks();
         std::size_t length = 0;
         while (length < rest.size() && !isSpecial(rest[length])) ++length;
         if (length == 0) error("name expected");
-        ProcessSpec spec;
-        spec.name = std::string(rest.substr(0, length));
+        ProcessPlan plan;
+        plan.name = std::string(rest.substr(0, length));
         rest.remove_prefix(length);
         std::size_t count = 1;
         if (!rest.empty() && rest.front() == '*') {
@@ -143,60 +143,60 @@ class CompactParser {
                 skipBlanks();
                 if (rest.empty()) error("')' expected");
                 if (rest.front() == ')') break;
-                for (ProcessSpec& child : node()) spec.children.push_back(std::move(child));
+                for (ProcessPlan& child : node()) plan.children.push_back(std::move(child));
             }
             rest.remove_prefix(1);
         }
-        return std::vector<ProcessSpec>(count, spec);
+        return std::vector<ProcessPlan>(count, plan);
     }
 };
 
 // ---- Checking and encoding -------------------------------------------------
 
-void check(const ProcessSpec& spec) {
+void check(const ProcessPlan& plan) {
     auto bad = [&](const std::string& what) {
-        throw std::invalid_argument("process tree: process \"" + spec.name + "\": " + what);
+        throw std::invalid_argument("process tree: process \"" + plan.name + "\": " + what);
     };
-    if (spec.name.empty() || spec.name.size() > commLimit) bad("name must have 1 to 15 bytes");
-    if (spec.name.find('\0') != std::string::npos) bad("NUL in the name");
-    for (const std::string& argument : spec.argv)
+    if (plan.name.empty() || plan.name.size() > commLimit) bad("name must have 1 to 15 bytes");
+    if (plan.name.find('\0') != std::string::npos) bad("NUL in the name");
+    for (const std::string& argument : plan.argv)
         if (argument.find('\0') != std::string::npos) bad("NUL in an argument");
-    if (spec.title) {
+    if (plan.title) {
         std::size_t memory = 0;
-        for (const std::string& argument : spec.argv) memory += argument.size() + 1;
-        if (spec.argv.empty()) memory = spec.name.size() + 1;
-        if (spec.title->find('\0') != std::string::npos) bad("NUL in the title");
-        if (spec.title->size() + 1 > memory || spec.title->size() > titleLimit)
+        for (const std::string& argument : plan.argv) memory += argument.size() + 1;
+        if (plan.argv.empty()) memory = plan.name.size() + 1;
+        if (plan.title->find('\0') != std::string::npos) bad("NUL in the title");
+        if (plan.title->size() + 1 > memory || plan.title->size() > titleLimit)
             bad("title does not fit in the argument memory");
     }
-    if ((spec.uid || spec.gid) && !ProcessTree::canSwitchUsers()) bad("another user needs root");
-    if (spec.zombie && !spec.children.empty()) bad("a zombie cannot have children");
-    for (const ProcessSpec& child : spec.children) check(child);
+    if ((plan.uid || plan.gid) && !ProcessTree::canSwitchUsers()) bad("another user needs root");
+    if (plan.zombie && !plan.children.empty()) bad("a zombie cannot have children");
+    for (const ProcessPlan& child : plan.children) check(child);
 }
 
-void checkLabels(const ProcessSpec& top, const ProcessSpec& node) {
+void checkLabels(const ProcessPlan& top, const ProcessPlan& node) {
     if (!node.label.empty()) {
-        std::vector<const ProcessSpec*> found;
+        std::vector<const ProcessPlan*> found;
         collectByLabel(top, node.label, found);
         if (found.size() > 1)
             throw std::invalid_argument("process tree: label \"" + node.label + "\" used twice");
     }
-    for (const ProcessSpec& child : node.children) checkLabels(top, child);
+    for (const ProcessPlan& child : node.children) checkLabels(top, child);
 }
 
-wire::Node toWire(const ProcessSpec& spec, std::uint32_t& nextIndex, const wire::Node* parent) {
+wire::Node toWire(const ProcessPlan& plan, std::uint32_t& nextIndex, const wire::Node* parent) {
     wire::Node node;
     node.index = nextIndex++;
-    node.name = spec.name;
-    node.argv = spec.argv.empty() ? std::vector<std::string>{spec.name} : spec.argv;
-    node.zombie = spec.zombie;
-    node.retitle = spec.title.has_value();
-    node.title = spec.title.value_or("");
-    if (spec.uid || spec.gid) {
+    node.name = plan.name;
+    node.argv = plan.argv.empty() ? std::vector<std::string>{plan.name} : plan.argv;
+    node.zombie = plan.zombie;
+    node.retitle = plan.title.has_value();
+    node.title = plan.title.value_or("");
+    if (plan.uid || plan.gid) {
         node.switchUser = true;
         node.uid =
-            spec.uid.value_or(parent != nullptr && parent->switchUser ? parent->uid : getuid());
-        node.gid = spec.gid.value_or(spec.uid ? static_cast<gid_t>(*spec.uid)
+            plan.uid.value_or(parent != nullptr && parent->switchUser ? parent->uid : getuid());
+        node.gid = plan.gid.value_or(plan.uid ? static_cast<gid_t>(*plan.uid)
                                      : parent != nullptr && parent->switchUser ? parent->gid
                                                                                : getgid());
     } else if (parent != nullptr && parent->switchUser) {
@@ -204,7 +204,7 @@ wire::Node toWire(const ProcessSpec& spec, std::uint32_t& nextIndex, const wire:
         node.uid = parent->uid;
         node.gid = parent->gid;
     }
-    for (const ProcessSpec& child : spec.children)
+    for (const ProcessPlan& child : plan.children)
         node.children.push_back(toWire(child, nextIndex, &node));
     return node;
 }
@@ -304,16 +304,16 @@ void awaitReports(int reportRead, std::vector<pid_t>& pids, const std::vector<st
     }
 }
 
-void collectPaths(const ProcessSpec& spec, const std::string& parentPath,
+void collectPaths(const ProcessPlan& plan, const std::string& parentPath,
                   std::vector<std::string>& paths) {
-    paths.push_back(parentPath.empty() ? spec.name : parentPath + "/" + spec.name);
+    paths.push_back(parentPath.empty() ? plan.name : parentPath + "/" + plan.name);
     std::string own = paths.back();
-    for (const ProcessSpec& child : spec.children) collectPaths(child, own, paths);
+    for (const ProcessPlan& child : plan.children) collectPaths(child, own, paths);
 }
 
-void collectSpecs(const ProcessSpec& spec, std::vector<const ProcessSpec*>& specs) {
-    specs.push_back(&spec);
-    for (const ProcessSpec& child : spec.children) collectSpecs(child, specs);
+void collectSpecs(const ProcessPlan& plan, std::vector<const ProcessPlan*>& plans) {
+    plans.push_back(&plan);
+    for (const ProcessPlan& child : plan.children) collectSpecs(child, plans);
 }
 
 // Kills the group and waits until none of it is left. The test process is
@@ -337,11 +337,11 @@ void tearDown(pid_t group) {
 
 }  // namespace
 
-ProcessSpec& ProcessSpec::at(std::string_view key) { return findOne(*this, key); }
+ProcessPlan& ProcessPlan::at(std::string_view key) { return findOne(*this, key); }
 
-const ProcessSpec& ProcessSpec::at(std::string_view key) const { return findOne(*this, key); }
+const ProcessPlan& ProcessPlan::at(std::string_view key) const { return findOne(*this, key); }
 
-ProcessSpec ProcessTree::parse(std::string_view compactText) {
+ProcessPlan ProcessTree::parse(std::string_view compactText) {
     return CompactParser(compactText).top();
 }
 
@@ -349,7 +349,7 @@ bool ProcessTree::canSwitchUsers() { return geteuid() == 0; }
 
 ProcessTree::ProcessTree(std::string_view compactText) : ProcessTree(parse(compactText)) {}
 
-ProcessTree::ProcessTree(const ProcessSpec& top) : spec_(top) {
+ProcessTree::ProcessTree(const ProcessPlan& top) : spec_(top) {
     check(spec_);
     checkLabels(spec_, spec_);
     std::uint32_t count = 0;
@@ -392,10 +392,10 @@ void ProcessTree::kill() {
 }
 
 pid_t ProcessTree::pid(std::string_view key) const {
-    const ProcessSpec& wanted = spec_.at(key);
-    std::vector<const ProcessSpec*> specs;
-    collectSpecs(spec_, specs);
-    for (std::size_t i = 0; i < specs.size(); ++i)
-        if (specs[i] == &wanted) return pids_.at(i);
+    const ProcessPlan& wanted = spec_.at(key);
+    std::vector<const ProcessPlan*> plans;
+    collectSpecs(spec_, plans);
+    for (std::size_t i = 0; i < plans.size(); ++i)
+        if (plans[i] == &wanted) return pids_.at(i);
     throw std::out_of_range("process tree: no process at \"" + std::string(key) + "\"");
 }

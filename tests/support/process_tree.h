@@ -8,7 +8,7 @@
 //
 // Describing a tree, as nested initialisers:
 //
-//     ProcessSpec top{.name = "init", .children = {
+//     ProcessPlan top{.name = "init", .children = {
 //         {.name = "sshd", .argv = {"/usr/sbin/sshd", "-D"}, .children = {
 //             {.name = "bash", .uid = 65534}}},
 //         {.name = "getty", .title = "getty: tty1"},
@@ -21,13 +21,13 @@
 //     ProcessTree tree("init(getty*3 sshd(bash(vim) bash) cron)");
 //
 // Compact text gives names and shapes only; parse it with
-// ProcessTree::parse, change nodes through ProcessSpec::at, then spawn:
+// ProcessTree::parse, change nodes through ProcessPlan::at, then spawn:
 //
-//     ProcessSpec top = ProcessTree::parse("init(a b(c))");
+//     ProcessPlan top = ProcessTree::parse("init(a b(c))");
 //     top.at("init/b/c").uid = 65534;
 //     ProcessTree tree(top);
 //
-// Every field of ProcessSpec:
+// Every field of ProcessPlan:
 //   name      the kernel's command name (comm): 1 to 15 bytes, any but NUL.
 //   argv      the exact argument vector of /proc/PID/cmdline, argv[0] being
 //             the title; any bytes but NUL in each argument; empty means
@@ -46,7 +46,7 @@
 //   children  started in order, so their pids ascend in that order (unless
 //             the kernel's pid counter wraps meanwhile).
 //
-// Addressing a process, in ProcessTree::pid and ProcessSpec::at: by its
+// Addressing a process, in ProcessTree::pid and ProcessPlan::at: by its
 // label, or by its path of names from the top, "init/sshd/bash"; among
 // siblings of one name, "getty#2" is the second (counted from 1). A path
 // that matches several processes is an error.
@@ -70,7 +70,7 @@
 #include <string_view>
 #include <vector>
 
-struct ProcessSpec {
+struct ProcessPlan {
     // Every member has an initialiser, so that designated initialisers may
     // leave any of them out.
     std::string name{};
@@ -80,17 +80,17 @@ struct ProcessSpec {
     std::optional<std::string> title{};
     bool zombie = false;
     std::string label{};
-    std::vector<ProcessSpec> children{};
+    std::vector<ProcessPlan> children{};
 
     // The process at `key` (label or path) in the tree below this one,
     // this one included. Throws std::out_of_range when none or several match.
-    ProcessSpec& at(std::string_view key);
-    const ProcessSpec& at(std::string_view key) const;
+    ProcessPlan& at(std::string_view key);
+    const ProcessPlan& at(std::string_view key) const;
 };
 
 class ProcessTree {
   public:
-    explicit ProcessTree(const ProcessSpec& top);
+    explicit ProcessTree(const ProcessPlan& top);
     explicit ProcessTree(std::string_view compactText);
     explicit ProcessTree(const char* compactText) : ProcessTree(std::string_view(compactText)) {}
     ~ProcessTree();
@@ -106,18 +106,18 @@ class ProcessTree {
     // Every pid, in preorder (the order of the description).
     const std::vector<pid_t>& pids() const { return pids_; }
     // The description the tree was spawned from.
-    const ProcessSpec& spec() const { return spec_; }
+    const ProcessPlan& plan() const { return spec_; }
 
     // Kills and reaps the tree now; the destructor then does nothing.
     void kill();
 
     // Parses compact text (see above) into a description.
-    static ProcessSpec parse(std::string_view compactText);
+    static ProcessPlan parse(std::string_view compactText);
     // True when processes can be given another user (the test runs as root).
     static bool canSwitchUsers();
 
   private:
-    ProcessSpec spec_;
+    ProcessPlan spec_;
     std::vector<pid_t> pids_;
     pid_t group = 0;
 };
