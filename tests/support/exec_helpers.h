@@ -1,8 +1,7 @@
 // Small pieces shared by the code that starts programs for the tests.
 #pragma once
 
-#include <time.h>
-
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,5 @@ inline std::vector<char*> pointersTo(std::vector<std::string>& words) {
 
 // Seconds on the monotonic clock, for deadlines.
 inline double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }

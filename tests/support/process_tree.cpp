@@ -6,15 +6,17 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
+#include "support/exec_helpers.h"
 #include "support/process_tree_wire.h"
 #include "support/run_program.h"
 
@@ -211,12 +213,7 @@ wire::Node toWire(const ProcessPlan& plan, std::uint32_t& nextIndex, const wire:
 
 // ---- Processes -------------------------------------------------------------
 
-int millisecondsSince(const timespec& start) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int>((now.tv_sec - start.tv_sec) * 1000 +
-                            (now.tv_nsec - start.tv_nsec) / 1'000'000);
-}
+int millisecondsSince(double start) { return static_cast<int>((now() - start) * 1000); }
 
 int descriptionFile(const wire::Node& top) {
     std::string bytes;
@@ -278,8 +275,7 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
 
 // Reads one report per process; throws on an error report or a timeout.
 void awaitReports(int reportRead, std::vector<pid_t>& pids, const std::vector<std::string>& paths) {
-    timespec start{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
+    const double start = now();
     std::size_t ready = 0;
     while (ready < pids.size()) {
         int left = readyTimeoutMilliseconds - millisecondsSince(start);
@@ -322,16 +318,14 @@ void collectSpecs(const ProcessPlan& plan, std::vector<const ProcessPlan*>& plan
 // time by init.
 void tearDown(pid_t group) {
     ::kill(-group, SIGKILL);
-    timespec start{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
+    const double start = now();
     for (;;) {
         while (waitpid(-group, nullptr, 0) > 0 || errno == EINTR) {
         }
         if (::kill(-group, 0) != 0 && errno == ESRCH) return;
         if (millisecondsSince(start) > teardownTimeoutMilliseconds) return;
         // Some process of the group is still exiting and not yet ours.
-        timespec pause{0, 200'000};
-        nanosleep(&pause, nullptr);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
 }
 
