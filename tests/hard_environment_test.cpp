@@ -19,6 +19,7 @@
 #include "cli/options.h"
 #include "cli/run.h"
 #include "render/line_writer.h"
+#include "support/exec_helpers.h"
 #include "support/proc_fixture.h"
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -57,9 +58,7 @@ ProgramResult runIntoPipeWithoutReader(const std::vector<std::string>& arguments
     const std::string program = vindlePath();
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointersTo(words);
     pid_t child = fork();
     if (child == 0) {
         signal(SIGPIPE, ignorePipeSignal ? SIG_IGN : SIG_DFL);
@@ -248,9 +247,7 @@ ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restri
     const std::string program = vindlePath();
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointersTo(words);
     pid_t child = fork();
     if (child == 0) {
         char done = 'y';
