@@ -36,7 +36,7 @@ namespace {
 
 // The tree to spawn: node 0 is the root.
 class Plan {
-public:
+  public:
     explicit Plan(std::size_t capacity) : limit(capacity) {}
 
     bool full() const { return names.size() >= limit; }
@@ -57,7 +57,7 @@ public:
     std::vector<std::string> names;
     std::vector<std::vector<std::size_t>> children;
 
-private:
+  private:
     std::size_t limit;
 };
 
@@ -112,7 +112,8 @@ Plan mixedPlan(std::size_t count) {
 Plan cornerPlan(std::size_t count) {
     Plan plan(count);
     const std::size_t root = plan.add(Plan::none, "farm");
-    for (std::size_t i = 0; !plan.full(); ++i) plan.add(plan.add(root, "same"), "u" + std::to_string(i));
+    for (std::size_t i = 0; !plan.full(); ++i)
+        plan.add(plan.add(root, "same"), "u" + std::to_string(i));
     return plan;
 }
 

@@ -1,12 +1,11 @@
 // A real chain of 400 nested processes, printed whole by the built vindle.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
@@ -24,7 +23,7 @@ constexpr int chainLength = 400;
 // fast; every one dies with its parent, and the whole chain, one process
 // group, is killed and reaped when the object goes.
 class ForkedChain {
-public:
+  public:
     ForkedChain() {
         int ready[2];
         if (pipe2(ready, O_CLOEXEC) != 0) return;
@@ -56,7 +55,7 @@ public:
     pid_t top = -1;
     bool complete = false;
 
-private:
+  private:
     // Only async-signal-safe calls from here on: the test may have threads.
     [[noreturn]] static void becomeLevel(int level, int readyFd, pid_t parent) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -65,28 +65,55 @@ void selectDrawing(CommandLine& line, OptionFlags set) {
     line.flags = static_cast<OptionFlags>((line.flags & ~Flag::drawingSets) | set);
 }
 
-void set(CommandLine& line, OptionFlags bits) { line.flags = static_cast<OptionFlags>(line.flags | bits); }
+void set(CommandLine& line, OptionFlags bits) {
+    line.flags = static_cast<OptionFlags>(line.flags | bits);
+}
 
 // Acts on one result of getopt_long.
 void applyOption(CommandLine& line, int result, int index, char* programPath) {
     switch (result) {
-        case 'a': set(line, Flag::arguments | Flag::noCompact); break;
-        case 'A': selectDrawing(line, Flag::ascii); break;
-        case 'c': set(line, Flag::noCompact); break;
-        case 'h': printUsage(programPath, longOptions, 0);
+        case 'a':
+            set(line, Flag::arguments | Flag::noCompact);
+            break;
+        case 'A':
+            selectDrawing(line, Flag::ascii);
+            break;
+        case 'c':
+            set(line, Flag::noCompact);
+            break;
+        case 'h':
+            printUsage(programPath, longOptions, 0);
         case 'H':
-            line.highlightPid = optarg != nullptr ? parseNumber(programPath, longOptions, nullptr) : getpid();
+            line.highlightPid =
+                optarg != nullptr ? parseNumber(programPath, longOptions, nullptr) : getpid();
             set(line, Flag::highlight);
             break;
-        case 'G': selectDrawing(line, Flag::vt100); break;
-        case 'k': set(line, Flag::showKernel); break;
-        case 'l': set(line, Flag::longLines); break;
-        case 'n': set(line, Flag::numericSort); break;
-        case 'p': set(line, Flag::showPids | Flag::noCompact); break;
-        case 't': set(line, Flag::showTitles); break;
-        case 'u': set(line, Flag::uidChanges); break;
-        case 'U': selectDrawing(line, Flag::unicode); break;
-        case 'V': printVersion(optarg);
+        case 'G':
+            selectDrawing(line, Flag::vt100);
+            break;
+        case 'k':
+            set(line, Flag::showKernel);
+            break;
+        case 'l':
+            set(line, Flag::longLines);
+            break;
+        case 'n':
+            set(line, Flag::numericSort);
+            break;
+        case 'p':
+            set(line, Flag::showPids | Flag::noCompact);
+            break;
+        case 't':
+            set(line, Flag::showTitles);
+            break;
+        case 'u':
+            set(line, Flag::uidChanges);
+            break;
+        case 'U':
+            selectDrawing(line, Flag::unicode);
+            break;
+        case 'V':
+            printVersion(optarg);
         case 0:
             if (std::strcmp(longOptions[index].name, "user") == 0) {
                 line.userName = optarg;
@@ -96,8 +123,10 @@ void applyOption(CommandLine& line, int result, int index, char* programPath) {
                 selectMode(line, Flag::pid);
             }
             break;
-        case '?': printUsage(programPath, longOptions, 1);
-        default: break;
+        case '?':
+            printUsage(programPath, longOptions, 1);
+        default:
+            break;
     }
 }
 

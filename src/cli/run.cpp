@@ -44,12 +44,16 @@ bool chooseAsRoot(ProcessNode& node, OptionFlags flags, uid_t rootUid) {
 void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLine& line) {
     ProcessNode* node = table.find(line.rootPid);
     if (node == nullptr) return;
-    if ((line.flags & Flag::noCompact) == 0) node->compactable = compact(node->childrenByName) ? 1 : 0;
-    if ((line.flags & Flag::numericSort) != 0) node->printTree(writer, node->childrenByPid);
-    else node->printTree(writer, node->childrenByName);
+    if ((line.flags & Flag::noCompact) == 0)
+        node->compactable = compact(node->childrenByName) ? 1 : 0;
+    if ((line.flags & Flag::numericSort) != 0)
+        node->printTree(writer, node->childrenByPid);
+    else
+        node->printTree(writer, node->childrenByName);
 }
 
-void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line, uid_t rootUid) {
+void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line,
+                      uid_t rootUid) {
     ChildrenByName roots;
     for (ProcessNode& node : table)
         if (chooseAsRoot(node, line.flags, rootUid)) roots.emplace(node.name(), &node);
@@ -65,6 +69,8 @@ void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine
 }  // namespace
 
 void printForest(ProcessTable& table, LineWriter& writer, const CommandLine& line, uid_t rootUid) {
-    if ((line.flags & Flag::pid) != 0) printSelectedTree(table, writer, line);
-    else printRootedTrees(table, writer, line, rootUid);
+    if ((line.flags & Flag::pid) != 0)
+        printSelectedTree(table, writer, line);
+    else
+        printRootedTrees(table, writer, line, rootUid);
 }

@@ -1,9 +1,8 @@
 // A very deep chain of processes through the whole run in-process: snapshot,
 // root choice, compaction and printing, on a thread with the default 8 MiB
 // stack, whatever the stack limit of the test process.
-#include <pthread.h>
-
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <string>
 

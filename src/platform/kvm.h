@@ -7,13 +7,13 @@
 
 #if defined(__FreeBSD__)
 
+#include <fcntl.h>
+#include <kvm.h>
+#include <limits.h>
 #include <sys/param.h>
 #include <sys/proc.h>
 #include <sys/sysctl.h>
 #include <sys/user.h>
-#include <fcntl.h>
-#include <kvm.h>
-#include <limits.h>
 
 #else
 

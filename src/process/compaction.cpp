@@ -127,7 +127,8 @@ std::uint32_t Compactor::chainId(ProcessNode& node) {
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         auto key = std::make_pair(std::string_view((*it)->label()), below);
-        auto [id, added] = chainIds.try_emplace(key, static_cast<std::uint32_t>(chainIds.size() + 1));
+        auto [id, added] =
+            chainIds.try_emplace(key, static_cast<std::uint32_t>(chainIds.size() + 1));
         below = id->second;
         chainIdOf.emplace(*it, below);
     }

@@ -22,12 +22,13 @@ bool compact(ChildrenByName& index);
 // classes of matching subtrees in one pass, with the same result. A run of
 // one entry has nothing to fold, so lengths below 2 count as 2.
 class Compactor {
-public:
-    explicit Compactor(std::size_t runLength = 8) : groupedRunLength(runLength < 2 ? 2 : runLength) {}
+  public:
+    explicit Compactor(std::size_t runLength = 8)
+        : groupedRunLength(runLength < 2 ? 2 : runLength) {}
 
     bool compact(ChildrenByName& index);
 
-private:
+  private:
     using Entry = ChildrenByName::iterator;
 
     // Makes sure `node`'s compactable is computed, compacting its children.

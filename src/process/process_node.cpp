@@ -66,8 +66,10 @@ const std::string& ProcessNode::label() {
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
         char** vector = kvm_getargv(kvm, &kinfo, 0);
-        if (vector != nullptr && vector[0] != nullptr) text = visEncode(vector[0]);
-        else text = name();
+        if (vector != nullptr && vector[0] != nullptr)
+            text = visEncode(vector[0]);
+        else
+            text = name();
     } else {
         text = name();
     }
@@ -75,8 +77,10 @@ const std::string& ProcessNode::label() {
     const bool arguments = (flags & Flag::arguments) != 0;
     const bool user = showsUser(*this);
     const bool parenthesised = !arguments && (pids || user);
-    if (parenthesised) text += '(';
-    else if (pids) text += ',';
+    if (parenthesised)
+        text += '(';
+    else if (pids)
+        text += ',';
     if (pids) text += std::to_string(kinfo.ki_pid);
     if (user) {
         if (pids || arguments) text += ',';

@@ -22,7 +22,7 @@ using ChildrenByPid = std::multimap<pid_t, ProcessNode*>;
 using ChildrenByName = std::multimap<std::string, ProcessNode*>;
 
 class ProcessNode {
-public:
+  public:
     ProcessNode(const OptionFlags& optionFlags, kvm_t* handle, const kinfo_proc& record)
         : flags(optionFlags), kvm(handle), kinfo(record) {}
 

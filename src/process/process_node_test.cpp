@@ -273,7 +273,8 @@ TEST(VisEncodeTest, AgreesWithStrvisOnPrintableAndMixedTexts) {
     for (int i = 0; i < 300; ++i) {
         std::string text(next() % 90, ' ');
         for (char& c : text) c = static_cast<char>(0x20 + next() % 95);
-        if (i % 3 == 0 && !text.empty()) text[next() % text.size()] = static_cast<char>(1 + next() % 255);
+        if (i % 3 == 0 && !text.empty())
+            text[next() % text.size()] = static_cast<char>(1 + next() % 255);
         texts.push_back(text);
     }
     for (const char* locale : {"C", "C.UTF-8"}) {

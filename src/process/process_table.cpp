@@ -16,7 +16,7 @@ bool isRetained(const kinfo_proc& record, OptionFlags flags) {
 // The topmost ancestor of each node, found with path halving, so that a
 // would-be cycle is seen without walking whole chains of parents.
 class TopFinder {
-public:
+  public:
     explicit TopFinder(std::size_t size) : up(size) { std::iota(up.begin(), up.end(), 0); }
     std::size_t top(std::size_t node) {
         while (up[node] != node) {
@@ -27,26 +27,29 @@ public:
     }
     void attach(std::size_t child, std::size_t parent) { up[child] = top(parent); }
 
-private:
+  private:
     std::vector<std::size_t> up;
 };
 
 }  // namespace
 
-ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records, int count) {
+ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records,
+                           int count) {
     std::vector<const kinfo_proc*> retained;
     retained.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         if (isRetained(records[i], flags)) retained.push_back(&records[i]);
-    std::stable_sort(retained.begin(), retained.end(),
-                     [](const kinfo_proc* a, const kinfo_proc* b) { return a->ki_pid < b->ki_pid; });
+    std::stable_sort(
+        retained.begin(), retained.end(),
+        [](const kinfo_proc* a, const kinfo_proc* b) { return a->ki_pid < b->ki_pid; });
     nodes.reserve(retained.size());
     for (const kinfo_proc* record : retained) nodes.emplace_back(flags, kvm, *record);
 }
 
 ProcessNode* ProcessTable::find(pid_t pid) {
-    auto found = std::lower_bound(nodes.begin(), nodes.end(), pid,
-                                  [](const ProcessNode& node, pid_t wanted) { return node.kinfo.ki_pid < wanted; });
+    auto found = std::lower_bound(
+        nodes.begin(), nodes.end(), pid,
+        [](const ProcessNode& node, pid_t wanted) { return node.kinfo.ki_pid < wanted; });
     return found != nodes.end() && found->kinfo.ki_pid == pid ? &*found : nullptr;
 }
 
@@ -64,7 +67,8 @@ void ProcessTable::link() {
 }
 
 void ProcessTable::markHighlight(pid_t pid) {
-    for (ProcessNode* node = find(pid); node != nullptr; node = node->parent) node->highlight = true;
+    for (ProcessNode* node = find(pid); node != nullptr; node = node->parent)
+        node->highlight = true;
 }
 
 namespace {

@@ -12,7 +12,7 @@
 // Every retained node, in ascending pid order (equal pids in snapshot
 // order). The table owns the nodes; links between them are plain pointers.
 class ProcessTable {
-public:
+  public:
     using Nodes = std::vector<ProcessNode>;
 
     // Creates a node for every record that is shown: all of them with
@@ -38,7 +38,7 @@ public:
     Nodes::iterator end() { return nodes.end(); }
     std::size_t size() const { return nodes.size(); }
 
-private:
+  private:
     Nodes nodes;
 };
 

@@ -12,7 +12,8 @@ bool unicodeWorks() {
         int length = std::wctomb(buffer.data(), wanted);
         if (length == -1) return false;
         wchar_t back = 0;
-        if (std::mbtowc(&back, buffer.data(), static_cast<std::size_t>(length)) == -1 || back != wanted)
+        if (std::mbtowc(&back, buffer.data(), static_cast<std::size_t>(length)) == -1 ||
+            back != wanted)
             return false;
     }
     return true;

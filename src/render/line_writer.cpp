@@ -58,7 +58,8 @@ std::string LineWriter::cutText(const std::string& text, std::uint64_t width) {
     std::size_t kept = 0;
     for (std::uint64_t used = 0; kept < text.size();) {
         wchar_t character = 0;
-        std::size_t length = std::mbrtowc(&character, text.data() + kept, text.size() - kept, &state);
+        std::size_t length =
+            std::mbrtowc(&character, text.data() + kept, text.size() - kept, &state);
         if (length == 0 || length > text.size() - kept) break;
         const int shown = wcwidth(character);
         used += shown > 1 ? static_cast<std::uint64_t>(shown) : 1;
@@ -136,15 +137,18 @@ void LineWriter::endLine() {
         } else if (segment.mode == SegmentMode::Drawing) {
             if (i == 0 || segments[i - 1].mode != SegmentMode::Drawing) output += graphicsOn;
             output += segment.text;
-            if (i + 1 == segments.size() || segments[i + 1].mode != SegmentMode::Drawing) output += graphicsOff;
+            if (i + 1 == segments.size() || segments[i + 1].mode != SegmentMode::Drawing)
+                output += graphicsOff;
         } else {
             output += segment.text;
         }
     }
     segments.clear();
     std::fwrite(output.data(), 1, output.size(), stdout);
-    if (autoMarginNoXenl && column == columns) std::fflush(stdout);
-    else std::putchar('\n');
+    if (autoMarginNoXenl && column == columns)
+        std::fflush(stdout);
+    else
+        std::putchar('\n');
     column = 0;
     truncated = false;
 }

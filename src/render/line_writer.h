@@ -26,12 +26,13 @@ struct Branch {
 };
 
 class LineWriter {
-public:
+  public:
     // Chooses the drawing set and the width for the run's output.
     explicit LineWriter(const OptionFlags& flags);
 
     // A writer with a given set and width, for tests.
-    LineWriter(const OptionFlags& flags, DrawingChoice drawing, std::uint64_t columns, bool autoMarginNoXenl);
+    LineWriter(const OptionFlags& flags, DrawingChoice drawing, std::uint64_t columns,
+               bool autoMarginNoXenl);
 
     // Adds a piece `width` columns wide, or cuts the line there.
     void write(std::uint64_t width, SegmentMode mode, std::string text);
@@ -59,7 +60,7 @@ public:
     bool last = false;
     std::uint64_t closers = 0;
 
-private:
+  private:
     // A drawing character as multibyte text in the locale of the run.
     std::string encode(wchar_t character) const;
 

@@ -13,7 +13,9 @@ TerminalWidth queryWidth(OptionFlags flags, bool isTerminal) {
         return width;
     }
     // Sign-widened: an absent capability (-1) becomes a width no line reaches.
-    width.columns = static_cast<std::uint64_t>(static_cast<std::int64_t>(tigetnum(const_cast<char*>("cols"))));
-    width.autoMarginNoXenl = tigetflag(const_cast<char*>("am")) != 0 && tigetflag(const_cast<char*>("xenl")) == 0;
+    width.columns =
+        static_cast<std::uint64_t>(static_cast<std::int64_t>(tigetnum(const_cast<char*>("cols"))));
+    width.autoMarginNoXenl =
+        tigetflag(const_cast<char*>("am")) != 0 && tigetflag(const_cast<char*>("xenl")) == 0;
     return width;
 }

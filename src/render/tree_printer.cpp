@@ -26,7 +26,8 @@ void LineWriter::writeLabel(const std::string& label, bool highlight, std::uint6
                 branches.back().last = true;
                 joint = drawingSet.horizontal;
             }
-            write(3, drawing, encode(drawingSet.horizontal) + encode(joint) + encode(drawingSet.horizontal));
+            write(3, drawing,
+                  encode(drawingSet.horizontal) + encode(joint) + encode(drawingSet.horizontal));
         }
     }
     std::size_t groupWidth = 1;
@@ -54,8 +55,12 @@ void ProcessNode::printNode(LineWriter& writer) {
 
 namespace {
 
-const ChildrenByName& ownChildren(const ProcessNode& node, const ChildrenByName&) { return node.childrenByName; }
-const ChildrenByPid& ownChildren(const ProcessNode& node, const ChildrenByPid&) { return node.childrenByPid; }
+const ChildrenByName& ownChildren(const ProcessNode& node, const ChildrenByName&) {
+    return node.childrenByName;
+}
+const ChildrenByPid& ownChildren(const ProcessNode& node, const ChildrenByPid&) {
+    return node.childrenByPid;
+}
 
 // The body of printTree for either kind of index.
 template <typename Index>

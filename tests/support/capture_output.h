@@ -1,10 +1,10 @@
 // Captures what a piece of code writes to standard output (descriptor 1).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 template <typename Body>
 std::string captureOutput(Body body) {

@@ -15,5 +15,6 @@ inline std::vector<char*> pointersTo(std::vector<std::string>& words) {
 
 // Seconds on the monotonic clock, for deadlines.
 inline double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }

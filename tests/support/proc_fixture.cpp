@@ -1,10 +1,10 @@
 #include "support/proc_fixture.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 #include "platform/kvm.h"
 
@@ -39,15 +39,19 @@ ProcFixture::~ProcFixture() {
 std::string ProcFixture::statusText(const FakeProcess& process, bool withKthreadLine) {
     std::string name;
     for (char c : process.name) {
-        if (c == '\n') name += "\\n";
-        else if (c == '\\') name += "\\\\";
-        else name += c;
+        if (c == '\n')
+            name += "\\n";
+        else if (c == '\\')
+            name += "\\\\";
+        else
+            name += c;
     }
     std::string uid = std::to_string(process.uid);
     std::string text = "Name:\t" + name + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t" +
-                       std::to_string(process.pid) + "\nNgid:\t0\nPid:\t" + std::to_string(process.pid) +
-                       "\nPPid:\t" + std::to_string(process.ppid) + "\nTracerPid:\t0\nUid:\t" + uid + "\t" + uid +
-                       "\t" + uid + "\t" + uid + "\nGid:\t0\t0\t0\t0\nFDSize:\t64\nGroups:\t \n";
+                       std::to_string(process.pid) + "\nNgid:\t0\nPid:\t" +
+                       std::to_string(process.pid) + "\nPPid:\t" + std::to_string(process.ppid) +
+                       "\nTracerPid:\t0\nUid:\t" + uid + "\t" + uid + "\t" + uid + "\t" + uid +
+                       "\nGid:\t0\t0\t0\t0\nFDSize:\t64\nGroups:\t \n";
     if (withKthreadLine) text += std::string("Kthread:\t") + (process.kthread ? "1" : "0") + "\n";
     text += "Threads:\t1\n";
     return text;
@@ -57,8 +61,9 @@ std::string ProcFixture::statText(const FakeProcess& process) {
     // PF_RANDOMIZE | PF_FORKNOEXEC, plus PF_KTHREAD for a kernel thread.
     unsigned long flags = 0x00400040ul | (process.kthread ? 0x00200000ul : 0ul);
     std::string pid = std::to_string(process.pid);
-    return pid + " (" + process.name + ") S " + std::to_string(process.ppid) + " " + pid + " " + pid +
-           " 0 -1 " + std::to_string(flags) + " 0 0 0 0 0 0 0 0 20 0 1 0 32 0 0 18446744073709551615\n";
+    return pid + " (" + process.name + ") S " + std::to_string(process.ppid) + " " + pid + " " +
+           pid + " 0 -1 " + std::to_string(flags) +
+           " 0 0 0 0 0 0 0 0 20 0 1 0 32 0 0 18446744073709551615\n";
 }
 
 void ProcFixture::add(const FakeProcess& process) {

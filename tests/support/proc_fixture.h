@@ -14,7 +14,7 @@
 struct FakeProcess {
     pid_t pid = 0;
     pid_t ppid = 0;
-    std::string name{};                  // raw name; written with the kernel's escapes
+    std::string name{};  // raw name; written with the kernel's escapes
     uid_t uid = 0;
     std::vector<std::string> arguments{};  // empty: an empty cmdline
     bool kthread = false;
@@ -24,7 +24,7 @@ struct FakeProcess {
 };
 
 class ProcFixture {
-public:
+  public:
     ProcFixture();
     ~ProcFixture();
     ProcFixture(const ProcFixture&) = delete;
@@ -49,12 +49,8 @@ public:
     // PF_KTHREAD for a kernel thread.
     static std::string statText(const FakeProcess& process);
 
-private:
+  private:
     std::string rootPath;
 };
-
-
-
-
 
 #include "support/capture_output.h"

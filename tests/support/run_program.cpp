@@ -20,7 +20,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
                          const ProgramOptions& options) {
     int outPipe[2];
     int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
     std::vector<std::string> argv{options.argv0.empty() ? program : options.argv0};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = options.environment;
@@ -33,8 +34,10 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         dup2(devNull, 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        if (options.replaceEnvironment) execve(program.c_str(), argvPointers.data(), environmentPointers.data());
-        else execv(program.c_str(), argvPointers.data());
+        if (options.replaceEnvironment)
+            execve(program.c_str(), argvPointers.data(), environmentPointers.data());
+        else
+            execv(program.c_str(), argvPointers.data());
         _exit(127);
     }
     close(outPipe[1]);
@@ -70,8 +73,10 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         if (fd.fd >= 0) close(fd.fd);
     int status = 0;
     waitpid(child, &status, 0);
-    if (killed || WIFSIGNALED(status)) result.status = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL);
-    else result.status = WEXITSTATUS(status);
+    if (killed || WIFSIGNALED(status))
+        result.status = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL);
+    else
+        result.status = WEXITSTATUS(status);
     return result;
 }
 

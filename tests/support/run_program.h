@@ -26,7 +26,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
                          const ProgramOptions& options = {});
 
 // Runs the built vindle.
-ProgramResult runVindle(const std::vector<std::string>& arguments, const ProgramOptions& options = {});
+ProgramResult runVindle(const std::vector<std::string>& arguments,
+                        const ProgramOptions& options = {});
 
 // The path of the built vindle and of a test tool.
 std::string vindlePath();

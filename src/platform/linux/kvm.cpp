@@ -163,7 +163,8 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     int listFd = dup(kd->rootFd);
     DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
     if (dir == nullptr) {
-        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(), std::strerror(errno));
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(),
+                      std::strerror(errno));
         if (listFd >= 0) close(listFd);
         return nullptr;
     }
@@ -183,7 +184,8 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     int listError = errno;
     closedir(dir);
     if (listError != 0) {
-        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(), std::strerror(listError));
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(),
+                      std::strerror(listError));
         return nullptr;
     }
     *count = static_cast<int>(kd->records.size());
