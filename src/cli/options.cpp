@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/usage.h"
+#include "platform/getopt_reset.h"
 
 const option longOptions[] = {
     {"arguments", no_argument, nullptr, 'a'},
@@ -152,12 +153,7 @@ void applyPositional(CommandLine& line, int argc, char** argv) {
 
 CommandLine parseOptions(int argc, char** argv) {
     CommandLine line;
-#if defined(__FreeBSD__)
-    optreset = 1;
-    optind = 1;
-#else
-    optind = 0;  // a full re-initialisation of getopt_long
-#endif
+    resetGetopt();
     for (;;) {
         int index = 0;
         int result = getopt_long(argc, argv, shortOptions, longOptions, &index);

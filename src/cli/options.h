@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 
 // The short options; H and V take an optional attached argument.
 inline constexpr char shortOptions[] = "aAchH::GklnptuUV::";

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 #include "platform/kvm.h"
 
 class ProcessNode;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 #include "platform/kvm.h"
 #include "process/process_node.h"
 

@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 
 struct DrawingSet {
     wchar_t horizontal;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 #include "render/drawing_set.h"
 
 enum class SegmentMode : std::uint32_t { Plain = 0, Drawing = 1, Bold = 2 };

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 
 struct TerminalWidth {
     std::uint64_t columns = 0;      // 0: no limit

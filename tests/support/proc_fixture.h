@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/option_flags.h"
+#include "common/option_flags.h"
 #include "process/process_table.h"
 
 struct FakeProcess {
