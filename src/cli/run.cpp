@@ -47,9 +47,9 @@ void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLin
     if ((line.flags & Flag::noCompact) == 0)
         node->compactable = compact(node->childrenByName) ? 1 : 0;
     if ((line.flags & Flag::numericSort) != 0)
-        node->printTree(writer, node->childrenByPid);
+        printTree(*node, writer, node->childrenByPid);
     else
-        node->printTree(writer, node->childrenByName);
+        printTree(*node, writer, node->childrenByName);
 }
 
 void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line,
@@ -60,9 +60,10 @@ void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine
     if ((line.flags & Flag::noCompact) == 0) compact(roots);
     if ((line.flags & Flag::numericSort) != 0) {
         for (ProcessNode& node : table)
-            if (chooseAsRoot(node, line.flags, rootUid)) node.printTree(writer, node.childrenByPid);
+            if (chooseAsRoot(node, line.flags, rootUid))
+                printTree(node, writer, node.childrenByPid);
     } else {
-        for (auto& [name, node] : roots) node->printTree(writer, node->childrenByName);
+        for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
     }
 }
 

@@ -2,40 +2,9 @@
 
 #include <vector>
 
-namespace {
-
-// Passes the highlight of every node on `from`'s chain of first children to
-// the node in the same position on `to`'s chain; both chains are known to
-// match.
-void passHighlight(ProcessNode* to, ProcessNode* from) {
-    while (to != nullptr && from != nullptr) {
-        if (from->highlight) to->highlight = true;
-        to = to->childrenByName.empty() ? nullptr : to->childrenByName.begin()->second;
-        from = from->childrenByName.empty() ? nullptr : from->childrenByName.begin()->second;
-    }
-}
-
-}  // namespace
-
 bool compact(ChildrenByName& index) {
     Compactor compactor;
     return compactor.compact(index);
-}
-
-bool ProcessNode::sameSubtree(ProcessNode& other) {
-    ProcessNode* a = this;
-    ProcessNode* b = &other;
-    // Walks both chains of first children; highlights pass only once the
-    // whole comparison has succeeded.
-    for (;;) {
-        if (a->label() != b->label()) return false;
-        if (a->childrenByName.empty() != b->childrenByName.empty()) return false;
-        if (a->childrenByName.empty()) break;
-        a = a->childrenByName.begin()->second;
-        b = b->childrenByName.begin()->second;
-    }
-    passHighlight(this, &other);
-    return true;
 }
 
 bool Compactor::isCompactable(ProcessNode& node) {
@@ -107,7 +76,7 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
         ProcessNode& leader = *head->second;
         leader.duplicates = (leader.duplicates == 0 ? 1 : leader.duplicates) + 1;
         node.duplicates = 1;
-        passHighlight(&leader, &node);
+        leader.passHighlightFrom(node);
     }
 }
 
@@ -123,7 +92,7 @@ std::uint32_t Compactor::chainId(ProcessNode& node) {
             break;
         }
         chain.push_back(walk);
-        walk = walk->childrenByName.empty() ? nullptr : walk->childrenByName.begin()->second;
+        walk = walk->firstChild();
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         auto key = std::make_pair(std::string_view((*it)->label()), below);

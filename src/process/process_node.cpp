@@ -90,3 +90,28 @@ const std::string& ProcessNode::label() {
     labelCache = std::move(text);
     return labelCache;
 }
+
+bool ProcessNode::sameSubtree(ProcessNode& other) {
+    ProcessNode* a = this;
+    ProcessNode* b = &other;
+    // Walks both chains of first children; highlights pass only once the
+    // whole comparison has succeeded.
+    for (;;) {
+        if (a->label() != b->label()) return false;
+        if (a->childrenByName.empty() != b->childrenByName.empty()) return false;
+        if (a->childrenByName.empty()) break;
+        a = a->firstChild();
+        b = b->firstChild();
+    }
+    passHighlightFrom(other);
+    return true;
+}
+
+void ProcessNode::passHighlightFrom(const ProcessNode& other) {
+    ProcessNode* to = this;
+    for (const ProcessNode* from = &other; to != nullptr && from != nullptr;) {
+        if (from->highlight) to->highlight = true;
+        to = to->firstChild();
+        from = from->firstChild();
+    }
+}

@@ -12,7 +12,6 @@
 #include "platform/kvm.h"
 
 class ProcessNode;
-class LineWriter;
 
 // Children keyed by pid, equal pids in insertion order.
 using ChildrenByPid = std::multimap<pid_t, ProcessNode*>;
@@ -43,14 +42,15 @@ class ProcessNode {
     // first children; on a match, passes `other`'s highlights to this chain.
     bool sameSubtree(ProcessNode& other);
 
-    // Prints this node and its descendants, children in the order of
-    // `children` (this node's own index of that kind).
-    void printTree(LineWriter& writer, const ChildrenByName& children);
-    void printTree(LineWriter& writer, const ChildrenByPid& children);
+    // Highlights every node of this node's chain of first children whose
+    // counterpart, in the same position on `other`'s chain, is highlighted.
+    // The chains are taken to match; it stops at the end of either.
+    void passHighlightFrom(const ProcessNode& other);
 
-    // Writes this node's branch drawing and label (and, with --arguments, its
-    // arguments and the end of its line).
-    void printNode(LineWriter& writer);
+    // The first child in name order, or none.
+    ProcessNode* firstChild() const {
+        return childrenByName.empty() ? nullptr : childrenByName.begin()->second;
+    }
 
     const OptionFlags& flags;
     kvm_t* kvm;

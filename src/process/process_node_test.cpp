@@ -290,4 +290,52 @@ TEST(VisEncodeTest, AgreesWithStrvisOnPrintableAndMixedTexts) {
     }
 }
 
+// A process whose title is its name.
+FakeProcess named(pid_t pid, pid_t ppid, const std::string& name) {
+    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {name}};
+}
+
+TEST(SameSubtreeTest, ComparesLabelsAndChildrenAlongTheFirstChildChain) {
+    ProcFixture proc;
+    // Under init: a (b (c)), a (b (c) z), a (b), a (b (d)), a2.
+    for (const FakeProcess& p :
+         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
+          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(23, 20, "z"),
+          named(30, 1, "a"), named(31, 30, "b"), named(40, 1, "a"), named(41, 40, "b"),
+          named(42, 41, "d"), named(50, 1, "a2")})
+        proc.add(p);
+    const OptionFlags flags = Flag::pid;
+    ProcessTable table = proc.snapshot(flags);
+    ProcessNode& first = *table.find(10);
+    EXPECT_TRUE(first.sameSubtree(*table.find(20)));   // a later child differs
+    EXPECT_FALSE(first.sameSubtree(*table.find(30)));  // the chain ends early
+    EXPECT_FALSE(first.sameSubtree(*table.find(40)));  // a label differs two levels down
+    EXPECT_FALSE(first.sameSubtree(*table.find(50)));  // the labels differ
+    EXPECT_FALSE(table.find(31)->sameSubtree(*table.find(11)));
+}
+
+TEST(SameSubtreeTest, PassesHighlightsOnlyOnSuccessAndOnlyFromTheOther) {
+    ProcFixture proc;
+    // Under init: a (b (c)) three times, the third ending in x instead.
+    for (const FakeProcess& p :
+         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
+          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(30, 1, "a"),
+          named(31, 30, "b"), named(32, 31, "x")})
+        proc.add(p);
+    const OptionFlags flags = Flag::pid;
+    ProcessTable table = proc.snapshot(flags);
+    for (pid_t pid : {11, 22, 30, 32}) table.find(pid)->highlight = true;
+
+    ASSERT_TRUE(table.find(10)->sameSubtree(*table.find(20)));
+    EXPECT_FALSE(table.find(10)->highlight);
+    EXPECT_TRUE(table.find(11)->highlight);   // never cleared
+    EXPECT_TRUE(table.find(12)->highlight);   // from 22, in the same position
+    EXPECT_FALSE(table.find(20)->highlight);  // never from this node to the other
+    EXPECT_FALSE(table.find(21)->highlight);
+
+    // The chains part only at the bottom: the top's highlight stays behind.
+    ASSERT_FALSE(table.find(10)->sameSubtree(*table.find(30)));
+    EXPECT_FALSE(table.find(10)->highlight);
+}
+
 }  // namespace

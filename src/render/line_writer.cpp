@@ -152,3 +152,43 @@ void LineWriter::endLine() {
     column = 0;
     truncated = false;
 }
+
+void LineWriter::writeLabel(const std::string& label, bool highlight, std::uint64_t duplicates) {
+    const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
+    const bool arguments = (flags & Flag::arguments) != 0;
+    if (!branches.empty()) {
+        if (!first || arguments) {
+            for (std::size_t i = 0; i + 1 < branches.size(); ++i) {
+                const Branch& level = branches[i];
+                write(level.prefix.size() + 2, drawing,
+                      level.prefix + encode(level.last ? L' ' : drawingSet.vertical) + ' ');
+            }
+            Branch& parentLevel = branches.back();
+            wchar_t joint = drawingSet.tee;
+            if (last) {
+                parentLevel.last = true;
+                joint = drawingSet.corner;
+            }
+            write(parentLevel.prefix.size() + 2, drawing,
+                  parentLevel.prefix + encode(joint) + encode(drawingSet.horizontal));
+        } else {
+            wchar_t joint = drawingSet.downTee;
+            if (last) {
+                branches.back().last = true;
+                joint = drawingSet.horizontal;
+            }
+            write(3, drawing,
+                  encode(drawingSet.horizontal) + encode(joint) + encode(drawingSet.horizontal));
+        }
+    }
+    std::size_t groupWidth = 1;
+    if (duplicates != 0) {
+        std::string group = std::to_string(duplicates) + "*[";
+        const std::size_t width = group.size();  // taken before the text is moved away
+        groupWidth = width + 1;
+        write(width, SegmentMode::Plain, std::move(group));
+        ++closers;
+    }
+    write(label.size(), highlight ? SegmentMode::Bold : SegmentMode::Plain, label);
+    branches.push_back({std::string(arguments ? 2 : groupWidth + label.size(), ' '), false});
+}

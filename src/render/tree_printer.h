@@ -1,7 +1,14 @@
-// Printing a process and its descendants as a tree: ProcessNode::printTree,
-// ProcessNode::printNode and LineWriter::writeLabel are defined in
-// tree_printer.cpp.
+// Printing a process and its descendants as a tree.
 #pragma once
 
 #include "process/process_node.h"
 #include "render/line_writer.h"
+
+// Prints `node` and its descendants, the children of every node in the order
+// of its own index of the kind of `children` (`node`'s own index).
+void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& children);
+void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children);
+
+// Writes `node`'s branch drawing and label (and, with --arguments, its
+// arguments and the end of its line).
+void printNode(ProcessNode& node, LineWriter& writer);

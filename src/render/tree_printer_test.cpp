@@ -84,9 +84,9 @@ std::string printFromInit(const TreeCase& c) {
     LineWriter writer(flags, c.drawing, c.columns, false);
     std::string printed = captureOutput([&] {
         if ((flags & Flag::numericSort) != 0)
-            init->printTree(writer, init->childrenByPid);
+            printTree(*init, writer, init->childrenByPid);
         else
-            init->printTree(writer, init->childrenByName);
+            printTree(*init, writer, init->childrenByName);
     });
     EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
     EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
@@ -307,7 +307,7 @@ TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
     compact(roots);
     LineWriter writer(flags, ascii, 0, false);
     const std::string printed = captureOutput([&] {
-        for (auto& [name, node] : roots) node->printTree(writer, node->childrenByName);
+        for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
     });
     EXPECT_EQ(printed,
               "init\n"

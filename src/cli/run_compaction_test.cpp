@@ -1,0 +1,508 @@
+// Compaction through the whole run sequence: what folds, what it prints,
+// and folding runs at once against comparing them pairwise.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/run.h"
+#include "process/compaction.h"
+#include "process/user_names.h"
+#include "render/drawing_set.h"
+#include "render/line_writer.h"
+#include "render/tree_printer.h"
+#include "support/capture_output.h"
+#include "support/proc_fixture.h"
+
+namespace {
+
+FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 0) {
+    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
+}
+
+FakeProcess titled(pid_t pid, pid_t ppid, const std::string& name, const std::string& title) {
+    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {title}};
+}
+
+constexpr const char* boldOn = "\x1b[1m";
+constexpr const char* boldOff = "\x1b[22m";
+
+std::string bold(const std::string& text) { return boldOn + text + boldOff; }
+
+// One compaction scenario, run through the whole run sequence (pid mode on
+// pid 1, or every tree) with output to a pipe.
+struct CompactionCase {
+    const char* title;
+    std::vector<FakeProcess> processes;
+    OptionFlags flags;
+    pid_t highlightPid;
+    std::string output;
+    std::map<pid_t, std::uint64_t> duplicates;  // every other node has 0
+    int rootCompactable;                        // pid 1's, in pid mode; -1 outside it
+    std::set<pid_t> highlighted;                // exactly these nodes
+};
+
+void PrintTo(const CompactionCase& c, std::ostream* out) { *out << c.title; }
+
+class CompactionCaseTest : public testing::TestWithParam<CompactionCase> {};
+
+TEST_P(CompactionCaseTest, FoldsAsDescribed) {
+    const CompactionCase& c = GetParam();
+    ProcFixture proc;
+    for (const FakeProcess& p : c.processes) proc.add(p);
+    const OptionFlags flags = c.flags;
+    ProcessTable table = proc.snapshot(flags, c.highlightPid);
+    ASSERT_EQ(table.size(), c.processes.size());
+    LineWriter writer(flags, {asciiSet, false}, 0, false);
+    CommandLine line;
+    line.flags = flags;
+    line.rootPid = 1;
+    line.highlightPid = c.highlightPid;
+    std::string output = captureOutput([&] { printForest(table, writer, line, 0); });
+    EXPECT_EQ(output, c.output);
+    for (ProcessNode& node : table) {
+        const pid_t pid = node.kinfo.ki_pid;
+        auto expected = c.duplicates.find(pid);
+        EXPECT_EQ(node.duplicates, expected == c.duplicates.end() ? 0u : expected->second)
+            << "pid " << pid;
+        EXPECT_EQ(node.highlight, c.highlighted.count(pid) == 1) << "pid " << pid;
+        // Compaction computes compactable for every node below what it
+        // compacts, once and for all.
+        if (pid != 1 || (flags & Flag::pid) == 0) {
+            EXPECT_NE(node.compactable, -1) << "pid " << pid;
+        }
+    }
+    if ((flags & Flag::pid) != 0) {
+        EXPECT_EQ(table.find(1)->compactable, c.rootCompactable);
+    }
+}
+
+constexpr OptionFlags pidMode = Flag::pid;
+
+// The two-shell forests of the worked examples: sh 10 and sh 11 under init.
+std::vector<FakeProcess> withInit(std::vector<FakeProcess> rest) {
+    rest.insert(rest.begin(), process(1, 0, "init"));
+    return rest;
+}
+
+const CompactionCase compactionCases[] = {
+    {"NestedGroupsFoldInnerThenOuter",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---2*[sleep]]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
+     1,
+     {}},
+    {"OnlyTheFirstChildIsCompared",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---2*[sleep]]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
+     1,
+     {}},
+    {"TheHeadsSubtreeIsPrinted",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 11, "sleep"), process(14, 11, "sleep")}),
+     pidMode,
+     0,
+     "init---2*[sh---sleep]\n",
+     {{10, 2}, {11, 1}, {13, 2}, {14, 1}},
+     1,
+     {}},
+    {"GroupOverSeveralLines",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
+               process(16, 11, "sleep"), process(17, 16, "cat")}),
+     pidMode,
+     0,
+     "init---2*[sh-+-sleep]\n"
+     "             `-sleep---cat\n",
+     {{10, 2}, {11, 1}},
+     1,
+     {}},
+    {"ParentsWithDifferentChildrenAreNotFolded",
+     withInit({process(10, 1, "tmux"), process(11, 1, "tmux"), process(12, 10, "bash"),
+               process(13, 10, "top"), process(14, 11, "bash"), process(15, 11, "top")}),
+     pidMode,
+     0,
+     "init-+-tmux-+-bash\n"
+     "     |      `-top\n"
+     "     `-tmux-+-bash\n"
+     "            `-top\n",
+     {},
+     0,
+     {}},
+    {"UncompactableParentsStillFoldTheirChildren",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "a"),
+               process(13, 10, "a"), process(14, 10, "b"), process(15, 11, "a"),
+               process(16, 11, "a"), process(17, 11, "b")}),
+     pidMode,
+     0,
+     "init-+-sh-+-2*[a]\n"
+     "     |    `-b\n"
+     "     `-sh-+-2*[a]\n"
+     "          `-b\n",
+     {{12, 2}, {13, 1}, {15, 2}, {16, 1}},
+     0,
+     {}},
+    {"ThreeLeavesMakeOneGroupOfThree",
+     withInit({process(10, 1, "getty"), process(11, 1, "getty"), process(12, 1, "getty")}),
+     pidMode,
+     0,
+     "init---3*[getty]\n",
+     {{10, 3}, {11, 1}, {12, 1}},
+     1,
+     {}},
+    {"WithAndWithoutChildrenStayApart",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep")}),
+     pidMode,
+     0,
+     "init-+-sh---sleep\n"
+     "     `-sh\n",
+     {},
+     1,
+     {}},
+    {"DifferentTitlesStayApart",
+     withInit({titled(10, 1, "w", "w one"), titled(11, 1, "w", "w two")}),
+     pidMode | Flag::showTitles,
+     0,
+     "init-+-w one\n"
+     "     `-w two\n",
+     {},
+     0,
+     {}},
+    {"DifferentUsersStayApart",
+     withInit({process(10, 1, "w", 0), process(11, 1, "w", 65534)}),
+     pidMode | Flag::uidChanges,
+     0,
+     "init-+-w\n"
+     "     `-w(" +
+         userNameOf(65534) + ")\n",
+     {},
+     0,
+     {}},
+    {"TwoGroupsWithTwoLabels",
+     withInit(
+         {process(10, 1, "aa"), process(11, 1, "aa"), process(12, 1, "zz"), process(13, 1, "zz")}),
+     pidMode,
+     0,
+     "init-+-2*[aa]\n"
+     "     `-2*[zz]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
+     0,
+     {}},
+    {"ThirdMatchesSecond",
+     withInit(
+         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
+     pidMode,
+     0,
+     "init-+-x---y\n"
+     "     `-2*[x]\n",
+     {{11, 2}, {12, 1}},
+     1,
+     {}},
+    {"UncompactableSiblingIsNeitherHeadNorFolded",
+     withInit({process(10, 1, "x"), process(11, 1, "x"), process(12, 11, "p"), process(13, 11, "q"),
+               process(14, 1, "x")}),
+     pidMode,
+     0,
+     "init-+-2*[x]\n"
+     "     `-x-+-p\n"
+     "         `-q\n",
+     {{10, 2}, {14, 1}},
+     0,
+     {}},
+    {"HighlightPassesToTheHeadAndDownItsChain",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
+     pidMode | Flag::highlight,
+     15,
+     bold("init") + "---2*[" + bold("sh") + "---2*[" + bold("sleep") + "]]\n",
+     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
+     1,
+     {1, 10, 11, 12, 14, 15}},
+    {"HighlightOffTheFirstChildChainStaysBehind",
+     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
+               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
+               process(16, 11, "sleep"), process(17, 16, "cat")}),
+     pidMode | Flag::highlight,
+     17,
+     bold("init") + "---2*[" + bold("sh") + "-+-sleep]\n" + "             `-sleep---cat\n",
+     {{10, 2}, {11, 1}},
+     1,
+     {1, 10, 11, 16, 17}},
+    {"HighlightOfAnUnfoldedNodeStaysPut",
+     withInit(
+         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
+     pidMode | Flag::highlight,
+     13,
+     bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
+     {{11, 2}, {12, 1}},
+     1,
+     {1, 10, 13}},
+    {"RootsFoldAmongThemselves",
+     {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
+      process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
+     0,
+     0,
+     "init\n2*[sh---sleep]\n2*[x]\n",
+     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     -1,
+     {}},
+    {"HiddenRootsPrintNothingInPidOrder",
+     {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
+      process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
+     Flag::numericSort,
+     0,
+     "init\n2*[x]\n2*[sh---sleep]\n",
+     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     -1,
+     {}},
+    {"HighlightPassesAmongRoots",
+     {process(1, 0, "init"), process(7, 900, "sh"), process(8, 7, "sleep"), process(9, 901, "sh"),
+      process(10, 9, "sleep")},
+     Flag::highlight,
+     10,
+     "init\n2*[" + bold("sh") + "---" + bold("sleep") + "]\n",
+     {{7, 2}, {9, 1}},
+     -1,
+     {7, 8, 9, 10}},
+};
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, CompactionCaseTest, testing::ValuesIn(compactionCases),
+                         [](const testing::TestParamInfo<CompactionCase>& param) {
+                             return param.param.title;
+                         });
+
+TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
+    ProcFixture proc;
+    for (const FakeProcess& p : compactionCases[0].processes) proc.add(p);
+    const OptionFlags flags = Flag::pid | Flag::noCompact;
+    ProcessTable table = proc.snapshot(flags);
+    LineWriter writer(flags, {asciiSet, false}, 0, false);
+    CommandLine line;
+    line.flags = flags;
+    line.rootPid = 1;
+    std::string output = captureOutput([&] { printForest(table, writer, line, 0); });
+    EXPECT_EQ(output,
+              "init-+-sh-+-sleep\n"
+              "     |    `-sleep\n"
+              "     `-sh-+-sleep\n"
+              "          `-sleep\n");
+    for (ProcessNode& node : table) {
+        EXPECT_EQ(node.duplicates, 0u);
+        EXPECT_EQ(node.compactable, -1);
+    }
+}
+
+// Random forests for checking that folding a run in one pass gives exactly
+// what comparing its entries pairwise gives.
+struct Shape {
+    std::string name;
+    uid_t uid = 0;
+    std::vector<Shape> children;
+};
+
+class ForestMaker {
+  public:
+    explicit ForestMaker(unsigned seed) : random(seed) {}
+
+    // The records of a forest of a few trees, with shuffled pids; some
+    // records have a missing parent so that they are roots.
+    std::vector<kinfo_proc> make() {
+        std::vector<Shape> roots;
+        const int treeCount = pick(1, 4);
+        for (int i = 0; i < treeCount; ++i) roots.push_back(shape(0));
+        // Roots share names and shapes too.
+        if (chance(0.5)) roots.push_back(mutated(roots.front()));
+        if (chance(0.3)) roots.push_back(roots.front());
+        std::vector<std::pair<const Shape*, int>> flat;  // shape, index of parent (-1 for none)
+        for (const Shape& root : roots) flatten(root, -1, flat);
+        std::vector<pid_t> pids(flat.size());
+        for (std::size_t i = 0; i < pids.size(); ++i) pids[i] = static_cast<pid_t>(i + 2);
+        std::shuffle(pids.begin(), pids.end(), random);
+        std::vector<kinfo_proc> records;
+        for (std::size_t i = 0; i < flat.size(); ++i) {
+            kinfo_proc record{};
+            record.ki_pid = pids[i];
+            record.ki_ppid =
+                flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
+            record.ki_ruid = flat[i].first->uid;
+            flat[i].first->name.copy(record.ki_comm, sizeof record.ki_comm - 1);
+            records.push_back(record);
+        }
+        return records;
+    }
+
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(random); }
+
+  private:
+    std::string name() {
+        static const char* const names[] = {"a", "b", "ab", "c"};
+        return names[pick(0, 3)];
+    }
+
+    Shape shape(int depth) {
+        Shape made{name(), chance(0.15) ? 65534u : 0u, {}};
+        if (depth >= 4 || chance(0.35)) return made;
+        const int kind = pick(0, 9);
+        if (kind == 0 && depth <= 2) {
+            // A long run of one name: a few kinds of subtree, repeated and
+            // shuffled, so that several classes share the run.
+            std::vector<Shape> kinds;
+            const int kindCount = pick(1, 4);
+            for (int i = 0; i < kindCount; ++i) {
+                Shape kindShape = shape(depth + 2);
+                kindShape.name = "run";
+                kinds.push_back(kindShape);
+            }
+            const int length = pick(8, 30);
+            for (int i = 0; i < length; ++i) {
+                const Shape& base = kinds[static_cast<std::size_t>(pick(0, kindCount - 1))];
+                made.children.push_back(chance(0.2) ? mutated(base) : base);
+            }
+        } else if (kind <= 4) {
+            // Copies of one subtree, some changed a little.
+            Shape base = shape(depth + 1);
+            const int copies = pick(2, 5);
+            for (int i = 0; i < copies; ++i)
+                made.children.push_back(chance(0.3) ? mutated(base) : base);
+        } else {
+            const int count = pick(1, 3);
+            for (int i = 0; i < count; ++i) made.children.push_back(shape(depth + 1));
+        }
+        if (chance(0.3)) made.children.push_back(shape(depth + 1));
+        std::shuffle(made.children.begin(), made.children.end(), random);
+        return made;
+    }
+
+    // A copy with one change somewhere: a name, a user, a child more or
+    // fewer, or no children at all.
+    Shape mutated(Shape copy) {
+        Shape* node = &copy;
+        while (!node->children.empty() && chance(0.6))
+            node = &node->children[static_cast<std::size_t>(
+                pick(0, static_cast<int>(node->children.size()) - 1))];
+        switch (pick(0, 4)) {
+            case 0:
+                node->name = name();
+                break;
+            case 1:
+                node->uid = node->uid == 0 ? 65534 : 0;
+                break;
+            case 2:
+                node->children.push_back({name(), 0, {}});
+                break;
+            case 3:
+                if (!node->children.empty()) node->children.pop_back();
+                break;
+            default:
+                node->children.clear();
+                break;
+        }
+        return copy;
+    }
+
+    void flatten(const Shape& node, int parent, std::vector<std::pair<const Shape*, int>>& flat) {
+        flat.emplace_back(&node, parent);
+        const int self = static_cast<int>(flat.size()) - 1;
+        for (const Shape& child : node.children) flatten(child, self, flat);
+    }
+
+    std::mt19937 random;
+};
+
+// One forest compacted by one Compactor: the table, and what it prints in
+// name order and in pid order.
+struct CompactedForest {
+    CompactedForest(const OptionFlags& flags, const std::vector<kinfo_proc>& records,
+                    const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
+        : table(flags, nullptr, records.data(), static_cast<int>(records.size())) {
+        table.link();
+        table.markHighlight(highlightPid);
+        for (pid_t pid : marked) table.find(pid)->highlight = true;
+        for (ProcessNode& node : table) highlightedBefore.push_back(node.highlight);
+        ChildrenByName roots;
+        for (ProcessNode& node : table) {
+            node.root = node.parent == nullptr;
+            if (node.root) roots.emplace(node.name(), &node);
+        }
+        Compactor compactor(runLength);
+        compactor.compact(roots);
+        LineWriter writer(flags, {asciiSet, false}, 0, false);
+        byName = captureOutput([&] {
+            for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
+        });
+        byPid = captureOutput([&] {
+            for (ProcessNode& node : table)
+                if (node.root) printTree(node, writer, node.childrenByPid);
+        });
+    }
+
+    ProcessTable table;
+    std::vector<bool> highlightedBefore;
+    std::string byName;
+    std::string byPid;
+};
+
+TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
+    std::size_t largestGroup = 0;
+    int passedHighlights = 0;
+    int groupsInLongRuns = 0;
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        ForestMaker maker(seed);
+        const std::vector<kinfo_proc> records = maker.make();
+        const OptionFlags flags = maker.chance(0.5) ? Flag::uidChanges : 0;
+        std::vector<pid_t> marked;
+        const int highlightCount = maker.pick(0, 3);
+        const int count = static_cast<int>(records.size());
+        for (int i = 0; i < highlightCount; ++i)
+            marked.push_back(records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid);
+        const pid_t highlightPid =
+            records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
+
+        CompactedForest pairwise(flags, records, marked, highlightPid, SIZE_MAX);
+        for (std::size_t runLength :
+             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{8}}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", runs of " + std::to_string(runLength));
+            CompactedForest grouped(flags, records, marked, highlightPid, runLength);
+            ASSERT_EQ(grouped.table.size(), pairwise.table.size());
+            auto a = pairwise.table.begin();
+            auto b = grouped.table.begin();
+            for (; a != pairwise.table.end(); ++a, ++b) {
+                ASSERT_EQ(a->kinfo.ki_pid, b->kinfo.ki_pid);
+                EXPECT_EQ(b->duplicates, a->duplicates) << "pid " << a->kinfo.ki_pid;
+                EXPECT_EQ(b->compactable, a->compactable) << "pid " << a->kinfo.ki_pid;
+                EXPECT_EQ(b->highlight, a->highlight) << "pid " << a->kinfo.ki_pid;
+            }
+            EXPECT_EQ(grouped.byName, pairwise.byName);
+            EXPECT_EQ(grouped.byPid, pairwise.byPid);
+            if (testing::Test::HasFailure()) return;
+        }
+        std::size_t index = 0;
+        for (ProcessNode& node : pairwise.table) {
+            largestGroup = std::max<std::size_t>(largestGroup, node.duplicates);
+            if (node.duplicates >= 2 && node.name() == "run") ++groupsInLongRuns;
+            if (node.highlight && !pairwise.highlightedBefore[index]) ++passedHighlights;
+            ++index;
+        }
+    }
+    // The forests must really have exercised what is compared.
+    EXPECT_GE(largestGroup, 3u);
+    EXPECT_GT(groupsInLongRuns, 0);
+    EXPECT_GT(passedHighlights, 0);
+    std::cout << "largest group " << largestGroup << ", groups in long runs " << groupsInLongRuns
+              << ", highlights passed " << passedHighlights << "\n";
+}
+
+}  // namespace
