@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <numeric>
 
+#include "platform/system_process.h"
+
 namespace {
 
+// Without --show-kernel the kernel's own processes are hidden, and nothing
+// else. FreeBSD and Linux agree on which those are: what the kernel marks as
+// its own (P_SYSTEM; on Linux the kernel threads). On FreeBSD these are also
+// the processes with parent pid 0 other than init; on Linux a user process can
+// have parent pid 0 (one entered into a pid namespace from outside), and it is
+// kept, to be printed as a root with its subtree.
 bool isRetained(const kinfo_proc& record, OptionFlags flags) {
-    if ((flags & Flag::showKernel) != 0) return true;
-    if ((record.ki_flag & P_SYSTEM) != 0) return false;
-    return record.ki_ppid > 0 || record.ki_pid == 1;
+    return (flags & Flag::showKernel) != 0 || !isSystemProcess(record);
 }
 
 // The topmost ancestor of each node, found with path halving, so that a

@@ -16,8 +16,8 @@ class ProcessTable {
     using Nodes = std::vector<ProcessNode>;
 
     // Creates a node for every record that is shown: all of them with
-    // --show-kernel, otherwise those that are no kernel process and have a
-    // parent pid above 0, and pid 1.
+    // --show-kernel, otherwise those that are no system process of the
+    // kernel (isSystemProcess).
     ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records, int count);
 
     ProcessTable(ProcessTable&&) = default;

@@ -96,7 +96,10 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
 
     OptionFlags plain = 0;
     ProcessTable shown = proc.snapshot(plain);
-    EXPECT_EQ(parents(shown), (std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {61, 0}}));
+    // Only kernel threads are hidden: a user process with parent pid 0 (one
+    // entered into a pid namespace from outside) stays, with its subtree.
+    EXPECT_EQ(parents(shown),
+              (std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}}));
     expectWellFormed(shown);
 
     OptionFlags kernel = Flag::showKernel;
@@ -112,6 +115,20 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
                                                     {61, 60},
                                                     {70, 0}}));
     expectWellFormed(all);
+}
+
+TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
+    // The view from inside a pid namespace: its init and a shell entered from
+    // outside both have parent pid 0; the shell's children hang below it.
+    std::vector<kinfo_proc> records = {record(1, 0, "sleep"), record(7, 0, "sh", 1000),
+                                       record(9, 7, "sleep", 1000), record(10, 9, "cat", 1000),
+                                       record(8, 1, "sh")};
+    for (OptionFlags flags : {OptionFlags{0}, OptionFlags{Flag::showKernel}}) {
+        ProcessTable table = linkedTable(flags, records);
+        EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {7, 0}, {8, 1}, {9, 7}, {10, 9}}))
+            << "flags " << flags;
+        expectWellFormed(table);
+    }
 }
 
 TEST(ProcessTableTest, KernelOwnProcessWithPidZeroAdoptsItsChildrenButNotItself) {
