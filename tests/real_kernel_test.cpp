@@ -14,6 +14,7 @@
 
 #include "platform/kvm.h"
 #include "process/process_table.h"
+#include "support/proc_fixture.h"
 #include "support/process_tree.h"
 #include "support/run_program.h"
 
@@ -48,7 +49,14 @@ std::set<pid_t> kernelThreads() {
 
 class RealKernelTest : public testing::Test {
   protected:
-    void SetUp() override { kvmSetProcRoot("/proc"); }
+    // A snapshot of the live process table through a handle of its own,
+    // kept open as long as the test and so as long as the table.
+    ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid) {
+        handles.emplace_back(openKernel());
+        return ::takeSnapshot(handles.back().get(), flags, highlightPid);
+    }
+
+    std::vector<KvmHandle> handles;
 };
 
 TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {

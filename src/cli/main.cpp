@@ -17,7 +17,10 @@ int main(int argc, char** argv) {
     }
     const CommandLine line = parseOptions(argc, argv);
     const uid_t rootUid = lookUpUser(line);
-    ProcessTable table = takeSnapshot(line.flags, line.highlightPid);
+    // Open until the process exits, never closed: the nodes refer to its
+    // records. Being static keeps it reachable for leak checkers to the end.
+    static kvm_t* const kvm = openKernel();
+    ProcessTable table = takeSnapshot(kvm, line.flags, line.highlightPid);
     LineWriter writer(line.flags);
     printForest(table, writer, line, rootUid);
     return 0;

@@ -48,8 +48,4 @@ char* kvm_geterr(kvm_t* kd);
 int kvm_close(kvm_t* kd);
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int nchr);
 
-// Test hook: makes later kvm_openfiles calls read a directory laid out like
-// /proc instead of /proc itself. The program never calls it.
-void kvmSetProcRoot(const char* root);
-
 #endif

@@ -77,24 +77,14 @@ void ProcessTable::markHighlight(pid_t pid) {
         node->highlight = true;
 }
 
-namespace {
-
-// A handle stays open for the whole run and is never closed; keeping every
-// handle opened here keeps it reachable until the process exits (a test
-// process takes many snapshots, the program one).
 kvm_t* openKernel() {
-    static auto* const handles = new std::vector<kvm_t*>;  // never destroyed
     char error[_POSIX2_LINE_MAX];
     kvm_t* handle = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
     if (handle == nullptr) errx(1, "%s", error);
-    handles->push_back(handle);
     return handle;
 }
 
-}  // namespace
-
-ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid) {
-    kvm_t* kvm = openKernel();
+ProcessTable takeSnapshot(kvm_t* kvm, const OptionFlags& flags, pid_t highlightPid) {
     int count = 0;
     kinfo_proc* records = kvm_getprocs(kvm, KERN_PROC_PROC, 0, &count);
     if (records == nullptr) errx(1, "%s", kvm_geterr(kvm));

@@ -42,6 +42,11 @@ class ProcessTable {
     Nodes nodes;
 };
 
-// Opens the kernel's process table and takes the snapshot: the retained,
-// linked and highlight-marked table. Failures end the process with status 1.
-ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid);
+// Opens the kernel's process table read-only. A failure ends the process
+// with status 1. The handle owns the records that a snapshot's nodes refer
+// to: it must stay open as long as any table taken through it.
+kvm_t* openKernel();
+
+// Takes the snapshot through `kvm`: the retained, linked and highlight-marked
+// table. A failure ends the process with status 1.
+ProcessTable takeSnapshot(kvm_t* kvm, const OptionFlags& flags, pid_t highlightPid);

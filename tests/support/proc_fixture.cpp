@@ -6,7 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "platform/kvm.h"
+#include "platform/linux/kvm_handle.h"
 
 namespace fs = std::filesystem;
 
@@ -33,7 +33,6 @@ ProcFixture::~ProcFixture() {
     std::error_code ignored;
     fs::permissions(rootPath, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(rootPath, ignored);
-    kvmSetProcRoot("/proc");
 }
 
 std::string ProcFixture::statusText(const FakeProcess& process, bool withKthreadLine) {
@@ -82,7 +81,14 @@ void ProcFixture::writeFile(const std::string& relativePath, const std::string& 
     out << content;
 }
 
+kvm_t* ProcFixture::open() {
+    char error[_POSIX2_LINE_MAX] = {};
+    KvmHandle handle(kvmOpenDirectory(rootPath.c_str(), error));
+    if (handle == nullptr) throw std::runtime_error(error);
+    handles.push_back(std::move(handle));
+    return handles.back().get();
+}
+
 ProcessTable ProcFixture::snapshot(const OptionFlags& flags, pid_t highlightPid) {
-    kvmSetProcRoot(rootPath.c_str());
-    return takeSnapshot(flags, highlightPid);
+    return takeSnapshot(open(), flags, highlightPid);
 }

@@ -4,12 +4,20 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/option_flags.h"
+#include "platform/kvm.h"
 #include "process/process_table.h"
+
+// A handle of the kernel-access layer that is closed when it goes.
+struct KvmCloser {
+    void operator()(kvm_t* kd) const { kvm_close(kd); }
+};
+using KvmHandle = std::unique_ptr<kvm_t, KvmCloser>;
 
 struct FakeProcess {
     pid_t pid = 0;
@@ -39,7 +47,13 @@ class ProcFixture {
 
     const std::string& root() const { return rootPath; }
 
-    // Points the kernel-access layer at this directory and takes a snapshot.
+    // Opens the kernel-access layer on this directory. The handle belongs
+    // to the fixture and is closed with it.
+    kvm_t* open();
+
+    // Takes a snapshot of this directory through a handle of its own (see
+    // open()). The nodes point into the handle's records and keep `flags` by
+    // reference: the table must not outlive the fixture or the flags.
     ProcessTable snapshot(const OptionFlags& flags, pid_t highlightPid = 0);
 
     // The text of a status file as the kernel writes it.
@@ -51,6 +65,7 @@ class ProcFixture {
 
   private:
     std::string rootPath;
+    std::vector<KvmHandle> handles;  // every handle opened on rootPath
 };
 
 #include "support/capture_output.h"

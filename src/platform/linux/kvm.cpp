@@ -13,15 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/kvm_handle.h"
 #include "platform/linux/proc_arguments.h"
 #include "platform/linux/proc_status.h"
 
 namespace {
-
-std::string& procRoot() {
-    static std::string root = "/proc";
-    return root;
-}
 
 // Enough for every status text the kernel writes today (about 1.5 KiB).
 constexpr std::size_t statusBufferSize = 4096;
@@ -99,15 +95,6 @@ bool parsePid(const char* text, pid_t& pid) {
 
 }  // namespace
 
-struct kvm_t {
-    int rootFd = -1;
-    std::vector<kinfo_proc> records;
-    std::vector<char> argumentText;
-    std::vector<char> readBuffer;
-    std::vector<char*> argumentVector;
-    char error[_POSIX2_LINE_MAX] = {};
-};
-
 namespace {
 
 // On kernels without the "Kthread:" status line the mark comes from the
@@ -142,17 +129,8 @@ bool readRecord(int rootFd, const char* pidText, pid_t pid, kinfo_proc& record) 
 
 }  // namespace
 
-void kvmSetProcRoot(const char* root) { procRoot() = root; }
-
 kvm_t* kvm_openfiles(const char*, const char*, const char*, int, char* errbuf) {
-    int fd = open(procRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        std::snprintf(errbuf, _POSIX2_LINE_MAX, "%s: %s", procRoot().c_str(), std::strerror(errno));
-        return nullptr;
-    }
-    kvm_t* kd = new kvm_t;
-    kd->rootFd = fd;
-    return kd;
+    return kvmOpenDirectory("/proc", errbuf);
 }
 
 struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
@@ -163,7 +141,7 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     int listFd = dup(kd->rootFd);
     DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
     if (dir == nullptr) {
-        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(),
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", kd->directory.c_str(),
                       std::strerror(errno));
         if (listFd >= 0) close(listFd);
         return nullptr;
@@ -184,7 +162,7 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     int listError = errno;
     closedir(dir);
     if (listError != 0) {
-        std::snprintf(kd->error, sizeof kd->error, "%s: %s", procRoot().c_str(),
+        std::snprintf(kd->error, sizeof kd->error, "%s: %s", kd->directory.c_str(),
                       std::strerror(listError));
         return nullptr;
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/kvm_handle.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -21,12 +22,7 @@ class KvmTest : public testing::Test {
 
     // Opens the layer on the fixture and returns every record by pid.
     std::map<pid_t, kinfo_proc> records() {
-        kvmSetProcRoot(proc.root().c_str());
-        char error[_POSIX2_LINE_MAX] = {};
-        if (kd != nullptr) kvm_close(kd);
-        kd = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
-        EXPECT_NE(kd, nullptr) << error;
-        if (kd == nullptr) return {};
+        kd = proc.open();
         int count = -1;
         kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
         EXPECT_NE(array, nullptr) << kvm_geterr(kd);
@@ -47,11 +43,7 @@ class KvmTest : public testing::Test {
         return words;
     }
 
-    kvm_t* kd = nullptr;
-
-    ~KvmTest() override {
-        if (kd != nullptr) kvm_close(kd);
-    }
+    kvm_t* kd = nullptr;  // owned by the fixture
 };
 
 TEST_F(KvmTest, ReadsOneRecordPerProcessDirectory) {
@@ -159,9 +151,8 @@ TEST_F(KvmTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
     EXPECT_TRUE(found.empty());
 
     const std::string missing = proc.root() + "/no-such-directory";
-    kvmSetProcRoot(missing.c_str());
     char error[_POSIX2_LINE_MAX] = {};
-    EXPECT_EQ(kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error), nullptr);
+    EXPECT_EQ(kvmOpenDirectory(missing.c_str(), error), nullptr);
     EXPECT_EQ(std::string(error), missing + ": No such file or directory");
 }
 

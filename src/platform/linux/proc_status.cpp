@@ -59,8 +59,7 @@ StatusFields parseStatus(std::string_view text, kinfo_proc& record) {
         } else if (startsWith(line, "Kthread:")) {
             int value = 0;
             found.hasKthread = parseLeadingNumber(line.substr(8), value);
-            found.kthread = found.hasKthread && value != 0;
-            if (found.kthread) record.ki_flag |= P_SYSTEM;
+            if (found.hasKthread && value != 0) record.ki_flag |= P_SYSTEM;
             break;
         }
     }

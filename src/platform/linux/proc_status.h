@@ -11,7 +11,6 @@ struct StatusFields {
     bool hasParent = false;
     bool hasUid = false;
     bool hasKthread = false;  // the kernel wrote a "Kthread:" line
-    bool kthread = false;     // its value
 };
 
 // Fills the pid-independent members of `record` (ki_ppid, ki_ruid, ki_comm,

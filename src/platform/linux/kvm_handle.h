@@ -1,0 +1,24 @@
+// The handle of the kernel-access layer over a directory laid out like /proc.
+#pragma once
+
+#include <limits.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/kvm.h"
+
+struct kvm_t {
+    std::string directory;  // as opened; named in messages
+    int rootFd = -1;
+    std::vector<kinfo_proc> records;
+    std::vector<char> argumentText;
+    std::vector<char> readBuffer;
+    std::vector<char*> argumentVector;
+    char error[_POSIX2_LINE_MAX] = {};
+};
+
+// Opens the layer on `directory`, which is read the way /proc is. The program
+// opens /proc itself, through kvm_openfiles; tests open fixture directories.
+// Without a handle, `errbuf` (_POSIX2_LINE_MAX bytes) holds the reason.
+kvm_t* kvmOpenDirectory(const char* directory, char* errbuf);
