@@ -1,6 +1,6 @@
 # Two entry points: `make run` builds and runs vindle, `make test` builds and
 # runs the whole test suite. Both install missing Debian packages when run as
-# root.
+# root: `make run` only what building vindle needs, `make test` the rest.
 BUILD ?= build
 CMAKE_FLAGS ?=
 # `make test` also runs the suite built with AddressSanitizer and
@@ -12,21 +12,29 @@ FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test test-plain test-sanitized test-fuzz clean
+.PHONY: all deps deps-build configure build run test test-plain test-sanitized test-fuzz clean
 
 all: build
 
+deps-build:
+	./scripts/install-deps build
+
 deps:
-	./scripts/install-deps
+	./scripts/install-deps test
+
+# `make run` needs neither GoogleTest nor the tests: a build directory that
+# it configures first has them switched off, and `make test` switches them on.
+run: deps-build
+	cmake -S . -B $(BUILD) -G Ninja \
+		$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DVINDLE_BUILD_TESTS=OFF) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target vindle
+	$(BUILD)/vindle $(ARGS)
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DVINDLE_BUILD_TESTS=ON $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD)
-
-run: build
-	./$(BUILD)/vindle $(ARGS)
 
 test: test-plain test-sanitized test-fuzz
 
