@@ -15,6 +15,7 @@
 
 #include "platform/linux/kvm_handle.h"
 #include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_mount.h"
 #include "platform/linux/proc_status.h"
 
 namespace {
@@ -129,8 +130,16 @@ bool readRecord(int rootFd, const char* pidText, pid_t pid, kinfo_proc& record) 
 
 }  // namespace
 
+// The real /proc must be a proc filesystem: an empty directory or another
+// filesystem mounted over it is a failure to open the process table, not a
+// machine without processes. A fixture directory is taken as it is.
 kvm_t* kvm_openfiles(const char*, const char*, const char*, int, char* errbuf) {
-    return kvmOpenDirectory("/proc", errbuf);
+    kvm_t* kd = kvmOpenDirectory("/proc", errbuf);
+    if (kd != nullptr && !isProcFilesystem(kd->rootFd, "/proc", errbuf)) {
+        kvm_close(kd);
+        return nullptr;
+    }
+    return kd;
 }
 
 struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
