@@ -13,10 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/columns.h"
+#include "support/escapes.h"
+#include "support/lines.h"
 #include "support/pty.h"
 #include "support/run_program.h"
 
@@ -103,13 +105,6 @@ class ForkStorm {
     std::vector<pid_t> spawners;
 };
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
 // Group prefixes on a line: a decimal count followed by "*[".
 std::size_t groupPrefixes(const std::string& line) {
     std::size_t count = 0;
@@ -122,14 +117,9 @@ std::size_t groupPrefixes(const std::string& line) {
 std::string faultOf(const std::string& out, bool onTerminal, std::size_t width) {
     if (out.empty() || out.back() != '\n') return "output does not end in a whole line";
     for (const std::string& raw : linesOf(out)) {
-        std::string line = raw;
-        for (const std::string escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"})
-            for (std::size_t at; (at = line.find(escape)) != std::string::npos;)
-                line.erase(at, escape.size());
+        const std::string line = withoutOwnEscapes(raw);
         if (onTerminal) {
-            std::size_t columns = 0;
-            for (unsigned char c : line) columns += (c & 0xC0) != 0x80;  // UTF-8 characters
-            if (columns > width) return "line wider than the terminal: " + raw;
+            if (columnsOf(line) > width) return "line wider than the terminal: " + raw;
         } else {
             // Uncut: every group prefix is closed at the end of its line.
             const std::size_t closers = line.size() - line.find_last_not_of(']') - 1;

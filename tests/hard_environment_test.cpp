@@ -12,14 +12,16 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/run.h"
 #include "render/line_writer.h"
+#include "support/columns.h"
+#include "support/escapes.h"
 #include "support/exec_helpers.h"
+#include "support/lines.h"
 #include "support/proc_fixture.h"
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -27,13 +29,6 @@
 namespace {
 
 constexpr uid_t nobody = 65534;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
 
 // Reads `fd` to its end.
 std::string readAll(int fd) {
@@ -130,18 +125,6 @@ TEST(EarlyClosedPipeTest, HeadTakesTheFirstLineAndNothingComplains) {
     EXPECT_EQ(result.err, "");
 }
 
-// Columns of a line printed on a terminal: characters, without vindle's own
-// escape sequences.
-std::size_t columnsOf(std::string line) {
-    for (const std::string escape : {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"})
-        for (std::size_t at; (at = line.find(escape)) != std::string::npos;)
-            line.erase(at, escape.size());
-    std::size_t count = 0;
-    for (unsigned char c : line)
-        count += (c & 0xC0) != 0x80;  // UTF-8 continuation bytes add nothing
-    return count;
-}
-
 TEST(UnusableTerminalTest, UnknownOrHostileTermGivesEightyColumns) {
     const std::vector<std::string> terms{"TERM=no-such-terminal",
                                          "TERM=", "TERM=../../../../etc/passwd",
@@ -162,7 +145,6 @@ TEST(UnusableTerminalTest, UnknownOrHostileTermGivesEightyColumns) {
 }
 
 TEST(MissingLocaleTest, UnicodeRequestFallsBackToVt100) {
-    const std::string graphicsOn = "\x1b(0\x0f";
     for (const std::string locale :
          {"LC_ALL=xx_XX.UTF-8", "LC_ALL=no-such-locale", "LC_ALL=../../etc"}) {
         SCOPED_TRACE(locale);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/columns.h"
+#include "support/escapes.h"
 #include "support/process_tree.h"
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -93,51 +95,6 @@ ProcessPlan hostileTree() {
     return top;
 }
 
-const std::string escapes[] = {"\x1b[1m", "\x1b[22m", "\x1b(0\x0f", "\x1b(B\x0f"};
-
-std::string withoutOwnEscapes(std::string text) {
-    for (const std::string& escape : escapes)
-        for (std::size_t at = text.find(escape); at != std::string::npos;
-             at = text.find(escape, at))
-            text.erase(at, escape.size());
-    return text;
-}
-
-// Whether a terminal shows `code` in two columns (the East Asian wide and
-// full-width ranges).
-bool isWide(char32_t code) {
-    return (code >= 0x1100 && code <= 0x115f) ||
-           (code >= 0x2e80 && code <= 0xa4cf && code != 0x303f) ||
-           (code >= 0xac00 && code <= 0xd7a3) || (code >= 0xf900 && code <= 0xfaff) ||
-           (code >= 0xfe30 && code <= 0xfe4f) || (code >= 0xff00 && code <= 0xff60) ||
-           (code >= 0xffe0 && code <= 0xffe6) || (code >= 0x20000 && code <= 0x3fffd);
-}
-
-// Decodes one UTF-8 character at `at`; an invalid byte stands for itself.
-char32_t decodeAt(const std::string& text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80           ? 1
-                         : (lead >> 5) == 0x6  ? 2
-                         : (lead >> 4) == 0xe  ? 3
-                         : (lead >> 3) == 0x1e ? 4
-                                               : 0;
-    if (length == 0 || at + length > text.size()) {
-        ++at;
-        return 0xDC00 + lead;  // not a character: never a C1 control
-    }
-    char32_t code = length == 1 ? lead : lead & (0x7f >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xc0) != 0x80) {
-            ++at;
-            return 0xDC00 + lead;
-        }
-        code = (code << 6) | (byte(at + i) & 0x3f);
-    }
-    at += length;
-    return code;
-}
-
 struct Verdict {
     std::string fault;  // empty when the output is clean
 };
@@ -160,7 +117,7 @@ Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
             return {"control byte " + std::to_string(byte) + " at " + std::to_string(at)};
         if (!utf8 && byte >= 0x80)
             return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
-        const char32_t code = utf8 ? decodeAt(text, at) : text[at++];
+        const char32_t code = utf8 ? decodeUtf8At(text, at) : text[at++];
         if (code >= 0x80 && code <= 0x9f) return {"C1 control at " + std::to_string(at)};
         lineColumns += isWide(code) ? 2 : 1;
         if (columns != 0 && lineColumns > columns)

@@ -4,11 +4,11 @@
 
 #include <cctype>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
+#include "support/lines.h"
 #include "support/run_program.h"
 
 namespace {
@@ -34,13 +34,6 @@ std::string renderedPage() {
         }
     }
     return plain;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
 }
 
 std::string trimmed(const std::string& text) {

@@ -1,5 +1,5 @@
 // The whole program on real process trees that the tests spawn: every run
-// mode, the worked examples of folding and printing byte for byte, and the
+// mode, folding and printing byte for byte on small example trees, and the
 // options that change what a line shows.
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -8,27 +8,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <set>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/escapes.h"
+#include "support/lines.h"
 #include "support/process_tree.h"
 #include "support/run_program.h"
 
 namespace {
-
-const std::string boldOn = "\x1b[1m";
-const std::string boldOff = "\x1b[22m";
-const std::string graphicsOn = "\x1b(0\x0f";
-const std::string graphicsOff = "\x1b(B\x0f";
-
-std::string bold(const std::string& text) { return boldOn + text + boldOff; }
-std::string drawn(const std::string& text) { return graphicsOn + text + graphicsOff; }
 
 // Runs vindle with its output to a pipe, in the given locale.
 ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
@@ -53,13 +43,6 @@ std::string joinLines(std::initializer_list<std::string> lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // The lines of the tree whose top line starts with `top` in column 0:
@@ -291,7 +274,7 @@ TEST_F(PrintingExampleTest, AnInnerProcessPrintsAsTheTopOfItsTree) {
               result.out);
 }
 
-// The worked examples of folding, each a tree of its own.
+// Folding examples, each a tree of its own.
 struct FoldingCase {
     const char* title;
     const char* tree;
@@ -420,50 +403,6 @@ TEST(RunFailureTest, APidThatDoesNotExistPrintsNothing) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "");
     }
-}
-
-// The pids of the kernel threads now, from /proc.
-std::set<pid_t> kernelThreads() {
-    std::set<pid_t> pids;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        const pid_t pid = static_cast<pid_t>(std::stol(name));
-        std::ifstream status(entry.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line == "Kthread:\t1") pids.insert(pid);
-            if (line.rfind("Kthread:", 0) == 0) break;
-        }
-    }
-    return pids;
-}
-
-TEST(KernelThreadTest, ShownOnlyWhenAskedFor) {
-    const std::set<pid_t> before = kernelThreads();
-    if (before.find(2) == before.end()) GTEST_SKIP() << "no kthreadd visible on this machine";
-    const ProgramResult plain = vindle({"-p"});
-    const ProgramResult withKernel = vindle({"-p", "-k"});
-    const std::set<pid_t> after = kernelThreads();
-    ASSERT_EQ(plain.status, 0);
-    ASSERT_EQ(withKernel.status, 0);
-    std::size_t shown = 0;
-    std::size_t steady = 0;
-    for (pid_t pid : before) {
-        if (after.count(pid) == 0) continue;  // came and went during the runs
-        ++steady;
-        const std::string mark = "(" + std::to_string(pid) + ")";
-        EXPECT_EQ(plain.out.find(mark), std::string::npos)
-            << "kernel thread " << pid << " shown without -k";
-        if (withKernel.out.find(mark) != std::string::npos) ++shown;
-    }
-    EXPECT_EQ(shown, steady);
-    // kthreadd is a root and the kernel threads hang below it.
-    std::string kthreadd;
-    for (const std::string& line : linesOf(withKernel.out))
-        if (line.rfind("kthreadd(2)", 0) == 0) kthreadd = line;
-    EXPECT_GT(kthreadd.size(), std::string("kthreadd(2)").size())
-        << "kthreadd is no root with children";
 }
 
 TEST(LocaleOrderTest, NamesOfLinkedProcessesAreEncodedBeforeTheLocaleChanges) {
