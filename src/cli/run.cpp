@@ -4,6 +4,8 @@
 #include <pwd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 
 #include "process/compaction.h"
 #include "render/tree_printer.h"
@@ -21,24 +23,41 @@ uid_t lookUpUser(const CommandLine& line) {
 
 namespace {
 
-// Whether `node` starts a tree in user mode: it belongs to the user and no
-// ancestor does.
-bool isUserRoot(const ProcessNode& node, uid_t rootUid) {
-    if (node.kinfo.ki_ruid != rootUid) return false;
-    for (const ProcessNode* up = node.parent; up != nullptr; up = up->parent)
-        if (up->kinfo.ki_ruid == rootUid) return false;
-    return true;
-}
-
-// Applies the root rule of the mode to `node`, setting its root flag.
-bool chooseAsRoot(ProcessNode& node, OptionFlags flags, uid_t rootUid) {
-    if ((flags & Flag::user) != 0) {
-        if (!isUserRoot(node, rootUid)) return false;
-        node.root = true;
-        return true;
+// Sets the root flag of every node by the rule of the mode and gathers the
+// roots by name. In user mode a root belongs to the user and has no
+// ancestor that does; whether a node or an ancestor belongs to the user is
+// decided once per node from its parent's answer, so that no chain of
+// ancestors is walked more than once.
+RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
+    RootSet roots;
+    if ((flags & Flag::user) == 0) {
+        for (ProcessNode& node : table) {
+            node.root = node.parent == nullptr;
+            if (node.root) roots.emplace(node.name(), &node);
+        }
+        return roots;
     }
-    node.root = node.parent == nullptr;
-    return node.root;
+    enum : std::int8_t { unknown = -1, no = 0, yes = 1 };
+    std::vector<std::int8_t> userAtOrAbove(table.size(), unknown);
+    const auto answer = [&](const ProcessNode& node) -> std::int8_t& {
+        return userAtOrAbove[table.indexOf(node)];
+    };
+    std::vector<ProcessNode*> undecided;  // a chain of ancestors, lowest first
+    for (ProcessNode& node : table) {
+        for (ProcessNode* up = &node; up != nullptr && answer(*up) == unknown; up = up->parent)
+            undecided.push_back(up);
+        for (auto down = undecided.rbegin(); down != undecided.rend(); ++down) {
+            ProcessNode& decided = **down;
+            const bool above = decided.parent != nullptr && answer(*decided.parent) == yes;
+            answer(decided) = above || decided.kinfo.ki_ruid == rootUid ? yes : no;
+        }
+        undecided.clear();
+        const bool above = node.parent != nullptr && answer(*node.parent) == yes;
+        if (node.kinfo.ki_ruid != rootUid || above) continue;
+        node.root = true;
+        roots.emplace(node.name(), &node);
+    }
+    return roots;
 }
 
 void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLine& line) {
@@ -46,24 +65,18 @@ void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLin
     if (node == nullptr) return;
     if ((line.flags & Flag::noCompact) == 0)
         node->compactable = compact(node->childrenByName) ? 1 : 0;
-    if ((line.flags & Flag::numericSort) != 0)
-        printTree(*node, writer, node->childrenByPid);
-    else
-        printTree(*node, writer, node->childrenByName);
+    printTreeInOrder(*node, writer);
 }
 
 void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line,
                       uid_t rootUid) {
-    ChildrenByName roots;
-    for (ProcessNode& node : table)
-        if (chooseAsRoot(node, line.flags, rootUid)) roots.emplace(node.name(), &node);
+    RootSet roots = chooseRoots(table, line.flags, rootUid);
     if ((line.flags & Flag::noCompact) == 0) compact(roots);
     if ((line.flags & Flag::numericSort) != 0) {
         for (ProcessNode& node : table)
-            if (chooseAsRoot(node, line.flags, rootUid))
-                printTree(node, writer, node.childrenByPid);
+            if (node.root) printTreeInOrder(node, writer);
     } else {
-        for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
+        for (auto& [name, node] : roots) printTreeInOrder(*node, writer);
     }
 }
 

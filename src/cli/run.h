@@ -4,8 +4,13 @@
 #include <sys/types.h>
 
 #include "cli/options.h"
+#include "process/process_node.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
+
+// The roots chosen outside pid mode, keyed and ordered like a node's
+// childrenByName: by name, equal names in ascending pid order.
+using RootSet = ChildrenByName;
 
 // In user mode, the uid of the selected user; ends the process with status 1
 // when the user does not exist or the lookup fails. 0 in other modes.

@@ -438,7 +438,7 @@ struct CompactedForest {
             if (node.root) roots.emplace(node.name(), &node);
         }
         Compactor compactor(runLength);
-        compactor.compact(roots);
+        compactor.compactTree(roots);
         LineWriter writer(flags, {asciiSet, false}, 0, false);
         byName = captureOutput([&] {
             for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);

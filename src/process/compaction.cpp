@@ -4,15 +4,30 @@
 
 bool compact(ChildrenByName& index) {
     Compactor compactor;
-    return compactor.compact(index);
+    return compactor.compactTree(index);
 }
 
-bool Compactor::isCompactable(ProcessNode& node) {
-    if (node.compactable == -1) node.compactable = compact(node.childrenByName) ? 1 : 0;
-    return node.compactable == 1;
+bool Compactor::compactTree(ChildrenByName& index) {
+    // Every node below `index` whose own index is not folded yet, each
+    // before its descendants; folding them in the reverse order folds every
+    // index after the indexes below it, without recursion.
+    std::vector<ProcessNode*> pending;
+    std::vector<ProcessNode*> toVisit;
+    for (auto& entry : index)
+        if (entry.second->compactable == -1) toVisit.push_back(entry.second);
+    while (!toVisit.empty()) {
+        ProcessNode* node = toVisit.back();
+        toVisit.pop_back();
+        pending.push_back(node);
+        for (auto& entry : node->childrenByName)
+            if (entry.second->compactable == -1) toVisit.push_back(entry.second);
+    }
+    for (auto node = pending.rbegin(); node != pending.rend(); ++node)
+        (*node)->compactable = foldSiblings((*node)->childrenByName) ? 1 : 0;
+    return foldSiblings(index);
 }
 
-bool Compactor::compact(ChildrenByName& index) {
+bool Compactor::foldSiblings(ChildrenByName& index) {
     bool result = true;
     ProcessNode* previous = nullptr;
     Entry groupedUntil = index.end();  // end of a run already folded at once
@@ -25,7 +40,7 @@ bool Compactor::compact(ChildrenByName& index) {
         // turn in the label comparison, as they do when compared pairwise.
         const bool folded = inGroupedRun ? child.duplicates == 1 : child.duplicates != 0;
         if (folded) continue;
-        const bool compactable = isCompactable(child);
+        const bool compactable = child.compactable == 1;
         if (!compactable || !result) {
             result = false;
         } else if (previous == nullptr) {
@@ -56,7 +71,7 @@ void Compactor::foldPairwise(Entry child, Entry runEnd) {
     std::uint64_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
         ProcessNode& other = *candidate->second;
-        if (isCompactable(other) && head.sameSubtree(other)) {
+        if (other.compactable == 1 && head.sameSubtree(other)) {
             total += other.duplicates + 1;
             other.duplicates += 1;
         }
@@ -70,7 +85,7 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
     std::unordered_map<std::uint32_t, ProcessNode*> heads;
     for (Entry entry = first; entry != runEnd; ++entry) {
         ProcessNode& node = *entry->second;
-        if (!isCompactable(node)) continue;
+        if (node.compactable != 1) continue;
         auto [head, added] = heads.try_emplace(chainId(node), &node);
         if (added) continue;
         ProcessNode& leader = *head->second;

@@ -13,7 +13,8 @@
 // Compacts the subtrees of the entries of a name-keyed index (a node's
 // childrenByName, or the roots) and answers whether the node that owns the
 // index is compactable: every visible entry compactable and all carrying one
-// label. Sets compactable, duplicates and highlight of the nodes below.
+// label. Sets compactable, duplicates and highlight of the nodes below. The
+// one-shot form of Compactor::compactTree.
 bool compact(ChildrenByName& index);
 
 // The compaction pass with its state. Siblings with one name are compared
@@ -26,13 +27,17 @@ class Compactor {
     explicit Compactor(std::size_t runLength = 8)
         : groupedRunLength(runLength < 2 ? 2 : runLength) {}
 
-    bool compact(ChildrenByName& index);
+    // Folds every index below the entries of `index` that is not folded yet,
+    // each after all the indexes below it, then `index` itself; answers
+    // whether the owner of `index` is compactable.
+    bool compactTree(ChildrenByName& index);
 
   private:
     using Entry = ChildrenByName::iterator;
 
-    // Makes sure `node`'s compactable is computed, compacting its children.
-    bool isCompactable(ProcessNode& node);
+    // Folds the siblings of one index whose entries all have their
+    // compactable computed; answers whether the owner is compactable.
+    bool foldSiblings(ChildrenByName& index);
 
     // Folds the later entries of `child`'s run that match it, one by one.
     void foldPairwise(Entry child, Entry runEnd);

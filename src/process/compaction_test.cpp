@@ -17,7 +17,7 @@ TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
     EXPECT_TRUE(compact(empty));
     Compactor grouped(2);
-    EXPECT_TRUE(grouped.compact(empty));
+    EXPECT_TRUE(grouped.compactTree(empty));
 }
 
 TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
@@ -32,7 +32,8 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
     for (std::size_t runLength : {std::size_t{2}, SIZE_MAX}) {
         ProcessTable table = proc.snapshot(flags);
         Compactor compactor(runLength);
-        EXPECT_FALSE(compactor.compact(table.find(1)->childrenByName)) << "runs of " << runLength;
+        EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName))
+            << "runs of " << runLength;
         EXPECT_EQ(table.find(10)->duplicates, 2u);
         EXPECT_EQ(table.find(11)->duplicates, 1u);
         EXPECT_EQ(table.find(12)->duplicates, 2u);

@@ -38,6 +38,12 @@ class ProcessTable {
     Nodes::iterator end() { return nodes.end(); }
     std::size_t size() const { return nodes.size(); }
 
+    // The position of `node`, one of this table's, in pid order: 0 up to
+    // size() - 1.
+    std::size_t indexOf(const ProcessNode& node) const {
+        return static_cast<std::size_t>(&node - nodes.data());
+    }
+
   private:
     Nodes nodes;
 };

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
@@ -14,6 +15,10 @@ constexpr char boldOn[] = "\x1b[1m";
 constexpr char boldOff[] = "\x1b[22m";
 constexpr char graphicsOn[] = "\x1b(0\x0f";
 constexpr char graphicsOff[] = "\x1b(B\x0f";
+
+// The columns that an argument other than the last must leave free: room
+// for " ..." to show that more arguments were cut.
+constexpr std::uint64_t ellipsisReserve = 4;
 
 }  // namespace
 
@@ -38,18 +43,21 @@ LineWriter makeWriter(const OptionFlags& optionFlags) {
 
 LineWriter::LineWriter(const OptionFlags& optionFlags) : LineWriter(makeWriter(optionFlags)) {}
 
-std::string LineWriter::encode(wchar_t character) const {
-    for (const EncodedCharacter& known : encodedCharacters)
-        if (known.character == character) return known.bytes;
+std::string_view LineWriter::encode(wchar_t character) const {
+    for (std::size_t i = 0; i < encodedCount; ++i)
+        if (encodedCharacters[i].character == character) return encodedCharacters[i].bytes;
     char bytes[MB_LEN_MAX];
     std::mbstate_t state{};
     std::size_t length = std::wcrtomb(bytes, character, &state);
     if (length == static_cast<std::size_t>(-1)) return {};
-    encodedCharacters.push_back({character, std::string(bytes, length)});
-    return encodedCharacters.back().bytes;
+    // A drawing set has five characters and the space: the slots suffice.
+    if (encodedCount == encodedCharacters.size()) encodedCount = encodedCharacters.size() - 1;
+    EncodedCharacter& slot = encodedCharacters[encodedCount++];
+    slot = {character, std::string(bytes, length)};
+    return slot.bytes;
 }
 
-std::string LineWriter::cutText(const std::string& text, std::uint64_t width) {
+std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
     // Keeps whole characters of the locale that fill at most width - 1
     // columns, and stops early at a byte sequence that is no character. A
     // character fills one column, or two when the terminal shows it wide:
@@ -66,21 +74,41 @@ std::string LineWriter::cutText(const std::string& text, std::uint64_t width) {
         if (used >= width) break;
         kept += length;
     }
-    return text.substr(0, kept) + '+';
+    std::string cut(text.substr(0, kept));
+    cut += '+';
+    return cut;
 }
 
-void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string text) {
-    if (truncated) return;
+bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room) {
     const std::uint64_t oldColumn = column;
     column += width;
-    const bool cut = columns != 0 && (flags & Flag::longLines) == 0 && columns < column;
-    if (!cut) {
-        segments.push_back({width, mode, std::move(text)});
-        return;
-    }
+    if (columns == 0 || (flags & Flag::longLines) != 0 ||
+        (column <= columns && columns - column >= reserve))
+        return true;
+    room = columns - oldColumn;
     column = columns;
     truncated = true;
-    if (oldColumn == columns) {
+    return false;
+}
+
+void LineWriter::addSegment(std::uint64_t width, SegmentMode mode, std::string_view text) {
+    std::string buffer;
+    if (!spareTexts.empty()) {
+        buffer = std::move(spareTexts.back());
+        spareTexts.pop_back();
+    }
+    buffer.assign(text);
+    segments.push_back({width, mode, std::move(buffer)});
+}
+
+void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string_view text) {
+    if (truncated) return;
+    std::uint64_t room = 0;
+    if (claim(width, 0, room)) {
+        addSegment(width, mode, text);
+        return;
+    }
+    if (room == 0) {
         // The line was exactly full: mark the cut on the last piece that
         // takes room, keeping its width. Empty labels take none.
         for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
@@ -90,41 +118,34 @@ void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string text) 
         }
         return;
     }
-    const std::uint64_t room = columns - oldColumn;
-    segments.push_back({room, mode, cutText(text, room)});
+    addSegment(room, mode, cutText(text, room));
 }
 
 void LineWriter::writeArgument(std::string_view argument, bool lastArgument) {
     if (truncated) return;
     const std::uint64_t width = argument.size() + 1;
-    const std::uint64_t oldColumn = column;
-    column += width;
-    const bool fits = columns == 0 || (flags & Flag::longLines) != 0 ||
-                      (columns >= column && (lastArgument || column + 3 < columns));
-    if (fits) {
-        std::string text = " ";
-        text += argument;
-        segments.push_back({width, SegmentMode::Plain, std::move(text)});
+    std::uint64_t room = 0;
+    if (claim(width, lastArgument ? 0 : ellipsisReserve, room)) {
+        piece.assign(" ");
+        piece += argument;
+        addSegment(width, SegmentMode::Plain, piece);
         return;
     }
-    column = columns;
-    truncated = true;
-    const auto room = static_cast<std::int64_t>(columns - oldColumn);
-    if (room <= 0) return;
-    std::string text;
-    if (room > 4) {
-        text = " ";
-        text += argument.substr(0, static_cast<std::size_t>(room - 4));
-        text += "...";
+    if (room == 0) return;
+    if (room > ellipsisReserve) {
+        piece.assign(" ");
+        piece += argument.substr(0, static_cast<std::size_t>(room - ellipsisReserve));
+        piece += "...";
     } else {
-        text = std::string(" ...", static_cast<std::size_t>(room));
+        piece.assign(std::string_view(" ...").substr(0, static_cast<std::size_t>(room)));
     }
-    segments.push_back({static_cast<std::uint64_t>(room), SegmentMode::Plain, std::move(text)});
+    addSegment(room, SegmentMode::Plain, piece);
 }
 
 void LineWriter::endLine() {
     if (closers != 0) {
-        write(closers, SegmentMode::Plain, std::string(closers, ']'));
+        piece.assign(closers, ']');
+        write(closers, SegmentMode::Plain, piece);
         closers = 0;
     }
     output.clear();
@@ -143,12 +164,15 @@ void LineWriter::endLine() {
             output += segment.text;
         }
     }
+    for (Segment& segment : segments) spareTexts.push_back(std::move(segment.text));
     segments.clear();
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    if (autoMarginNoXenl && column == columns)
+    if (autoMarginNoXenl && column == columns) {
+        std::fwrite(output.data(), 1, output.size(), stdout);
         std::fflush(stdout);
-    else
-        std::putchar('\n');
+    } else {
+        output += '\n';
+        std::fwrite(output.data(), 1, output.size(), stdout);
+    }
     column = 0;
     truncated = false;
 }
@@ -157,38 +181,59 @@ void LineWriter::writeLabel(const std::string& label, bool highlight, std::uint6
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
     const bool arguments = (flags & Flag::arguments) != 0;
     if (!branches.empty()) {
+        Branch& parentLevel = branches.back();
+        if (last) parentLevel.last = true;
         if (!first || arguments) {
-            for (std::size_t i = 0; i + 1 < branches.size(); ++i) {
-                const Branch& level = branches[i];
-                write(level.prefix.size() + 2, drawing,
-                      level.prefix + encode(level.last ? L' ' : drawingSet.vertical) + ' ');
-            }
-            Branch& parentLevel = branches.back();
-            wchar_t joint = drawingSet.tee;
-            if (last) {
-                parentLevel.last = true;
-                joint = drawingSet.corner;
-            }
-            write(parentLevel.prefix.size() + 2, drawing,
-                  parentLevel.prefix + encode(joint) + encode(drawingSet.horizontal));
+            // A line of its own: the levels above the parent, then the
+            // parent's, which joins this node to the parent's column.
+            if (indentationWidth != 0) write(indentationWidth, drawing, indentation);
+            piece.assign(parentLevel.prefix);
+            piece += encode(last ? drawingSet.corner : drawingSet.tee);
+            piece += encode(drawingSet.horizontal);
+            write(parentLevel.prefix.size() + 2, drawing, piece);
         } else {
-            wchar_t joint = drawingSet.downTee;
-            if (last) {
-                branches.back().last = true;
-                joint = drawingSet.horizontal;
-            }
-            write(3, drawing,
-                  encode(drawingSet.horizontal) + encode(joint) + encode(drawingSet.horizontal));
+            // The first child goes on along its parent's line.
+            piece.assign(encode(drawingSet.horizontal));
+            piece += encode(last ? drawingSet.horizontal : drawingSet.downTee);
+            piece += encode(drawingSet.horizontal);
+            write(3, drawing, piece);
         }
     }
     std::size_t groupWidth = 1;
     if (duplicates != 0) {
-        std::string group = std::to_string(duplicates) + "*[";
-        const std::size_t width = group.size();  // taken before the text is moved away
+        char group[32];
+        char* end = std::to_chars(group, group + sizeof group - 2, duplicates).ptr;
+        *end++ = '*';
+        *end++ = '[';
+        const auto width = static_cast<std::size_t>(end - group);
+        write(width, SegmentMode::Plain, std::string_view(group, width));
+        openGroup();
         groupWidth = width + 1;
-        write(width, SegmentMode::Plain, std::move(group));
-        ++closers;
     }
     write(label.size(), highlight ? SegmentMode::Bold : SegmentMode::Plain, label);
-    branches.push_back({std::string(arguments ? 2 : groupWidth + label.size(), ' '), false});
+    pushLevel(arguments ? 2 : groupWidth + label.size());
+}
+
+void LineWriter::pushLevel(std::size_t prefixWidth) {
+    Branch level;
+    level.prefix.assign(prefixWidth, ' ');
+    level.indentationBytes = indentation.size();
+    level.indentationWidth = indentationWidth;
+    if (!branches.empty()) {
+        // The parent's level stops being the top one. Its "last" is settled
+        // for as long as this level stands: only the top level's changes.
+        const Branch& below = branches.back();
+        indentation += below.prefix;
+        indentation += encode(below.last ? L' ' : drawingSet.vertical);
+        indentation += ' ';
+        indentationWidth += below.prefix.size() + 2;
+    }
+    branches.push_back(std::move(level));
+}
+
+void LineWriter::leaveNode() {
+    const Branch& level = branches.back();
+    indentation.resize(level.indentationBytes);
+    indentationWidth = level.indentationWidth;
+    branches.pop_back();
 }

@@ -2,6 +2,8 @@
 // terminal width and prints it with its escape sequences.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,12 +21,36 @@ struct Segment {
     std::string text;
 };
 
-// One level of the indentation stack.
+// One level of the indentation stack: the node whose children are being
+// printed at that depth.
 struct Branch {
-    std::string prefix;
-    bool last = false;
+    std::string prefix;  // spaces: the node's group prefix and label, and one more
+    bool last = false;   // its last printed child has been written
+    // Where this level's piece of the path's indentation begins, in bytes and
+    // in columns (see LineWriter::indentation).
+    std::size_t indentationBytes = 0;
+    std::uint64_t indentationWidth = 0;
 };
 
+// The printer drives the writer through a small protocol, node by node in
+// depth-first order:
+//
+//   enterChild(first, last)   before each child of the node on top: whether
+//                             it is the first and whether it is the last
+//                             child that will be printed for that node
+//   writeLabel(...)           draws the branch in front of the node, its
+//                             group prefix and label, and pushes its level
+//   writeArgument / endLine   the rest of its line
+//   leaveNode()               after the node's children: pops its level
+//
+// "First" decides the form of the branch: a first child continues its
+// parent's line after a three-column connector; any other child starts a
+// line of its own under the parent's column. "Last" decides whether the
+// parent's column goes on below the child (a tee, and later a vertical) or
+// ends there (a corner, and spaces below). A child is last when every entry
+// after it in the parent's index is folded away into an earlier sibling
+// (compaction marks them hidden): those entries print nothing, so the
+// vertical line must not run on towards them.
 class LineWriter {
   public:
     // Chooses the drawing set and the width for the run's output.
@@ -35,7 +61,7 @@ class LineWriter {
                bool autoMarginNoXenl);
 
     // Adds a piece `width` columns wide, or cuts the line there.
-    void write(std::uint64_t width, SegmentMode mode, std::string text);
+    void write(std::uint64_t width, SegmentMode mode, std::string_view text);
 
     // Adds one space and `argument`, or cuts the line with " ..." forms.
     void writeArgument(std::string_view argument, bool last);
@@ -43,9 +69,22 @@ class LineWriter {
     // Pays the pending "]", prints the line and starts a new one.
     void endLine();
 
+    // Announces the next child of the node whose level is on top.
+    void enterChild(bool firstChild, bool lastChild) {
+        first = firstChild;
+        last = lastChild;
+    }
+
     // Writes the branch drawing, the group prefix and the label of a node,
     // then pushes its Branch.
     void writeLabel(const std::string& label, bool highlight, std::uint64_t duplicates);
+
+    // Owes a "]" at the end of the current line to a group prefix written on
+    // it.
+    void openGroup() { ++closers; }
+
+    // Pops the level of the node whose children are all printed.
+    void leaveNode();
 
     const OptionFlags& flags;
     bool drawingEscapes;
@@ -62,12 +101,34 @@ class LineWriter {
 
   private:
     // A drawing character as multibyte text in the locale of the run.
-    std::string encode(wchar_t character) const;
+    std::string_view encode(wchar_t character) const;
 
     // `text` cut to `width` columns: at most width - 1 characters and "+".
-    static std::string cutText(const std::string& text, std::uint64_t width);
+    static std::string cutText(std::string_view text, std::uint64_t width);
 
-    std::string output;  // the line being printed, reused
+    // Takes `width` more columns for the next piece, leaving `reserve` free
+    // after it. When they are not there, cuts the line, sets `room` to the
+    // columns that were left (0: the line was exactly full) and answers
+    // false.
+    bool claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room);
+
+    // Appends a segment, reusing the text buffer of an earlier line.
+    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text);
+
+    // Pushes the level of the node just labelled; the level below it, its
+    // parent's, joins the indentation.
+    void pushLevel(std::size_t prefixWidth);
+
+    // The indentation that every line starting below the top level begins
+    // with: for every level but the top one, its prefix and either the
+    // vertical line (more children to come) or a space, then a space. It
+    // grows and shrinks with the path, so that a line costs its own length.
+    std::string indentation;
+    std::uint64_t indentationWidth = 0;
+
+    std::string piece;                    // a piece being composed, reused
+    std::vector<std::string> spareTexts;  // texts of printed segments, reused
+    std::string output;                   // the line being printed, reused
 
     // The drawing characters encoded so far: every line needs a few of
     // them, and the locale does not change while lines are written.
@@ -75,5 +136,6 @@ class LineWriter {
         wchar_t character;
         std::string bytes;
     };
-    mutable std::vector<EncodedCharacter> encodedCharacters;
+    mutable std::array<EncodedCharacter, 8> encodedCharacters{};
+    mutable std::size_t encodedCount = 0;
 };

@@ -1,6 +1,7 @@
 #include "render/tree_printer.h"
 
-#include <string>
+#include <iterator>
+#include <vector>
 
 void printNode(ProcessNode& node, LineWriter& writer) {
     writer.writeLabel(node.label(), node.highlight, node.duplicates);
@@ -22,31 +23,75 @@ const ChildrenByPid& ownChildren(const ProcessNode& node, const ChildrenByPid&) 
     return node.childrenByPid;
 }
 
-// The body of printTree for either kind of index.
+// A printed node whose children are being printed, and where that stands.
 template <typename Index>
-void printTreeIn(ProcessNode& node, LineWriter& writer, const Index& children) {
-    if (node.duplicates == 1) return;
+struct Visit {
+    ProcessNode* node;
+    typename Index::const_iterator next;  // the next child to print, or end
+    typename Index::const_iterator end;
+    std::size_t size;     // entries of the index, hidden ones included
+    std::size_t printed;  // children printed so far
+};
+
+// Prints the node itself (its line, or the start of it) and begins the
+// visit of its children.
+template <typename Index>
+Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, const Index& children) {
     printNode(node, writer);
-    const std::size_t size = children.size();
-    std::size_t printed = 0;
-    for (auto current = children.begin(); current != children.end();) {
-        ProcessNode& child = *current->second;
-        const std::uint64_t groupRest = child.duplicates >= 1 ? child.duplicates - 1 : 0;
-        bool isLast = groupRest + printed == size - 1;
-        auto next = std::next(current);
-        if (!isLast) {
-            while (next != children.end() && next->second->duplicates == 1) ++next;
-            isLast = next == children.end();
-        }
-        writer.first = printed == 0;
-        writer.last = isLast;
-        printTreeIn(child, writer, ownChildren(child, children));
-        if (isLast) break;
-        current = next;
-        ++printed;
+    return {&node, children.begin(), children.end(), children.size(), 0};
+}
+
+// Ends the visit of a node whose children are all printed. A leaf ends its
+// line; with --arguments every line has already ended.
+template <typename Index>
+void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
+    writer.leaveNode();
+    if (visit.size == 0 && (visit.node->flags & Flag::arguments) == 0) writer.endLine();
+}
+
+// Takes the next child of `visit` and tells the writer whether it is the
+// first and whether it is the last child printed. It is the last when every
+// entry after it is hidden. Hidden entries are the members folded into a
+// group after its head (the head has the lowest pid and comes first in
+// either order), so they are not counted as children to come: when the
+// rest of the child's own group makes up every entry not yet printed, the
+// child is last without looking further; otherwise the entries after it are
+// walked past the hidden ones, and the first visible one is the next child.
+template <typename Index>
+ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
+    ProcessNode& child = *visit.next->second;
+    const std::uint64_t groupRest = child.duplicates >= 1 ? child.duplicates - 1 : 0;
+    bool isLast = groupRest + visit.printed == visit.size - 1;
+    auto next = std::next(visit.next);
+    if (!isLast) {
+        while (next != visit.end && next->second->duplicates == 1) ++next;
+        isLast = next == visit.end;
     }
-    writer.branches.pop_back();
-    if (size == 0 && (node.flags & Flag::arguments) == 0) writer.endLine();
+    writer.enterChild(visit.printed == 0, isLast);
+    visit.next = isLast ? visit.end : next;
+    ++visit.printed;
+    return child;
+}
+
+// Print the node, then each child's tree in order. The path from the top
+// down to the node being printed is kept on a stack of its own rather than
+// on the call stack, which a deep enough tree would overflow.
+template <typename Index>
+void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
+    if (top.duplicates == 1) return;  // folded into an earlier sibling
+    std::vector<Visit<Index>> path;
+    path.push_back(enterNode(top, writer, children));
+    while (!path.empty()) {
+        Visit<Index>& visit = path.back();
+        if (visit.next == visit.end) {
+            leaveNode(visit, writer);
+            path.pop_back();
+            continue;
+        }
+        ProcessNode& child = takeChild(visit, writer);
+        if (child.duplicates == 1) continue;
+        path.push_back(enterNode(child, writer, ownChildren(child, children)));
+    }
 }
 
 }  // namespace
@@ -57,4 +102,11 @@ void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& chil
 
 void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children) {
     printTreeIn(node, writer, children);
+}
+
+void printTreeInOrder(ProcessNode& node, LineWriter& writer) {
+    if ((node.flags & Flag::numericSort) != 0)
+        printTree(node, writer, node.childrenByPid);
+    else
+        printTree(node, writer, node.childrenByName);
 }

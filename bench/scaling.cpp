@@ -1,0 +1,215 @@
+// vindle_scaling: the whole run in-process on synthetic process tables of
+// growing size, to show that every mode costs the same per process whatever
+// the shape of the forest.
+//
+//   vindle_scaling [--sizes 10000,100000,1000000] [--deep-output DEPTH]
+//
+// For every shape and mode it builds the records, then times the table
+// (retention, sorting, linking, highlight), the root choice, compaction and
+// printing to a pipe whose reader only counts bytes. It prints the time per
+// process at each size and the ratio of the largest size to the one before.
+// --deep-output times only the chain with a leaf at every level, whose
+// output grows with the square of its depth, and prints the rate in MB/s.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/run.h"
+#include "render/drawing_set.h"
+#include "render/line_writer.h"
+#include "support/synthetic_forest.h"
+
+namespace {
+
+// Standard output goes into a pipe for as long as this lives; a thread reads
+// the other end and counts the bytes.
+class CountingPipe {
+  public:
+    CountingPipe() {
+        int ends[2];
+        if (pipe(ends) != 0) std::exit(2);
+        std::fflush(stdout);
+        savedOutput = dup(1);
+        dup2(ends[1], 1);
+        close(ends[1]);
+        readEnd = ends[0];
+        reader = std::thread([this] {
+            std::vector<char> buffer(1 << 20);
+            for (;;) {
+                ssize_t n = read(readEnd, buffer.data(), buffer.size());
+                if (n <= 0) break;
+                bytes += static_cast<std::size_t>(n);
+            }
+        });
+    }
+    // Closes the pipe and answers how many bytes went through it.
+    std::size_t finish() {
+        std::fflush(stdout);
+        dup2(savedOutput, 1);
+        close(savedOutput);
+        reader.join();
+        close(readEnd);
+        return bytes;
+    }
+
+  private:
+    int savedOutput = -1;
+    int readEnd = -1;
+    std::size_t bytes = 0;
+    std::thread reader;
+};
+
+struct Mode {
+    const char* name;
+    OptionFlags flags;
+};
+
+const Mode modes[] = {
+    {"plain", 0},
+    {"-c", Flag::noCompact},
+    {"-n", Flag::numericSort},
+    {"-p", Flag::showPids | Flag::noCompact},
+    {"-u", Flag::uidChanges},
+    {"-H last", Flag::highlight},
+    {"user", Flag::user},
+    {"-a", Flag::arguments | Flag::noCompact},
+};
+
+struct Shape {
+    const char* name;
+    std::function<std::vector<kinfo_proc>(std::size_t)> make;  // from a process count
+    bool deep;  // with -a, the output grows with the square of the depth
+};
+
+const Shape shapes[] = {
+    {"chain", [](std::size_t n) { return chainShape(n - 1, true); }, true},
+    {"chain+leaves (user roots)", [](std::size_t n) { return chainWithLeavesShape(n / 2); }, true},
+    {"forest", [](std::size_t n) { return forestShape(n); }, false},
+    {"wide alike", [](std::size_t n) { return wideAlikeShape(n - 1); }, false},
+    {"wide different", [](std::size_t n) { return wideDifferentShape(n / 2); }, false},
+};
+
+// An argument vector is asked for with -a; the handle is opened on an empty
+// directory, where every process has none.
+kvm_t* emptyHandle() {
+    static kvm_t* handle = [] {
+        char directory[] = "/tmp/vindle-scaling-XXXXXX";
+        if (mkdtemp(directory) == nullptr) std::exit(2);
+        kvmSetProcRoot(directory);
+        char error[_POSIX2_LINE_MAX];
+        kvm_t* opened = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
+        kvmSetProcRoot("/proc");
+        rmdir(directory);
+        return opened;
+    }();
+    return handle;
+}
+
+struct Timing {
+    double seconds;
+    std::size_t bytes;
+};
+
+// One whole run over `records` in `mode`; the chain and leaves shapes are
+// the only ones where user mode finds many roots.
+Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+    const pid_t last = records.back().ki_pid;
+    CommandLine line;
+    line.flags = flags;
+    const auto start = std::chrono::steady_clock::now();
+    CountingPipe pipe;
+    {
+        ProcessTable table = tableOf(line.flags, emptyHandle(), records, last);
+        LineWriter writer(line.flags, {asciiSet, false}, 0, false);
+        printForest(table, writer, line, otherUid);
+        std::fflush(stdout);
+    }
+    const std::size_t bytes = pipe.finish();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return {elapsed.count(), bytes};
+}
+
+// The best of `runs` runs, which a shared machine disturbs least.
+Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
+    Timing result{1e300, 0};
+    for (int i = 0; i < runs; ++i) {
+        Timing t = runOnce(records, flags);
+        if (t.seconds < result.seconds) result = t;
+    }
+    return result;
+}
+
+std::vector<std::size_t> parseSizes(const char* text) {
+    std::vector<std::size_t> sizes;
+    for (const char* p = text; *p != '\0';) {
+        char* end = nullptr;
+        sizes.push_back(std::strtoul(p, &end, 10));
+        p = *end == ',' ? end + 1 : end;
+        if (end == p && *p != '\0') break;
+    }
+    return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> sizes{10000, 100000, 1000000};
+    std::size_t deepOutput = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
+            sizes = parseSizes(argv[++i]);
+        } else if (std::strcmp(argv[i], "--deep-output") == 0 && i + 1 < argc) {
+            deepOutput = std::strtoul(argv[++i], nullptr, 10);
+        } else {
+            std::fprintf(stderr, "usage: %s [--sizes N,N,...] [--deep-output DEPTH]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (deepOutput != 0) {
+        const std::vector<kinfo_proc> records = chainWithLeavesShape(deepOutput);
+        for (const Mode& mode : {modes[0], modes[7]}) {
+            Timing t = best(records, mode.flags, 3);
+            std::printf(
+                "chain of %zu with a leaf at every level, %-5s %8.1f MB in %6.3f s: %7.1f MB/s\n",
+                deepOutput, mode.name, static_cast<double>(t.bytes) / 1e6, t.seconds,
+                static_cast<double>(t.bytes) / 1e6 / t.seconds);
+        }
+        return 0;
+    }
+    std::printf("%-26s %-8s", "shape", "mode");
+    for (std::size_t size : sizes) std::printf(" %9zu", size);
+    std::printf("   ns per process; last ratio t(%zu)/t(%zu)\n", sizes.back(),
+                sizes.size() > 1 ? sizes[sizes.size() - 2] : sizes.back());
+    for (const Shape& shape : shapes) {
+        for (const Mode& mode : modes) {
+            std::printf("%-26s %-8s", shape.name, mode.name);
+            std::fflush(stdout);
+            std::vector<double> times;
+            for (std::size_t size : sizes) {
+                if (shape.deep && (mode.flags & Flag::arguments) != 0 && size > 10000) {
+                    std::printf(" %9s", "-");
+                    times.push_back(0);
+                    continue;
+                }
+                const std::vector<kinfo_proc> records = shape.make(size);
+                Timing t = best(records, mode.flags, size >= 1000000 ? 1 : 3);
+                times.push_back(t.seconds);
+                std::printf(" %9.0f", t.seconds * 1e9 / static_cast<double>(records.size()));
+                std::fflush(stdout);
+            }
+            if (times.size() > 1 && times[times.size() - 2] > 0)
+                std::printf("   %5.2f", times.back() / times[times.size() - 2]);
+            std::printf("\n");
+        }
+    }
+    return 0;
+}
