@@ -1,5 +1,6 @@
 // Fuzzes the parsers of the /proc layer: the status and stat texts of one
-// process and the NUL-separated argument text.
+// process (either is the source of a record) and the NUL-separated argument
+// text.
 //
 // Each input is used twice: as raw text (the parsers must stay within it and
 // leave the record well formed), and as the fields of a process that the
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_stat.h"
 #include "platform/linux/proc_status.h"
 
 namespace {
@@ -70,12 +72,29 @@ void checkStatusRoundTrip(FuzzedDataProvider& data) {
     require(std::string(record.ki_comm) == name.substr(0, COMMLEN));
 }
 
+void checkRawStat(std::string_view text) {
+    kinfo_proc record{};
+    std::memset(record.ki_comm, 'x', sizeof record.ki_comm);  // no NUL until parsed
+    record.ki_flag = 0x1;
+    if (parseStat(text, record))
+        require(std::memchr(record.ki_comm, '\0', sizeof record.ki_comm) != nullptr);
+    require((record.ki_flag & 0x1) != 0);  // other marks are left alone
+}
+
+// The stat name is raw: any byte but NUL, parentheses and newlines included.
 void checkStatRoundTrip(FuzzedDataProvider& data) {
     std::string name = data.ConsumeRandomLengthString(80);
+    name = name.substr(0, name.find('\0'));
+    const pid_t parent = data.ConsumeIntegralInRange<pid_t>(0, 4194304);
     const unsigned flags = data.ConsumeIntegral<unsigned>();
-    std::string text =
-        "7 (" + name + ") S 1 7 7 0 -1 " + std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
-    require(parseStatFlags(text) == static_cast<long>(flags));
+    std::string text = "7 (" + name + ") S " + std::to_string(parent) + " 7 7 0 -1 " +
+                       std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
+    kinfo_proc record{};
+    record.ki_flag = P_SYSTEM;
+    require(parseStat(text, record));
+    require(std::string(record.ki_comm) == name.substr(0, COMMLEN));
+    require(record.ki_ppid == parent);
+    require(((record.ki_flag & P_SYSTEM) != 0) == ((flags & PF_KTHREAD) != 0));
 }
 
 void checkArguments(const std::uint8_t* bytes, std::size_t size) {
@@ -103,7 +122,7 @@ void checkArguments(const std::uint8_t* bytes, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     checkRawStatus(std::string_view(reinterpret_cast<const char*>(bytes), size));
-    parseStatFlags(std::string_view(reinterpret_cast<const char*>(bytes), size));
+    checkRawStat(std::string_view(reinterpret_cast<const char*>(bytes), size));
     checkArguments(bytes, size);
     FuzzedDataProvider data(bytes, size);
     checkStatusRoundTrip(data);

@@ -57,6 +57,7 @@ std::vector<std::string> hostileNames() {
         "\xc0\xaf\xed\xa0\x80\xf4\x90",  // overlong, surrogate, beyond U+10FFFF
         "a\\b\\\\c\\n\\",                // backslashes, and one before n
         "new\nline\ttab",
+        "p) S 1 2 (q\n)",  // parentheses, blanks and digits: a name that mimics fields
     };
 }
 
@@ -216,6 +217,31 @@ TEST_F(HostileNamesTest, TheWholeMachineWithThemIsClean) {
                                                {"TERM=xterm", std::string("LC_ALL=") + locale});
         ASSERT_EQ(terminal.status, 0) << terminal.err;
         EXPECT_EQ(inspect(terminal.out, std::string(locale) == "C.UTF-8", 80).fault, "");
+    }
+}
+
+// A run that needs no user id reads each process from stat, where the name is
+// raw; -u reads status, where the kernel escapes newlines and backslashes.
+// The tree runs as one user, so -u decorates nothing: both sources must give
+// the same output, byte for byte.
+TEST_F(HostileNamesTest, BothSourcesOfANameGiveTheSameOutput) {
+    const std::string pid = "--pid=" + std::to_string(tree->topPid());
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        for (std::vector<std::string> options :
+             std::vector<std::vector<std::string>>{{}, {"-p"}, {"-a", "-n"}, {"-c", "-A"}}) {
+            SCOPED_TRACE(std::string(locale) + " " + testing::PrintToString(options));
+            options.push_back(pid);
+            ProgramOptions environment;
+            environment.environment = {std::string("LC_ALL=") + locale};
+            environment.replaceEnvironment = true;
+            ProgramResult fromStat = runVindle(options, environment);
+            options.push_back("-u");
+            ProgramResult fromStatus = runVindle(options, environment);
+            ASSERT_EQ(fromStat.status, 0) << fromStat.err;
+            ASSERT_EQ(fromStatus.status, 0) << fromStatus.err;
+            EXPECT_NE(fromStat.out.find("p) S 1 2 (q\\012)"), std::string::npos) << fromStat.out;
+            EXPECT_EQ(fromStat.out, fromStatus.out);
+        }
     }
 }
 

@@ -93,15 +93,26 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     EXPECT_EQ(argumentsOf(*inherit), (std::vector<std::string>{"rk-inherit"}));
     EXPECT_TRUE(argumentsOf(*zombie).empty());
 
-    const uid_t own = getuid();
-    const uid_t other = otherUser ? 65534 : own;
-    EXPECT_EQ(topNode->kinfo.ki_ruid, own);
-    EXPECT_EQ(titled->kinfo.ki_ruid, own);
-    EXPECT_EQ(user->kinfo.ki_ruid, other);
-    EXPECT_EQ(inherit->kinfo.ki_ruid, other);
-    EXPECT_EQ(bigNode->kinfo.ki_ruid, other);
     for (ProcessNode* each : {topNode, titled, user, inherit, bigNode, odd, zombie})
         EXPECT_EQ(each->kinfo.ki_flag & P_SYSTEM, 0);
+
+    // With -u the records come from status, with the real uid and the name
+    // in the kernel's escapes, decoded to the same raw bytes.
+    const OptionFlags withUids = Flag::uidChanges;
+    ProcessTable uids = takeSnapshot(withUids, 0);
+    auto record = [&](const char* key) {
+        ProcessNode* found = uids.find(tree.pid(key));
+        return found != nullptr ? found->kinfo : kinfo_proc{.ki_ruid = 12345};
+    };
+    const uid_t own = getuid();
+    const uid_t other = otherUser ? 65534 : own;
+    EXPECT_EQ(record("rk-top").ki_ruid, own);
+    EXPECT_EQ(record("rk-top/rk-titled").ki_ruid, own);
+    EXPECT_EQ(record("rk-top/rk-user").ki_ruid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-inherit").ki_ruid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-big").ki_ruid, other);
+    EXPECT_STREQ(record("odd").ki_comm, "odd) (\nname\\");
+    EXPECT_EQ(record("rk-top/rk-user").ki_ppid, topNode->kinfo.ki_pid);
 }
 
 TEST_F(RealKernelTest, HighlightRunsFromASpawnedProcessUpThroughTheTest) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "platform/kvm_fields.h"
 #include "platform/system_process.h"
 
 namespace {
@@ -85,6 +86,8 @@ kvm_t* openKernel() {
 }
 
 ProcessTable takeSnapshot(kvm_t* kvm, const OptionFlags& flags, pid_t highlightPid) {
+    // The real uid serves the user decorations and the user mode's roots.
+    kvmNeedRealUid(kvm, (flags & (Flag::uidChanges | Flag::user)) != 0);
     int count = 0;
     kinfo_proc* records = kvm_getprocs(kvm, KERN_PROC_PROC, 0, &count);
     if (records == nullptr) errx(1, "%s", kvm_geterr(kvm));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -306,6 +307,35 @@ TEST(ProcessTableTest, EmptySnapshotGivesAnEmptyTable) {
     ProcessTable table = proc.snapshot(flags, 1);
     EXPECT_EQ(table.size(), 0u);
     EXPECT_EQ(table.find(1), nullptr);
+}
+
+// Only the user decorations and the user mode need the real uid; every
+// other run is served by the cheaper text without it.
+TEST(ProcessTableTest, TheSnapshotReadsTheUidOnlyWhenTheRunNeedsIt) {
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0});
+    proc.add({.pid = 2, .ppid = 1, .name = "user", .uid = 1000});
+    proc.add({.pid = 3, .ppid = 1, .name = "statonly", .uid = 1000});
+    std::filesystem::remove(proc.root() + "/3/status");
+    struct Case {
+        OptionFlags flags;
+        bool readsUid;
+    };
+    const Case cases[] = {
+        {0, false},
+        {Flag::arguments | Flag::showPids | Flag::showKernel | Flag::highlight, false},
+        {Flag::pid | Flag::numericSort, false},
+        {Flag::uidChanges, true},
+        {Flag::user, true},
+        {Flag::user | Flag::uidChanges, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        ProcessTable table = proc.snapshot(c.flags);
+        ASSERT_NE(table.find(2), nullptr);
+        EXPECT_EQ(table.find(3) == nullptr, c.readsUid);
+        if (c.readsUid) EXPECT_EQ(table.find(2)->kinfo.ki_ruid, 1000u);
+    }
 }
 
 }  // namespace

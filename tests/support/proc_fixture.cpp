@@ -68,7 +68,7 @@ std::string ProcFixture::statText(const FakeProcess& process) {
 void ProcFixture::add(const FakeProcess& process) {
     std::string pid = std::to_string(process.pid);
     writeFile(pid + "/status", statusText(process, process.kthreadLine));
-    if (!process.kthreadLine) writeFile(pid + "/stat", statText(process));
+    writeFile(pid + "/stat", statText(process));
     std::string cmdline;
     for (const std::string& argument : process.arguments) cmdline += argument + '\0';
     writeFile(pid + "/cmdline", cmdline);

@@ -22,12 +22,12 @@ using KvmHandle = std::unique_ptr<kvm_t, KvmCloser>;
 struct FakeProcess {
     pid_t pid = 0;
     pid_t ppid = 0;
-    std::string name{};  // raw name; written with the kernel's escapes
+    std::string name{};  // raw name; status gets it with the kernel's escapes
     uid_t uid = 0;
     std::vector<std::string> arguments{};  // empty: an empty cmdline
     bool kthread = false;
     // Whether status carries the "Kthread:" line of current kernels; without
-    // it, add() also writes PID/stat, whose flags tell a kernel thread.
+    // it, only the flags of PID/stat tell a kernel thread.
     bool kthreadLine = true;
 };
 
@@ -38,8 +38,7 @@ class ProcFixture {
     ProcFixture(const ProcFixture&) = delete;
     ProcFixture& operator=(const ProcFixture&) = delete;
 
-    // Writes PID/status and PID/cmdline (and PID/stat for a process whose
-    // status has no "Kthread:" line).
+    // Writes PID/status, PID/stat and PID/cmdline.
     void add(const FakeProcess& process);
 
     // Writes any file below the root, creating its directory.

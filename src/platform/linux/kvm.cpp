@@ -16,6 +16,7 @@
 #include "platform/linux/kvm_handle.h"
 #include "platform/linux/proc_arguments.h"
 #include "platform/linux/proc_mount.h"
+#include "platform/linux/proc_stat.h"
 #include "platform/linux/proc_status.h"
 
 namespace {
@@ -98,34 +99,34 @@ bool parsePid(const char* text, pid_t& pid) {
 
 namespace {
 
-// On kernels without the "Kthread:" status line the mark comes from the
-// flags of /proc/PID/stat.
-bool readKthreadFlag(int rootFd, const char* pidText, bool& kthread) {
+// The record of one process from its stat text (no uid) or its status
+// text; false when the process is gone or its text cannot be read or
+// understood.
+bool readFromStat(int rootFd, const char* pidText, kinfo_proc& record) {
     char text[statusBufferSize];
     ssize_t n = readFile(rootFd, EntryPath(pidText, "stat").text, text, sizeof text);
-    if (n <= 0) return false;
-    long flags = parseStatFlags(std::string_view(text, static_cast<std::size_t>(n)));
-    if (flags < 0) return false;
-    kthread = (flags & PF_KTHREAD) != 0;
-    return true;
+    return n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)), record);
 }
 
-// One record from /proc/PID/status; false when the process is gone or its
-// status cannot be read or understood.
-bool readRecord(int rootFd, const char* pidText, pid_t pid, kinfo_proc& record) {
+bool readFromStatus(int rootFd, const char* pidText, kinfo_proc& record) {
     char text[statusBufferSize];
     ssize_t n = readFile(rootFd, EntryPath(pidText, "status").text, text, sizeof text);
     if (n <= 0) return false;
-    record = kinfo_proc{};
-    record.ki_pid = pid;
     StatusFields fields = parseStatus(std::string_view(text, static_cast<std::size_t>(n)), record);
     if (!isComplete(fields)) return false;
-    if (!fields.hasKthread) {
-        bool kthread = false;
-        if (!readKthreadFlag(rootFd, pidText, kthread)) return false;
-        if (kthread) record.ki_flag |= P_SYSTEM;
-    }
+    if (fields.hasKthread) return true;
+    // Kernels without the "Kthread:" line: the mark comes from stat.
+    kinfo_proc fromStat{};
+    if (!readFromStat(rootFd, pidText, fromStat)) return false;
+    record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
     return true;
+}
+
+bool readRecord(const kvm_t& kd, const char* pidText, pid_t pid, kinfo_proc& record) {
+    record = kinfo_proc{};
+    record.ki_pid = pid;
+    return kd.needRealUid ? readFromStatus(kd.rootFd, pidText, record)
+                          : readFromStat(kd.rootFd, pidText, record);
 }
 
 }  // namespace
@@ -164,7 +165,7 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     while (dirent* entry = readdir(dir)) {
         pid_t pid = 0;
         kinfo_proc record;
-        if (parsePid(entry->d_name, pid) && readRecord(kd->rootFd, entry->d_name, pid, record))
+        if (parsePid(entry->d_name, pid) && readRecord(*kd, entry->d_name, pid, record))
             kd->records.push_back(record);
         errno = 0;
     }

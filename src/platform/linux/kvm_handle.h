@@ -11,6 +11,7 @@
 struct kvm_t {
     std::string directory;  // as opened; named in messages
     int rootFd = -1;
+    bool needRealUid = true;  // read status (with the uid) rather than stat
     std::vector<kinfo_proc> records;
     std::vector<char> argumentText;
     std::vector<char> readBuffer;

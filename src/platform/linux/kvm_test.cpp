@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kvm_fields.h"
 #include "platform/linux/kvm_handle.h"
 #include "support/proc_fixture.h"
 
@@ -20,9 +21,11 @@ class KvmTest : public testing::Test {
   protected:
     ProcFixture proc;
 
-    // Opens the layer on the fixture and returns every record by pid.
-    std::map<pid_t, kinfo_proc> records() {
+    // Opens the layer on the fixture and returns every record by pid, read
+    // from status (with the real uid) or from stat.
+    std::map<pid_t, kinfo_proc> records(bool realUid = true) {
         kd = proc.open();
+        kvmNeedRealUid(kd, realUid);
         int count = -1;
         kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
         EXPECT_NE(array, nullptr) << kvm_geterr(kd);
@@ -46,7 +49,25 @@ class KvmTest : public testing::Test {
     kvm_t* kd = nullptr;  // owned by the fixture
 };
 
-TEST_F(KvmTest, ReadsOneRecordPerProcessDirectory) {
+// The cases that hold for both sources of a record: status, read when the
+// real uid is needed, and stat otherwise.
+class KvmReadPathTest : public KvmTest, public testing::WithParamInterface<bool> {
+  protected:
+    bool realUid() const { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothSources, KvmReadPathTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Status" : "Stat");
+                         });
+
+// Writes the status and stat texts of `process` under `entry`.
+void writeTexts(ProcFixture& proc, const std::string& entry, const FakeProcess& process) {
+    proc.writeFile(entry + "/status", ProcFixture::statusText(process));
+    proc.writeFile(entry + "/stat", ProcFixture::statText(process));
+}
+
+TEST_P(KvmReadPathTest, ReadsOneRecordPerProcessDirectory) {
     proc.add(
         {.pid = 1, .ppid = 0, .name = "init", .uid = 0, .arguments = {"/sbin/init", "splash"}});
     proc.add({.pid = 812, .ppid = 1, .name = "a) (b", .uid = 1000, .arguments = {"odd"}});
@@ -54,21 +75,24 @@ TEST_F(KvmTest, ReadsOneRecordPerProcessDirectory) {
     const std::string worker = "kworker/u16:5-events_unbound_with_a_name_that_runs_to_64_bytes__";
     proc.add({.pid = 30, .ppid = 2, .name = worker, .kthread = true});
     // Entries of /proc that are no process.
-    proc.writeFile("self/status", ProcFixture::statusText({.pid = 99, .ppid = 1, .name = "self"}));
-    proc.writeFile("0/status", ProcFixture::statusText({.pid = 0, .ppid = 0, .name = "zero"}));
-    proc.writeFile("-4/status", ProcFixture::statusText({.pid = 4, .ppid = 1, .name = "minus"}));
-    proc.writeFile("12a/status", ProcFixture::statusText({.pid = 12, .ppid = 1, .name = "mixed"}));
+    writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
+    writeTexts(proc, "0", {.pid = 0, .ppid = 0, .name = "zero"});
+    writeTexts(proc, "-4", {.pid = 4, .ppid = 1, .name = "minus"});
+    writeTexts(proc, "12a", {.pid = 12, .ppid = 1, .name = "mixed"});
     proc.writeFile("sys/kernel/x", "");
 
-    std::map<pid_t, kinfo_proc> found = records();
+    std::map<pid_t, kinfo_proc> found = records(realUid());
     ASSERT_EQ(found.size(), 4u);
     EXPECT_STREQ(found[1].ki_comm, "init");
     EXPECT_EQ(found[1].ki_ppid, 0);
     EXPECT_STREQ(found[812].ki_comm, "a) (b");
     EXPECT_EQ(found[812].ki_ppid, 1);
-    EXPECT_EQ(found[812].ki_ruid, 1000u);
     EXPECT_STREQ(found[813].ki_comm, "two\nlines\\");
-    EXPECT_EQ(found[813].ki_ruid, 4294967294u);
+    EXPECT_EQ(found[813].ki_ppid, 812);
+    if (realUid()) {
+        EXPECT_EQ(found[812].ki_ruid, 1000u);
+        EXPECT_EQ(found[813].ki_ruid, 4294967294u);
+    }
     EXPECT_EQ(found[30].ki_comm, worker);
     EXPECT_NE(found[30].ki_flag & P_SYSTEM, 0);
     EXPECT_EQ(found[812].ki_flag & P_SYSTEM, 0);
@@ -104,33 +128,52 @@ TEST_F(KvmTest, KernelThreadMarkComesFromStatOnKernelsWithoutTheKthreadLine) {
     EXPECT_NE(found[5].ki_flag & P_SYSTEM, 0);
 }
 
-TEST_F(KvmTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
+TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add({.pid = 20, .ppid = 1, .name = "unreadable", .arguments = {"secret"}});
     proc.add({.pid = 21, .ppid = 1, .name = "readable", .arguments = {"visible"}});
     std::filesystem::create_directories(proc.root() + "/30");  // exited: directory without status
     proc.writeFile("31/status", "");                           // exited while being read
+    proc.writeFile("31/stat", "");
     proc.writeFile("32/status", "Name:\tcut\nUmask:\t0022\nSta");
+    proc.writeFile("32/stat", "32 (cut) S 1 32 3");
 
-    const std::string status20 = proc.root() + "/20/status";
-    const std::string cmdline21 = proc.root() + "/21/cmdline";
-    if (geteuid() == 0) {
-        // Root reads through any mode: put a directory where the file was.
-        std::filesystem::remove(status20);
-        std::filesystem::create_directory(status20);
-        std::filesystem::remove(cmdline21);
-        std::filesystem::create_directory(cmdline21);
-    } else {
-        ASSERT_EQ(chmod(status20.c_str(), 0), 0);
-        ASSERT_EQ(chmod(cmdline21.c_str(), 0), 0);
+    for (const char* file : {"/20/status", "/20/stat", "/21/cmdline"}) {
+        const std::string path = proc.root() + file;
+        if (geteuid() == 0) {
+            // Root reads through any mode: put a directory where the file was.
+            std::filesystem::remove(path);
+            std::filesystem::create_directory(path);
+        } else {
+            ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        }
     }
 
-    std::map<pid_t, kinfo_proc> found = records();
+    std::map<pid_t, kinfo_proc> found = records(realUid());
     EXPECT_EQ(found.size(), 2u);
     EXPECT_EQ(found.count(1), 1u);
     EXPECT_EQ(found.count(21), 1u);
     EXPECT_EQ(arguments(1), (std::vector<std::string>{"init"}));
     EXPECT_EQ(arguments(21), std::nullopt);  // cmdline unreadable: no vector
+}
+
+TEST_F(KvmTest, ReadsOnlyTheFileThatTheRunNeeds) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0});
+    proc.add({.pid = 2, .ppid = 1, .name = "no status", .uid = 1000});
+    proc.add({.pid = 3, .ppid = 1, .name = "no stat", .uid = 1000});
+    std::filesystem::remove(proc.root() + "/2/status");
+    std::filesystem::remove(proc.root() + "/3/stat");
+
+    std::map<pid_t, kinfo_proc> fromStat = records(false);
+    EXPECT_EQ(fromStat.size(), 2u);
+    EXPECT_STREQ(fromStat[2].ki_comm, "no status");
+    EXPECT_EQ(fromStat.count(3), 0u);
+
+    std::map<pid_t, kinfo_proc> fromStatus = records(true);
+    EXPECT_EQ(fromStatus.size(), 2u);
+    EXPECT_STREQ(fromStatus[3].ki_comm, "no stat");
+    EXPECT_EQ(fromStatus[3].ki_ruid, 1000u);
+    EXPECT_EQ(fromStatus.count(2), 0u);
 }
 
 TEST_F(KvmTest, ArgumentVectorsOfAnySize) {

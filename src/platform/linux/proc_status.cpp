@@ -69,20 +69,3 @@ StatusFields parseStatus(std::string_view text, kinfo_proc& record) {
 bool isComplete(const StatusFields& status) {
     return status.hasName && status.hasParent && status.hasUid;
 }
-
-long parseStatFlags(std::string_view text) {
-    std::size_t close = text.rfind(')');
-    if (close == std::string_view::npos) return -1;
-    text.remove_prefix(close + 1);
-    // After the name: state, ppid, pgrp, session, tty_nr, tpgid, flags.
-    for (int field = 0; field < 6; ++field) {
-        std::size_t start = text.find_first_not_of(' ');
-        if (start == std::string_view::npos) return -1;
-        std::size_t stop = text.find(' ', start);
-        if (stop == std::string_view::npos) return -1;
-        text.remove_prefix(stop);
-    }
-    unsigned long flags = 0;
-    if (!parseLeadingNumber(text, flags)) return -1;
-    return static_cast<long>(flags);
-}

@@ -1,4 +1,4 @@
-// Parsers for the per-process text files of /proc that make up one record.
+// Parser for /proc/PID/status, the one per-process text with the real uid.
 #pragma once
 
 #include <string_view>
@@ -23,11 +23,3 @@ StatusFields parseStatus(std::string_view text, kinfo_proc& record);
 // True when `status` has every field a record needs; the kernel-thread mark
 // may still have to come from /proc/PID/stat on kernels without "Kthread:".
 bool isComplete(const StatusFields& status);
-
-// The flags field (the ninth) of a /proc/PID/stat text, or -1 when the text
-// is malformed. The command name in parentheses may hold any byte, so the
-// fields are counted from the last ')'.
-long parseStatFlags(std::string_view text);
-
-// The kernel's flag for a kernel thread in /proc/PID/stat.
-constexpr long PF_KTHREAD = 0x00200000;

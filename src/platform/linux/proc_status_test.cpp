@@ -93,29 +93,4 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(ParseStatFlagsTest, FindsTheFlagsFieldBehindAnyName) {
-    struct Case {
-        std::string text;
-        long flags;
-    };
-    const Case cases[] = {
-        {"2 (kthreadd) S 0 0 0 0 -1 2129984 0 0 0 0 0 0\n", 2129984},
-        {"812 (bash) S 7 812 812 34816 900 4194560 1 2 3\n", 4194560},
-        // A name may hold ") ", blanks, digits and newlines: count from the last ')'.
-        {"9 (a) 1 2 3 (b) S 1 9 9 0 -1 64 0 0\n", 64},
-        {"9 (x\ny) ) R 1 9 9 0 -1 2097216 0\n", 2097216},
-        {"9 () S 1 9 9 0 -1 0 0\n", 0},
-        {"9 (x) S 1 9 9 0 -1", -1},      // ends before the flags
-        {"9 (x) S 1 9 9 0 -1 ", -1},     // ditto, with a blank
-        {"9 (x) S 1 9 9 0 -1 z 0", -1},  // flags not a number
-        {"9 x S 1 9 9 0 -1 64 0", -1},   // no name in parentheses
-        {"", -1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseStatFlags(c.text), c.flags) << c.text;
-    }
-    EXPECT_NE(parseStatFlags(cases[0].text) & PF_KTHREAD, 0);
-    EXPECT_EQ(parseStatFlags(cases[1].text) & PF_KTHREAD, 0);
-}
-
 }  // namespace

@@ -1,0 +1,5 @@
+#include "platform/kvm_fields.h"
+
+#include "platform/linux/kvm_handle.h"
+
+void kvmNeedRealUid(kvm_t* kd, bool needed) { kd->needRealUid = needed; }

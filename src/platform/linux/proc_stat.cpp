@@ -1,0 +1,50 @@
+#include "platform/linux/proc_stat.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+// Moves `text` past the next blank-separated field and returns that field;
+// empty when there is none.
+std::string_view nextField(std::string_view& text) {
+    std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+        text = {};
+        return {};
+    }
+    std::size_t stop = std::min(text.find_first_of(" \n", start), text.size());
+    std::string_view field = text.substr(start, stop - start);
+    text.remove_prefix(stop);
+    return field;
+}
+
+template <typename Number>
+bool parseNumber(std::string_view field, Number& value) {
+    const char* last = field.data() + field.size();
+    auto [stop, ec] = std::from_chars(field.data(), last, value);
+    return ec == std::errc{} && stop == last && !field.empty();
+}
+
+}  // namespace
+
+bool parseStat(std::string_view text, kinfo_proc& record) {
+    const std::size_t open = text.find('(');
+    const std::size_t close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return false;
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    const std::size_t kept = std::min<std::size_t>(name.size(), COMMLEN);
+    std::copy_n(name.data(), kept, record.ki_comm);
+    record.ki_comm[kept] = '\0';
+
+    text.remove_prefix(close + 1);
+    nextField(text);  // state
+    if (!parseNumber(nextField(text), record.ki_ppid)) return false;
+    for (int skipped = 0; skipped < 4; ++skipped) nextField(text);  // pgrp session tty tpgid
+    unsigned long flags = 0;
+    if (!parseNumber(nextField(text), flags)) return false;
+    record.ki_flag &= ~P_SYSTEM;
+    if ((flags & PF_KTHREAD) != 0) record.ki_flag |= P_SYSTEM;
+    return true;
+}

@@ -1,0 +1,52 @@
+#include "platform/linux/proc_stat.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(ParseStatTest, FindsNameParentAndKernelThreadMarkBehindAnyName) {
+    struct Case {
+        std::string text;
+        bool ok;
+        std::string name;  // raw
+        pid_t ppid;
+        bool system;
+    };
+    const std::string worker64 = "kworker/u16:5-events_unbound_with_a_name_that_runs_to_64_bytes__";
+    const Case cases[] = {
+        {"2 (kthreadd) S 0 0 0 0 -1 2129984 0 0 0 0 0 0\n", true, "kthreadd", 0, true},
+        {"812 (bash) S 7 812 812 34816 900 4194560 1 2 3\n", true, "bash", 7, false},
+        // A name may hold ") ", "(", blanks, digits and newlines: it ends at the last ')'.
+        {"9 (a) 1 2 3 (b) S 1 9 9 0 -1 64 0 0\n", true, "a) 1 2 3 (b", 1, false},
+        {"9 (x\ny) ) R 1 9 9 0 -1 2097216 0\n", true, "x\ny) ", 1, true},
+        {"9 (((() S 3 9 9 0 -1 64 0\n", true, "(((", 3, false},
+        // Backslashes are not escapes here: the name is raw.
+        {"9 (a\\nb\\\\) S 1 9 9 0 -1 64 0\n", true, "a\\nb\\\\", 1, false},
+        {"9 (\x1b[2J\t\x7f) S 1 9 9 0 -1 64 0\n", true, "\x1b[2J\t\x7f", 1, false},
+        {"9 () S 1 9 9 0 -1 0 0\n", true, "", 1, false},
+        {"9 (" + worker64 + ") I 2 0 0 0 -1 69238880 0\n", true, worker64, 2, true},
+        {"9 (" + worker64 + "xyz) I 2 0 0 0 -1 69238880 0\n", true, worker64, 2, true},
+        {"9 (x) S 1 9 9 0 -1", false, "", 0, false},          // ends before the flags
+        {"9 (x) S 1 9 9 0 -1 ", false, "", 0, false},         // ditto, with a blank
+        {"9 (x) S 1 9 9 0 -1 z 0", false, "", 0, false},      // flags not a number
+        {"9 (x) S gone 9 9 0 -1 64 0", false, "", 0, false},  // parent not a number
+        {"9 x S 1 9 9 0 -1 64 0", false, "", 0, false},       // no name in parentheses
+        {"9 )x( S 1 9 9 0 -1 64 0", false, "", 0, false},     // ')' before '('
+        {"", false, "", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        kinfo_proc record{};
+        record.ki_flag = P_SYSTEM | 0x1;  // a stale mark must not survive; others stay
+        ASSERT_EQ(parseStat(c.text, record), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(std::string(record.ki_comm), c.name);
+        EXPECT_EQ(record.ki_ppid, c.ppid);
+        EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);
+        EXPECT_NE(record.ki_flag & 0x1, 0);
+    }
+}
+
+}  // namespace
