@@ -190,8 +190,9 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
     proc.add({.pid = 23, .ppid = 1, .name = "quiet", .arguments = {"secret"}});
     // Readable by nobody: the tree's directories and every file but these.
     std::filesystem::permissions(proc.root(), std::filesystem::perms::all);
-    chmod((proc.root() + "/20").c_str(), 0700);          // the whole entry
-    chmod((proc.root() + "/21/status").c_str(), 0600);   // the record
+    chmod((proc.root() + "/20").c_str(), 0700);         // the whole entry
+    chmod((proc.root() + "/21/status").c_str(), 0600);  // the record, from either source
+    chmod((proc.root() + "/21/stat").c_str(), 0600);
     chmod((proc.root() + "/23/cmdline").c_str(), 0600);  // only the arguments
 
     int status = exitStatusAsNobody([&] {

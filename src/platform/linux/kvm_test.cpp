@@ -57,8 +57,8 @@ class KvmReadPathTest : public KvmTest, public testing::WithParamInterface<bool>
 };
 
 INSTANTIATE_TEST_SUITE_P(BothSources, KvmReadPathTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "Status" : "Stat");
+                         [](const testing::TestParamInfo<bool>& source) {
+                             return std::string(source.param ? "Status" : "Stat");
                          });
 
 // Writes the status and stat texts of `process` under `entry`.
