@@ -102,7 +102,9 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     ProcessTable uids = takeSnapshot(withUids, 0);
     auto record = [&](const char* key) {
         ProcessNode* found = uids.find(tree.pid(key));
-        return found != nullptr ? found->kinfo : kinfo_proc{.ki_ruid = 12345};
+        kinfo_proc missing{};
+        missing.ki_ruid = 12345;
+        return found != nullptr ? found->kinfo : missing;
     };
     const uid_t own = getuid();
     const uid_t other = otherUser ? 65534 : own;

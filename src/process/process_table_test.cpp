@@ -334,7 +334,9 @@ TEST(ProcessTableTest, TheSnapshotReadsTheUidOnlyWhenTheRunNeedsIt) {
         ProcessTable table = proc.snapshot(c.flags);
         ASSERT_NE(table.find(2), nullptr);
         EXPECT_EQ(table.find(3) == nullptr, c.readsUid);
-        if (c.readsUid) EXPECT_EQ(table.find(2)->kinfo.ki_ruid, 1000u);
+        if (c.readsUid) {
+            EXPECT_EQ(table.find(2)->kinfo.ki_ruid, 1000u);
+        }
     }
 }
 
