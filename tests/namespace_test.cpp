@@ -40,13 +40,13 @@ const char* const notProcMessage =
     "vindle: /proc is not a proc filesystem (is proc mounted there?)\n";
 constexpr uid_t unprivilegedUid = 65534;
 
-// Shell functions that the scripts below use. The script's first argument
-// is the vindle to run.
-//   background [PREFIX...]  starts `PREFIX... sleep 1000` in the background
-//                           and returns once the process runs sleep
+// What every script below starts with: $v is the vindle to run (the
+// script's first argument); `background` starts `sleep 1000` in the
+// background and returns once that process runs sleep (a time limit of the
+// test ends a wait that never does); $unprivileged runs a command as nobody.
 const char* const prelude = R"(v=$1
 background() {
-    "$@" sleep 1000 </dev/null >/dev/null 2>&1 &
+    sleep 1000 </dev/null >/dev/null 2>&1 &
     until read -r name </proc/$!/comm && [ "$name" = sleep ]; do :; done
 }
 unprivileged="setpriv --reuid=65534 --regid=65534 --clear-groups"
