@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/escapes.h"
+#include "support/folding_examples.h"
 #include "support/lines.h"
 #include "support/process_tree.h"
 #include "support/run_program.h"
@@ -274,47 +275,27 @@ TEST_F(PrintingExampleTest, AnInnerProcessPrintsAsTheTopOfItsTree) {
               result.out);
 }
 
-// Folding examples, each a tree of its own.
-struct FoldingCase {
-    const char* title;
-    const char* tree;
-    const char* output;
-};
-
-void PrintTo(const FoldingCase& c, std::ostream* out) { *out << c.title; }
-
-class FoldingExampleTest : public testing::TestWithParam<FoldingCase> {};
+// The worked examples of folding, each a tree of its own, printed by the
+// program with --pid of its top.
+class FoldingExampleTest : public testing::TestWithParam<FoldingExample> {};
 
 TEST_P(FoldingExampleTest, PrintsAsDescribed) {
-    ProcessTree tree(GetParam().tree);
-    ProgramResult result = vindle({pidOption(tree.topPid())});
-    EXPECT_EQ(result.out, GetParam().output);
+    const FoldingExample& example = GetParam();
+    if (!example.users.empty() && !ProcessTree::canSwitchUsers())
+        GTEST_SKIP() << "giving processes other users needs root";
+    ProcessTree tree(planOf(example));
+    std::vector<std::string> arguments{pidOption(tree.topPid())};
+    if ((example.flags & Flag::showTitles) != 0) arguments.push_back("-t");
+    if ((example.flags & Flag::uidChanges) != 0) arguments.push_back("-u");
+    if ((example.flags & Flag::highlight) != 0)
+        arguments.push_back("-H" + std::to_string(tree.pid(example.highlighted)));
+    ProgramResult result = vindle(arguments);
+    EXPECT_EQ(result.out, example.output);
     EXPECT_EQ(result.status, 0);
 }
 
-const FoldingCase foldingCases[] = {
-    {"NestedGroups", "init(sh(sleep*2) sh(sleep*2))", "init---2*[sh---2*[sleep]]\n"},
-    {"LaterChildrenAreNotCompared", "init(sh(sleep*2) sh(sleep))", "init---2*[sh---2*[sleep]]\n"},
-    {"TheHeadsSubtreeIsShown", "init(sh(sleep) sh(sleep*2))", "init---2*[sh---sleep]\n"},
-    {"GroupOverTwoLines", "init(sh(sleep sleep(cat)) sh(sleep sleep(cat)))",
-     "init---2*[sh-+-sleep]\n"
-     "             `-sleep---cat\n"},
-    {"ParentsWithUnlikeChildrenStayApart", "init(tmux(bash top) tmux(bash top))",
-     "init-+-tmux-+-bash\n"
-     "     |      `-top\n"
-     "     `-tmux-+-bash\n"
-     "            `-top\n"},
-    {"ThirdMatchesSecond", "init(x(y) x x)",
-     "init-+-x---y\n"
-     "     `-2*[x]\n"},
-    {"ALongRunInClasses", "init(w*5(a) w*4(b) w*3(a) w)",
-     "init-+-8*[w---a]\n"
-     "     |-4*[w---b]\n"
-     "     `-w\n"},
-};
-
-INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleTest, testing::ValuesIn(foldingCases),
-                         [](const testing::TestParamInfo<FoldingCase>& param) {
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleTest, testing::ValuesIn(foldingExamples()),
+                         [](const testing::TestParamInfo<FoldingExample>& param) {
                              return param.param.title;
                          });
 

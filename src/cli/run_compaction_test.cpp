@@ -17,6 +17,9 @@
 #include "render/line_writer.h"
 #include "render/tree_printer.h"
 #include "support/capture_output.h"
+#include "support/escapes.h"
+#include "support/folding_examples.h"
+#include "support/in_process_run.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -25,247 +28,79 @@ FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 
     return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
 }
 
-FakeProcess titled(pid_t pid, pid_t ppid, const std::string& name, const std::string& title) {
-    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {title}};
+// The worked examples printed by the run in pid mode on their top.
+class FoldingExamplePrinted : public testing::TestWithParam<FoldingExample> {};
+
+TEST_P(FoldingExamplePrinted, PrintsAsDescribed) {
+    const FoldingExample& example = GetParam();
+    const ExampleProcesses processes = processesOf(example);
+    const pid_t highlightPid =
+        example.highlighted != nullptr ? processes.pid(example.highlighted) : 0;
+    EXPECT_EQ(printInProcess(processes.processes,
+                             {.flags = OptionFlags(example.flags | Flag::pid), .rootPid = 1},
+                             highlightPid),
+              example.output);
 }
 
-constexpr const char* boldOn = "\x1b[1m";
-constexpr const char* boldOff = "\x1b[22m";
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExamplePrinted,
+                         testing::ValuesIn(foldingExamples()),
+                         [](const testing::TestParamInfo<FoldingExample>& param) {
+                             return param.param.title;
+                         });
 
-std::string bold(const std::string& text) { return boldOn + text + boldOff; }
-
-// One compaction scenario, run through the whole run sequence (pid mode on
-// pid 1, or every tree) with output to a pipe.
-struct CompactionCase {
+// Compaction among the roots, outside pid mode: what folds and what prints.
+struct RootsCase {
     const char* title;
     std::vector<FakeProcess> processes;
     OptionFlags flags;
     pid_t highlightPid;
     std::string output;
     std::map<pid_t, std::uint64_t> duplicates;  // every other node has 0
-    int rootCompactable;                        // pid 1's, in pid mode; -1 outside it
     std::set<pid_t> highlighted;                // exactly these nodes
 };
 
-void PrintTo(const CompactionCase& c, std::ostream* out) { *out << c.title; }
+void PrintTo(const RootsCase& c, std::ostream* out) { *out << c.title; }
 
-class CompactionCaseTest : public testing::TestWithParam<CompactionCase> {};
+// init; x 5 and x 6, and sh 7 (with sleep 8), all three children of the
+// absent 900; sh 9 (with sleep 10), child of the absent 901.
+const std::vector<FakeProcess> rootsForest = {
+    process(1, 0, "init"),  process(5, 900, "x"),  process(6, 900, "x"),    process(7, 900, "sh"),
+    process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep"),
+};
 
-TEST_P(CompactionCaseTest, FoldsAsDescribed) {
-    const CompactionCase& c = GetParam();
+class RootsCaseTest : public testing::TestWithParam<RootsCase> {};
+
+TEST_P(RootsCaseTest, FoldsAsDescribed) {
+    const RootsCase& c = GetParam();
     ProcFixture proc;
     for (const FakeProcess& p : c.processes) proc.add(p);
     const OptionFlags flags = c.flags;
     ProcessTable table = proc.snapshot(flags, c.highlightPid);
-    ASSERT_EQ(table.size(), c.processes.size());
-    LineWriter writer(flags, {asciiSet, false}, 0, false);
-    CommandLine line;
-    line.flags = flags;
-    line.rootPid = 1;
-    line.highlightPid = c.highlightPid;
-    std::string output = captureOutput([&] { printForest(table, writer, line, 0); });
-    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(printInProcess(table, {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
         auto expected = c.duplicates.find(pid);
         EXPECT_EQ(node.duplicates, expected == c.duplicates.end() ? 0u : expected->second)
             << "pid " << pid;
         EXPECT_EQ(node.highlight, c.highlighted.count(pid) == 1) << "pid " << pid;
-        // Compaction computes compactable for every node below what it
-        // compacts, once and for all.
-        if (pid != 1 || (flags & Flag::pid) == 0) {
-            EXPECT_NE(node.compactable, -1) << "pid " << pid;
-        }
-    }
-    if ((flags & Flag::pid) != 0) {
-        EXPECT_EQ(table.find(1)->compactable, c.rootCompactable);
+        EXPECT_NE(node.compactable, -1) << "pid " << pid;
     }
 }
 
-constexpr OptionFlags pidMode = Flag::pid;
-
-// The two-shell forests of the worked examples: sh 10 and sh 11 under init.
-std::vector<FakeProcess> withInit(std::vector<FakeProcess> rest) {
-    rest.insert(rest.begin(), process(1, 0, "init"));
-    return rest;
-}
-
-const CompactionCase compactionCases[] = {
-    {"NestedGroupsFoldInnerThenOuter",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
-     pidMode,
-     0,
-     "init---2*[sh---2*[sleep]]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
-     1,
-     {}},
-    {"OnlyTheFirstChildIsCompared",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 10, "sleep"), process(14, 11, "sleep")}),
-     pidMode,
-     0,
-     "init---2*[sh---2*[sleep]]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
-     1,
-     {}},
-    {"TheHeadsSubtreeIsPrinted",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 11, "sleep"), process(14, 11, "sleep")}),
-     pidMode,
-     0,
-     "init---2*[sh---sleep]\n",
-     {{10, 2}, {11, 1}, {13, 2}, {14, 1}},
-     1,
-     {}},
-    {"GroupOverSeveralLines",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
-               process(16, 11, "sleep"), process(17, 16, "cat")}),
-     pidMode,
-     0,
-     "init---2*[sh-+-sleep]\n"
-     "             `-sleep---cat\n",
-     {{10, 2}, {11, 1}},
-     1,
-     {}},
-    {"ParentsWithDifferentChildrenAreNotFolded",
-     withInit({process(10, 1, "tmux"), process(11, 1, "tmux"), process(12, 10, "bash"),
-               process(13, 10, "top"), process(14, 11, "bash"), process(15, 11, "top")}),
-     pidMode,
-     0,
-     "init-+-tmux-+-bash\n"
-     "     |      `-top\n"
-     "     `-tmux-+-bash\n"
-     "            `-top\n",
-     {},
-     0,
-     {}},
-    {"UncompactableParentsStillFoldTheirChildren",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "a"),
-               process(13, 10, "a"), process(14, 10, "b"), process(15, 11, "a"),
-               process(16, 11, "a"), process(17, 11, "b")}),
-     pidMode,
-     0,
-     "init-+-sh-+-2*[a]\n"
-     "     |    `-b\n"
-     "     `-sh-+-2*[a]\n"
-     "          `-b\n",
-     {{12, 2}, {13, 1}, {15, 2}, {16, 1}},
-     0,
-     {}},
-    {"ThreeLeavesMakeOneGroupOfThree",
-     withInit({process(10, 1, "getty"), process(11, 1, "getty"), process(12, 1, "getty")}),
-     pidMode,
-     0,
-     "init---3*[getty]\n",
-     {{10, 3}, {11, 1}, {12, 1}},
-     1,
-     {}},
-    {"WithAndWithoutChildrenStayApart",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep")}),
-     pidMode,
-     0,
-     "init-+-sh---sleep\n"
-     "     `-sh\n",
-     {},
-     1,
-     {}},
-    {"DifferentTitlesStayApart",
-     withInit({titled(10, 1, "w", "w one"), titled(11, 1, "w", "w two")}),
-     pidMode | Flag::showTitles,
-     0,
-     "init-+-w one\n"
-     "     `-w two\n",
-     {},
-     0,
-     {}},
-    {"DifferentUsersStayApart",
-     withInit({process(10, 1, "w", 0), process(11, 1, "w", 65534)}),
-     pidMode | Flag::uidChanges,
-     0,
-     "init-+-w\n"
-     "     `-w(" +
-         userNameOf(65534) + ")\n",
-     {},
-     0,
-     {}},
-    {"TwoGroupsWithTwoLabels",
-     withInit(
-         {process(10, 1, "aa"), process(11, 1, "aa"), process(12, 1, "zz"), process(13, 1, "zz")}),
-     pidMode,
-     0,
-     "init-+-2*[aa]\n"
-     "     `-2*[zz]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}},
-     0,
-     {}},
-    {"ThirdMatchesSecond",
-     withInit(
-         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
-     pidMode,
-     0,
-     "init-+-x---y\n"
-     "     `-2*[x]\n",
-     {{11, 2}, {12, 1}},
-     1,
-     {}},
-    {"UncompactableSiblingIsNeitherHeadNorFolded",
-     withInit({process(10, 1, "x"), process(11, 1, "x"), process(12, 11, "p"), process(13, 11, "q"),
-               process(14, 1, "x")}),
-     pidMode,
-     0,
-     "init-+-2*[x]\n"
-     "     `-x-+-p\n"
-     "         `-q\n",
-     {{10, 2}, {14, 1}},
-     0,
-     {}},
-    {"HighlightPassesToTheHeadAndDownItsChain",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")}),
-     pidMode | Flag::highlight,
-     15,
-     bold("init") + "---2*[" + bold("sh") + "---2*[" + bold("sleep") + "]]\n",
-     {{10, 2}, {11, 1}, {12, 2}, {13, 1}, {14, 2}, {15, 1}},
-     1,
-     {1, 10, 11, 12, 14, 15}},
-    {"HighlightOffTheFirstChildChainStaysBehind",
-     withInit({process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
-               process(13, 10, "sleep"), process(14, 13, "cat"), process(15, 11, "sleep"),
-               process(16, 11, "sleep"), process(17, 16, "cat")}),
-     pidMode | Flag::highlight,
-     17,
-     bold("init") + "---2*[" + bold("sh") + "-+-sleep]\n" + "             `-sleep---cat\n",
-     {{10, 2}, {11, 1}},
-     1,
-     {1, 10, 11, 16, 17}},
-    {"HighlightOfAnUnfoldedNodeStaysPut",
-     withInit(
-         {process(10, 1, "x"), process(11, 1, "x"), process(12, 1, "x"), process(13, 10, "y")}),
-     pidMode | Flag::highlight,
-     13,
-     bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
-     {{11, 2}, {12, 1}},
-     1,
-     {1, 10, 13}},
+const RootsCase rootsCases[] = {
     {"RootsFoldAmongThemselves",
-     {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
-      process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
+     rootsForest,
      0,
      0,
      "init\n2*[sh---sleep]\n2*[x]\n",
      {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
-     -1,
      {}},
     {"HiddenRootsPrintNothingInPidOrder",
-     {process(1, 0, "init"), process(5, 900, "x"), process(6, 900, "x"), process(7, 900, "sh"),
-      process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep")},
+     rootsForest,
      Flag::numericSort,
      0,
      "init\n2*[x]\n2*[sh---sleep]\n",
      {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
-     -1,
      {}},
     {"HighlightPassesAmongRoots",
      {process(1, 0, "init"), process(7, 900, "sh"), process(8, 7, "sleep"), process(9, 901, "sh"),
@@ -274,26 +109,20 @@ const CompactionCase compactionCases[] = {
      10,
      "init\n2*[" + bold("sh") + "---" + bold("sleep") + "]\n",
      {{7, 2}, {9, 1}},
-     -1,
      {7, 8, 9, 10}},
 };
 
-INSTANTIATE_TEST_SUITE_P(WorkedExamples, CompactionCaseTest, testing::ValuesIn(compactionCases),
-                         [](const testing::TestParamInfo<CompactionCase>& param) {
+INSTANTIATE_TEST_SUITE_P(Roots, RootsCaseTest, testing::ValuesIn(rootsCases),
+                         [](const testing::TestParamInfo<RootsCase>& param) {
                              return param.param.title;
                          });
 
 TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
     ProcFixture proc;
-    for (const FakeProcess& p : compactionCases[0].processes) proc.add(p);
+    for (const FakeProcess& p : processesOf(foldingExamples()[0]).processes) proc.add(p);
     const OptionFlags flags = Flag::pid | Flag::noCompact;
     ProcessTable table = proc.snapshot(flags);
-    LineWriter writer(flags, {asciiSet, false}, 0, false);
-    CommandLine line;
-    line.flags = flags;
-    line.rootPid = 1;
-    std::string output = captureOutput([&] { printForest(table, writer, line, 0); });
-    EXPECT_EQ(output,
+    EXPECT_EQ(printInProcess(table, {.flags = flags, .rootPid = 1}),
               "init-+-sh-+-sleep\n"
               "     |    `-sleep\n"
               "     `-sh-+-sleep\n"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "process/user_names.h"
-#include "support/capture_output.h"
+#include "support/in_process_run.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -43,11 +43,8 @@ TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
     for (const FakeProcess& p : usersForest) proc.add(p);
     const OptionFlags flags = c.flags;
     ProcessTable table = proc.snapshot(flags);
-    LineWriter writer(flags, {asciiSet, false}, 0, false);
-    CommandLine line;
-    line.flags = flags;
-    line.rootPid = c.rootPid;
-    EXPECT_EQ(captureOutput([&] { printForest(table, writer, line, c.rootUid); }), c.output);
+    EXPECT_EQ(printInProcess(table, {.flags = flags, .rootPid = c.rootPid, .rootUid = c.rootUid}),
+              c.output);
     for (ProcessNode& node : table) {
         const bool expected =
             std::find(c.roots.begin(), c.roots.end(), node.kinfo.ki_pid) != c.roots.end();

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 
+#include "support/folding_examples.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -40,5 +43,43 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
         EXPECT_EQ(table.find(13)->duplicates, 1u);
     }
 }
+
+// The compaction state that the worked examples leave: pid mode on the
+// top, as the run compacts it.
+class FoldingExampleState : public testing::TestWithParam<FoldingExample> {};
+
+TEST_P(FoldingExampleState, FoldsAsDescribed) {
+    const FoldingExample& example = GetParam();
+    const ExampleProcesses processes = processesOf(example);
+    ProcFixture proc;
+    for (const FakeProcess& p : processes.processes) proc.add(p);
+    const OptionFlags flags = example.flags | Flag::pid;
+    const pid_t highlightPid =
+        example.highlighted != nullptr ? processes.pid(example.highlighted) : 0;
+    ProcessTable table = proc.snapshot(flags, highlightPid);
+    ASSERT_EQ(table.size(), processes.processes.size());
+    ProcessNode& top = *table.find(1);
+    top.compactable = compact(top.childrenByName) ? 1 : 0;
+    EXPECT_EQ(top.compactable, example.topCompactable);
+    std::map<pid_t, std::uint64_t> duplicates;
+    for (const auto& [path, count] : example.duplicates) duplicates[processes.pid(path)] = count;
+    std::set<pid_t> bold;
+    for (const char* path : example.bold) bold.insert(processes.pid(path));
+    for (ProcessNode& node : table) {
+        const pid_t pid = node.kinfo.ki_pid;
+        auto expected = duplicates.find(pid);
+        EXPECT_EQ(node.duplicates, expected == duplicates.end() ? 0u : expected->second)
+            << "pid " << pid;
+        EXPECT_EQ(node.highlight, bold.count(pid) == 1) << "pid " << pid;
+        // Compaction computes compactable for every node below what it
+        // compacts, once and for all.
+        EXPECT_NE(node.compactable, -1) << "pid " << pid;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleState, testing::ValuesIn(foldingExamples()),
+                         [](const testing::TestParamInfo<FoldingExample>& param) {
+                             return param.param.title;
+                         });
 
 }  // namespace

@@ -166,13 +166,11 @@ void LineWriter::endLine() {
     }
     for (Segment& segment : segments) spareTexts.push_back(std::move(segment.text));
     segments.clear();
-    if (autoMarginNoXenl && column == columns) {
-        std::fwrite(output.data(), 1, output.size(), stdout);
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    if (autoMarginNoXenl && column == columns)
         std::fflush(stdout);
-    } else {
-        output += '\n';
-        std::fwrite(output.data(), 1, output.size(), stdout);
-    }
+    else
+        std::putchar('\n');
     column = 0;
     truncated = false;
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "process/compaction.h"
-#include "support/capture_output.h"
+#include "support/escapes.h"
+#include "support/in_process_run.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -41,11 +41,6 @@ const std::vector<FakeProcess> twoLineGroup = {
     process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat"),
 };
 
-const std::string graphicsOn = "\x1b(0\x0f";
-const std::string graphicsOff = "\x1b(B\x0f";
-std::string drawn(const std::string& letters) { return graphicsOn + letters + graphicsOff; }
-std::string bold(const std::string& text) { return "\x1b[1m" + text + "\x1b[22m"; }
-
 const DrawingChoice ascii{asciiSet, false};
 const DrawingChoice vt100{vt100Set, true};
 const DrawingChoice unicode{unicodeSet, false};
@@ -70,27 +65,12 @@ std::string printFromInit(const TreeCase& c) {
         ADD_FAILURE() << "no C.UTF-8 locale";
         return {};
     }
-    ProcFixture proc;
-    for (const FakeProcess& p : c.processes) proc.add(p);
-    const OptionFlags flags = c.flags;
-    ProcessTable table = proc.snapshot(flags, c.highlightPid);
-    ProcessNode* init = table.find(1);
-    if (init == nullptr) {
-        ADD_FAILURE() << "pid 1 is not in the table";
-        return {};
-    }
-    init->root = true;
-    if ((flags & Flag::noCompact) == 0) init->compactable = compact(init->childrenByName) ? 1 : 0;
-    LineWriter writer(flags, c.drawing, c.columns, false);
-    std::string printed = captureOutput([&] {
-        if ((flags & Flag::numericSort) != 0)
-            printTree(*init, writer, init->childrenByPid);
-        else
-            printTree(*init, writer, init->childrenByName);
-    });
-    EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
-    EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
-    EXPECT_EQ(writer.closers, 0u);
+    std::string printed = printInProcess(c.processes,
+                                         {.flags = OptionFlags(c.flags | Flag::pid),
+                                          .rootPid = 1,
+                                          .drawing = c.drawing,
+                                          .columns = c.columns},
+                                         c.highlightPid);
     std::setlocale(LC_CTYPE, "C");
     return printed;
 }
@@ -290,30 +270,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
 // Roots outside pid mode: the parentless nodes in one name-keyed index,
 // compacted together, each printed in turn.
 TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
-    ProcFixture proc;
-    proc.add(process(1, 0, "init"));
-    proc.add(process(7, 99, "orphan"));
-    proc.add(process(8, 98, "orphan"));
-    proc.add(process(9, 97, "lonely"));
-    proc.add(process(10, 9, "child"));
-    const OptionFlags flags = 0;
-    ProcessTable table = proc.snapshot(flags);
-    ChildrenByName roots;
-    for (ProcessNode& node : table) {
-        if (node.parent != nullptr) continue;
-        node.root = true;
-        roots.emplace(node.name(), &node);
-    }
-    compact(roots);
-    LineWriter writer(flags, ascii, 0, false);
-    const std::string printed = captureOutput([&] {
-        for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
-    });
-    EXPECT_EQ(printed,
-              "init\n"
-              "lonely---child\n"
-              "2*[orphan]\n");
-    EXPECT_TRUE(writer.branches.empty());
+    EXPECT_EQ(
+        printInProcess({process(1, 0, "init"), process(7, 99, "orphan"), process(8, 98, "orphan"),
+                        process(9, 97, "lonely"), process(10, 9, "child")},
+                       {}),
+        "init\n"
+        "lonely---child\n"
+        "2*[orphan]\n");
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// The worked examples of folding, written once and run at every level: the
+// compaction state of every node, the printed tree in-process, and the
+// output of the real program on spawned processes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/option_flags.h"
+#include "support/proc_fixture.h"
+#include "support/process_tree.h"
+
+// Processes are named by their path from the top (see ProcessPlan::at).
+struct FoldingExample {
+    const char* title;
+    const char* tree;       // compact text of ProcessTree; printed with --pid of its top
+    OptionFlags flags = 0;  // besides Flag::pid: showTitles, uidChanges, highlight
+    std::vector<std::pair<const char*, uid_t>> users{};               // another real user
+    std::vector<std::pair<const char*, const char*>> titles{};        // argv[0]
+    const char* highlighted = nullptr;                                // the process given to -H
+    std::string output;                                               // to a pipe
+    std::vector<std::pair<const char*, std::uint64_t>> duplicates{};  // every other node 0
+    std::vector<const char*> bold{};  // exactly these are highlighted after compaction
+    int topCompactable = 1;
+};
+
+void PrintTo(const FoldingExample& example, std::ostream* out);
+
+// Every example.
+const std::vector<FoldingExample>& foldingExamples();
+
+// The example's description, with its users and titles.
+ProcessPlan planOf(const FoldingExample& example);
+
+// The example's processes as fixture records: pids 1, 2, ... in the order
+// of the description (children after their parent, siblings in order, as
+// the spawner starts them), with the pid of every path.
+struct ExampleProcesses {
+    std::vector<FakeProcess> processes;
+    std::map<std::string, pid_t> pidOfPath;  // every path the example names
+    pid_t pid(const char* path) const { return pidOfPath.at(path); }
+};
+ExampleProcesses processesOf(const FoldingExample& example);

@@ -1,0 +1,27 @@
+#include "support/in_process_run.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+#include "render/line_writer.h"
+#include "support/capture_output.h"
+
+std::string printInProcess(ProcessTable& table, const InProcessRun& run) {
+    LineWriter writer(run.flags, run.drawing, run.columns, false);
+    CommandLine line;
+    line.flags = run.flags;
+    line.rootPid = run.rootPid;
+    std::string output = captureOutput([&] { printForest(table, writer, line, run.rootUid); });
+    EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
+    EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
+    EXPECT_EQ(writer.closers, 0u) << "every group is closed";
+    return output;
+}
+
+std::string printInProcess(const std::vector<FakeProcess>& processes, const InProcessRun& run,
+                           pid_t highlightPid) {
+    ProcFixture proc;
+    for (const FakeProcess& process : processes) proc.add(process);
+    ProcessTable table = proc.snapshot(run.flags, highlightPid);
+    return printInProcess(table, run);
+}

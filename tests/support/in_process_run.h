@@ -1,0 +1,33 @@
+// The run after the snapshot, in this process: root choice, compaction and
+// printing through the real printForest, with standard output captured.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/option_flags.h"
+#include "process/process_table.h"
+#include "render/drawing_set.h"
+#include "support/proc_fixture.h"
+
+// What the command line would have chosen, and the output set-up.
+struct InProcessRun {
+    OptionFlags flags = 0;
+    pid_t rootPid = 0;  // with Flag::pid
+    uid_t rootUid = 0;  // with Flag::user
+    DrawingChoice drawing{asciiSet, false};
+    std::uint64_t columns = 0;  // 0: no limit, as on a pipe
+};
+
+// Prints the forest of `table` (made with run.flags) as the program does and
+// returns the output. Checks that the writer is left as a run leaves it:
+// no level pushed and not popped, no line pending, no "]" owed.
+std::string printInProcess(ProcessTable& table, const InProcessRun& run);
+
+// The same for a table of `processes`, snapshot through a fixture
+// directory, with `highlightPid` marked when run.flags asks for it.
+std::string printInProcess(const std::vector<FakeProcess>& processes, const InProcessRun& run,
+                           pid_t highlightPid = 0);
