@@ -12,7 +12,8 @@ FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps deps-build configure build run test test-plain test-sanitized test-fuzz clean
+.PHONY: all deps deps-build configure build run test test-plain test-sanitized test-fuzz \
+	package package-debian clean
 
 all: build
 
@@ -35,6 +36,14 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD)
+
+# The Debian package made by cpack from the build directory, and the one that
+# Debian's own tools build from debian/ (written to the parent directory).
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+package-debian: deps
+	dpkg-buildpackage -us -uc -b
 
 test: test-plain test-sanitized test-fuzz
 
@@ -65,3 +74,4 @@ test-fuzz: deps
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	dh_clean 2>/dev/null || true

@@ -1,22 +1,43 @@
 # The Debian package: `cpack -G DEB` in the build directory writes
-# vindle_VERSION_ARCH.deb with the binary, its manual page and its bash
-# completion under /usr.
+# vindle_VERSION_ARCH.deb with what `cmake --install` installs under /usr. It
+# is meant to be the package that dpkg-buildpackage builds from debian/: the
+# summary, the description, the section and the priority come from
+# debian/control, and the maintainer is the same unless set otherwise:
+#   cmake -DVINDLE_MAINTAINER="Name <address>" ...
+set(VINDLE_MAINTAINER "vindle maintainers <maintainers@vindle.invalid>"
+  CACHE STRING "Maintainer field of the Debian package: a name and a mail address")
+
+# The binary package's stanza of debian/control: "Description:" with the
+# summary, then the description's lines, each starting with one space.
+set(control_file ${PROJECT_SOURCE_DIR}/debian/control)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${control_file})
+file(READ ${control_file} control)
+if(NOT control MATCHES "\nDescription: ([^\n]*)\n((( [^\n]*)(\n|$))+)")
+  message(FATAL_ERROR "debian/control has no Description field")
+endif()
+set(summary "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "(^|\n) " "\\1" description "${CMAKE_MATCH_2}")
+string(REGEX REPLACE "\n$" "" description "${description}")
+foreach(field Section Priority)
+  if(NOT control MATCHES "\n${field}: ([^\n]*)")
+    message(FATAL_ERROR "debian/control has no ${field} field")
+  endif()
+  string(TOUPPER ${field} upper)
+  set(CPACK_DEBIAN_PACKAGE_${upper} "${CMAKE_MATCH_1}")
+endforeach()
+
 set(CPACK_PACKAGE_NAME vindle)
 set(CPACK_PACKAGE_VENDOR "the vindle developers")
-set(CPACK_PACKAGE_CONTACT "vindle developers <vindle@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print the machine's processes as a forest of trees")
-set(CPACK_PACKAGE_DESCRIPTION
-  "vindle prints every process under its parent, joined by line-drawing
-characters (Unicode, VT100 or ASCII), and folds identical sibling subtrees
-into one entry with a repeat count. It can show pids, users, titles and
-command-line arguments, start at one pid or at a user's processes, and
-highlight a process and its ancestors.")
+set(CPACK_PACKAGE_CONTACT "${VINDLE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VINDLE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${summary}")
+set(CPACK_PACKAGE_DESCRIPTION "${description}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR TGZ)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps (from dpkg-dev, with file) derives the dependencies from the
 # binary's libraries; without them, the packages of the libraries that vindle
 # links.

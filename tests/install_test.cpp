@@ -1,5 +1,8 @@
-// Installing the built tree: `cmake --install` under a prefix and DESTDIR,
-// and the Debian package made by cpack, unpacked into a scratch root.
+// Installing the built tree: `cmake --install` under a prefix and DESTDIR;
+// the Debian package made by cpack and the one that dpkg-buildpackage makes
+// from debian/, each unpacked into a scratch root, checked by lintian and
+// for the hardening of its binary, and compared with each other. These
+// tests are labelled slow.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -52,7 +56,7 @@ ProgramResult runCommand(const std::vector<std::string>& words,
     for (char** entry = environ; *entry != nullptr; ++entry)
         options.environment.emplace_back(*entry);
     options.environment.insert(options.environment.end(), extra.begin(), extra.end());
-    options.timeoutSeconds = 120;
+    options.timeoutSeconds = 300;
     return runProgram("/usr/bin/env", words, options);
 }
 
@@ -80,16 +84,46 @@ std::string ownCommandName() {
     return name;
 }
 
-// Checks an installed tree below `prefix`: the three files, copies of the
-// built binary's behaviour and of the sources.
-void expectInstalledTree(const fs::path& prefix) {
+// The text of a gzipped file.
+std::string gunzipped(const fs::path& file) {
+    ProgramResult result = runCommand({"gzip", "-dc", file.string()});
+    EXPECT_EQ(result.status, 0) << file << ": " << result.err;
+    return result.out;
+}
+
+// The files that an installation under `prefix` holds, relative to the root
+// it is unpacked or installed into; the zsh completion goes to `zshDir`.
+std::vector<std::string> installedFiles(const std::string& prefix, const std::string& zshDir) {
+    std::vector<std::string> files = {
+        prefix + "/bin/vindle",
+        prefix + "/share/bash-completion/completions/vindle",
+        prefix + "/share/doc/vindle/changelog.gz",
+        prefix + "/share/doc/vindle/copyright",
+        prefix + "/share/fish/vendor_completions.d/vindle.fish",
+        prefix + "/share/man/man1/vindle.1.gz",
+        prefix + "/share/zsh/" + zshDir + "/_vindle",
+    };
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Checks an installed tree below `prefix`: the documents and completions are
+// the project's own, and the binary behaves as the built one.
+void expectInstalledTree(const fs::path& prefix, const std::string& zshDir) {
     const fs::path binary = prefix / "bin/vindle";
-    const fs::path manualPage = prefix / "share/man/man1/vindle.1";
-    const fs::path completion = prefix / "share/bash-completion/completions/vindle";
     EXPECT_TRUE(isExecutable(binary)) << binary;
-    EXPECT_EQ(contentsOf(manualPage), contentsOf(sourceDir / "man/vindle.1")) << manualPage;
-    EXPECT_EQ(contentsOf(completion), contentsOf(sourceDir / "completion/vindle.bash"))
-        << completion;
+    EXPECT_EQ(gunzipped(prefix / "share/man/man1/vindle.1.gz"),
+              contentsOf(buildDir / "man/vindle.1"));
+    EXPECT_EQ(contentsOf(prefix / "share/bash-completion/completions/vindle"),
+              contentsOf(sourceDir / "completion/vindle.bash"));
+    EXPECT_EQ(contentsOf(prefix / "share/zsh" / zshDir / "_vindle"),
+              contentsOf(sourceDir / "completion/_vindle"));
+    EXPECT_EQ(contentsOf(prefix / "share/fish/vendor_completions.d/vindle.fish"),
+              contentsOf(sourceDir / "completion/vindle.fish"));
+    EXPECT_EQ(contentsOf(prefix / "share/doc/vindle/copyright"),
+              contentsOf(sourceDir / "debian/copyright"));
+    EXPECT_EQ(gunzipped(prefix / "share/doc/vindle/changelog.gz"),
+              contentsOf(sourceDir / "debian/changelog"));
 
     // -V takes no separate word: "-V s" prints the long version line, with
     // the system's name, and never looks at the "s".
@@ -109,21 +143,23 @@ void expectInstalledTree(const fs::path& prefix) {
     EXPECT_EQ(tree.status, 0);
 }
 
-TEST(InstallTest, InstallsUnderThePrefixBelowDestdir) {
-    ScratchDirectory destdir;
-    const std::string prefix = "/opt/vindle-test";
-    ProgramResult install =
-        runCommand({"cmake", "--install", buildDir.string(), "--prefix", prefix},
-                   {"DESTDIR=" + destdir.path.string()});
-    ASSERT_EQ(install.status, 0) << install.out << install.err;
+// zsh looks for the completions of packages under /usr in vendor-completions
+// on Debian, and in site-functions everywhere else.
+const std::string usrZshDir =
+    fs::exists("/etc/debian_version") ? "vendor-completions" : "site-functions";
 
-    const std::vector<std::string> expected = {
-        "opt/vindle-test/bin/vindle",
-        "opt/vindle-test/share/bash-completion/completions/vindle",
-        "opt/vindle-test/share/man/man1/vindle.1",
-    };
-    EXPECT_EQ(regularFilesBelow(destdir.path), expected);
-    expectInstalledTree(destdir.path / "opt/vindle-test");
+TEST(InstallTest, InstallsUnderThePrefixBelowDestdir) {
+    for (const auto& [prefix, zshDir] :
+         {std::pair<std::string, std::string>{"/opt/vindle-test", "site-functions"},
+          {"/usr", usrZshDir}}) {
+        ScratchDirectory destdir;
+        ProgramResult install =
+            runCommand({"cmake", "--install", buildDir.string(), "--prefix", prefix},
+                       {"DESTDIR=" + destdir.path.string()});
+        ASSERT_EQ(install.status, 0) << install.out << install.err;
+        EXPECT_EQ(regularFilesBelow(destdir.path), installedFiles(prefix.substr(1), zshDir));
+        expectInstalledTree(destdir.path / prefix.substr(1), zshDir);
+    }
 }
 
 // The value of one field of the package's control file.
@@ -182,39 +218,145 @@ std::set<std::string> packagesOfNeededLibraries() {
     return packages;
 }
 
-TEST(PackageTest, DebianPackageHoldsTheToolItsLibrariesAndItsDocumentation) {
-    ScratchDirectory scratch;
+// The one .deb named vindle_* in `directory`.
+fs::path packageIn(const fs::path& directory) {
+    fs::path package;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("vindle_", 0) == 0 && entry.path().extension() == ".deb")
+            package = entry.path();
+    }
+    return package;
+}
+
+// lintian's findings on `package`: every line that reports an error or a
+// warning (its notes as root aside).
+std::vector<std::string> lintianComplaints(const fs::path& package) {
+    ProgramResult lintian = runCommand({"lintian", "--fail-on", "none", package.string()});
+    EXPECT_EQ(lintian.status, 0) << lintian.err;
+    std::vector<std::string> complaints;
+    std::istringstream lines(lintian.out + lintian.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) complaints.push_back(line);
+    return complaints;
+}
+
+// The hardening features of `binary` that hardening-check does not find,
+// of those that Debian's build flags give.
+std::vector<std::string> missingHardening(const fs::path& binary) {
+    ProgramResult check = runCommand({"hardening-check", binary.string()});
+    EXPECT_NE(check.out.find("Position Independent Executable"), std::string::npos)
+        << check.out << check.err;
+    std::vector<std::string> missing;
+    for (const char* feature :
+         {"Position Independent Executable", "Stack protected", "Fortify Source functions",
+          "Read-only relocations", "Immediate binding"}) {
+        const std::size_t at = check.out.find(std::string(" ") + feature + ": ");
+        if (at == std::string::npos ||
+            check.out.compare(at + std::strlen(feature) + 3, 3, "yes") != 0)
+            missing.push_back(feature);
+    }
+    return missing;
+}
+
+// What a package holds: its control fields that do not depend on how it was
+// built, the package names of its dependencies, and its files.
+struct PackageContents {
+    std::map<std::string, std::string> fields;
+    std::set<std::string> depends;
+    std::vector<std::string> files;
+};
+
+PackageContents contentsOfPackage(const fs::path& package, const fs::path& root) {
+    PackageContents contents;
+    for (const char* field :
+         {"Package", "Version", "Architecture", "Section", "Priority", "Maintainer", "Description"})
+        contents.fields[field] = controlField(package, field);
+    contents.depends = dependencyNames(controlField(package, "Depends"));
+    ProgramResult extract = runCommand({"dpkg-deb", "-x", package.string(), root.string()});
+    EXPECT_EQ(extract.status, 0) << extract.err;
+    contents.files = regularFilesBelow(root);
+    return contents;
+}
+
+// Checks a package: its fields, its dependencies on the libraries that the
+// built binary needs, its files, lintian's verdict and the hardening of its
+// binary.
+PackageContents expectGoodPackage(const fs::path& package, const fs::path& root) {
+    const PackageContents contents = contentsOfPackage(package, root);
+    EXPECT_EQ(contents.fields.at("Package"), "vindle");
+    EXPECT_EQ("vindle " + contents.fields.at("Version") + "\n", runVindle({"-Vs"}).out);
+    EXPECT_EQ(contents.fields.at("Section"), "utils");
+    const std::string maintainer = contents.fields.at("Maintainer");
+    EXPECT_NE(maintainer.find('@'), std::string::npos) << maintainer;
+    for (const char* placeholder : {"example.org", "example.com", "example.net", "localhost"})
+        EXPECT_EQ(maintainer.find(placeholder), std::string::npos) << maintainer;
+    EXPECT_FALSE(contents.fields.at("Description").empty());
+    const std::set<std::string> needed = packagesOfNeededLibraries();
+    EXPECT_FALSE(needed.empty());
+    for (const std::string& name : needed)
+        EXPECT_TRUE(contents.depends.count(name) == 1) << name << " is missing from Depends";
+    // The C++ runtime comes from its shared library, not copied into vindle.
+    EXPECT_EQ(contents.depends.count("libstdc++6"), 1u);
+
+    EXPECT_EQ(contents.files, installedFiles("usr", usrZshDir));
+    expectInstalledTree(root / "usr", usrZshDir);
+    const std::vector<std::string> complaints = lintianComplaints(package);
+    EXPECT_TRUE(complaints.empty()) << testing::PrintToString(complaints);
+    const std::vector<std::string> missing = missingHardening(root / "usr/bin/vindle");
+    EXPECT_TRUE(missing.empty()) << testing::PrintToString(missing);
+    return contents;
+}
+
+PackageContents cpackPackage(const fs::path& scratch) {
     ProgramResult pack =
         runCommand({"cpack", "-G", "DEB", "--config", (buildDir / "CPackConfig.cmake").string(),
-                    "-B", (scratch.path / "out").string()});
-    ASSERT_EQ(pack.status, 0) << pack.out << pack.err;
+                    "-B", (scratch / "out").string()});
+    EXPECT_EQ(pack.status, 0) << pack.out << pack.err;
+    const fs::path package = packageIn(scratch / "out");
+    EXPECT_FALSE(package.empty()) << pack.out;
+    if (package.empty()) return {};
+    return expectGoodPackage(package, scratch / "root");
+}
 
-    fs::path package;
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.path / "out"))
-        if (entry.path().extension() == ".deb") package = entry.path();
-    ASSERT_FALSE(package.empty()) << pack.out;
+TEST(PackageTest, CpackMakesACleanHardenedDebianPackage) {
+    ScratchDirectory scratch;
+    cpackPackage(scratch.path);
+}
 
-    EXPECT_EQ(controlField(package, "Package"), "vindle");
-    EXPECT_EQ("vindle " + controlField(package, "Version") + "\n", runVindle({"-Vs"}).out);
-    EXPECT_EQ(controlField(package, "Section"), "utils");
-    EXPECT_NE(controlField(package, "Maintainer").find('@'), std::string::npos);
-    EXPECT_FALSE(controlField(package, "Description").empty());
-    const std::set<std::string> depends = dependencyNames(controlField(package, "Depends"));
-    const std::set<std::string> needed = packagesOfNeededLibraries();
-    ASSERT_FALSE(needed.empty());
-    for (const std::string& name : needed)
-        EXPECT_TRUE(depends.count(name) == 1) << name << " is missing from Depends";
+// A copy of the source tree without build directories, for building in.
+void copySourceTree(const fs::path& target) {
+    fs::create_directories(target);
+    for (const fs::directory_entry& entry : fs::directory_iterator(sourceDir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("build", 0) == 0 || name.rfind("obj-", 0) == 0 || name == ".git") continue;
+        fs::copy(entry.path(), target / name,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    }
+}
 
-    const fs::path root = scratch.path / "root";
-    ProgramResult extract = runCommand({"dpkg-deb", "-x", package.string(), root.string()});
-    ASSERT_EQ(extract.status, 0) << extract.err;
-    const std::vector<std::string> expected = {
-        "usr/bin/vindle",
-        "usr/share/bash-completion/completions/vindle",
-        "usr/share/man/man1/vindle.1",
-    };
-    EXPECT_EQ(regularFilesBelow(root), expected);
-    expectInstalledTree(root / "usr");
+// dpkg-buildpackage builds the binary package from debian/ in a copy of the
+// source tree, as on a distribution's build machine; the package is clean
+// and holds what the cpack package holds.
+TEST(PackageTest, DpkgBuildpackageMakesTheSamePackage) {
+    ScratchDirectory scratch;
+    const fs::path tree = scratch.path / "vindle";
+    copySourceTree(tree);
+    ProgramOptions options;
+    options.timeoutSeconds = 900;
+    ProgramResult build = runProgram(
+        "/bin/sh", {"-c", "cd \"$1\" && exec dpkg-buildpackage -us -uc -b", "sh", tree.string()},
+        options);
+    ASSERT_EQ(build.status, 0) << build.out << build.err;
+    const fs::path package = packageIn(scratch.path);
+    ASSERT_FALSE(package.empty()) << build.out;
+    const PackageContents built = expectGoodPackage(package, scratch.path / "root");
+
+    ScratchDirectory cpackScratch;
+    const PackageContents packed = cpackPackage(cpackScratch.path);
+    EXPECT_EQ(built.fields, packed.fields);
+    EXPECT_EQ(built.depends, packed.depends);
+    EXPECT_EQ(built.files, packed.files);
 }
 
 }  // namespace
