@@ -1,10 +1,17 @@
-// The bash completion script, run by a real bash with the words that bash
-// would hand to it.
+// The completions for bash, zsh and fish, each driven by the real shell:
+// bash calls the completion function with the words it would hand to it, zsh
+// completes a typed line in an interactive shell on a pseudo-terminal
+// (tests/completion/zsh-complete), and fish answers `complete -C` with the
+// completion loaded from its directory by the command's name. A shell that is not
+// installed is skipped.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,11 +21,65 @@
 
 namespace {
 
-const std::string scriptPath = std::string(VINDLE_SOURCE_DIR) + "/completion/vindle.bash";
+const std::string completionDir = std::string(VINDLE_SOURCE_DIR) + "/completion";
+const std::string zshDriver = std::string(VINDLE_SOURCE_DIR) + "/tests/completion/zsh-complete";
 
-// Sources the script, sets the completion variables for `words` (the last
-// one being completed) and prints the replies, one a line.
-std::vector<std::string> complete(const std::vector<std::string>& words) {
+enum class Shell { bash, zsh, fish };
+
+const char* shellName(Shell shell) {
+    switch (shell) {
+        case Shell::bash:
+            return "bash";
+        case Shell::zsh:
+            return "zsh";
+        case Shell::fish:
+            return "fish";
+    }
+    return "";
+}
+
+// The shell's path through PATH, or nothing when it is not installed.
+std::optional<std::string> findShell(Shell shell) {
+    const char* path = std::getenv("PATH");
+    std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string directory; std::getline(directories, directory, ':');) {
+        const std::string candidate = directory + "/" + shellName(shell);
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// bash's words for a line, as bash splits it with its default word breaks:
+// at blanks, and "=" a word of its own ("--pid=12" gives "--pid" "=" "12").
+// A line that ends in a blank completes an empty word.
+std::vector<std::string> bashWords(const std::string& line, bool splitAtEquals) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : line) {
+        if (c == ' ') {
+            words.push_back(word);
+            word.clear();
+        } else if (c == '=' && splitAtEquals) {
+            words.push_back(word);
+            words.push_back("=");
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    words.push_back(word);
+    return words;
+}
+
+ProgramResult completeWithBash(const std::string& bash, const std::vector<std::string>& words) {
     std::vector<std::string> arguments = {
         "-c",
         "source \"$1\" || exit 2; shift;"
@@ -26,16 +87,39 @@ std::vector<std::string> complete(const std::vector<std::string>& words) {
         " COMP_LINE=\"$*\"; COMP_POINT=${#COMP_LINE};"
         " _vindle; printf '%s\\n' \"${COMPREPLY[@]}\"",
         "bash",
-        scriptPath,
+        completionDir + "/vindle.bash",
     };
     arguments.insert(arguments.end(), words.begin(), words.end());
-    ProgramResult result = runProgram("/bin/bash", arguments);
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    return runProgram(bash, arguments);
+}
+
+// fish loads the completion of a command only when the command is found.
+const std::string vindleDir = vindlePath().substr(0, vindlePath().rfind('/'));
+
+// The replies of `shell` for `line`, whose last word is being completed;
+// fish's descriptions after the tab are left out.
+std::vector<std::string> complete(Shell shell, const std::string& program, const std::string& line,
+                                  bool splitAtEquals = true) {
+    ProgramResult result;
+    switch (shell) {
+        case Shell::bash:
+            result = completeWithBash(program, bashWords(line, splitAtEquals));
+            break;
+        case Shell::zsh:
+            result = runProgram(program, {"-f", zshDriver, completionDir, line});
+            break;
+        case Shell::fish:
+            result = runProgram(program, {"--no-config", "-c",
+                                          "set -p fish_complete_path $argv[1];"
+                                          " set -px PATH $argv[3]; complete -C $argv[2]",
+                                          completionDir, line, vindleDir});
+            break;
+    }
+    EXPECT_EQ(result.status, 0) << shellName(shell) << ": " << line << "\n" << result.err;
+    EXPECT_EQ(result.err, "") << shellName(shell) << ": " << line;
     std::vector<std::string> replies;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty()) replies.push_back(line);
+    for (const std::string& reply : linesOf(result.out))
+        replies.push_back(reply.substr(0, reply.find('\t')));
     return replies;
 }
 
@@ -51,110 +135,239 @@ std::string joined(const std::vector<std::string>& replies) {
 
 const std::string ownPid = std::to_string(getpid());
 
+// A kernel thread of this machine (the PF_KTHREAD bit in the flags, the
+// seventh field after the name in /proc/PID/stat), or nothing in a
+// container that sees none.
+std::optional<std::string> kernelThreadPid() {
+    for (const char* pid : {"2", "3", "4", "5", "6", "7", "8", "9", "10"}) {
+        std::ifstream stat(std::string("/proc/") + pid + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string field;
+        unsigned long flags = 0;
+        for (int i = 0; i < 7 && fields >> field; ++i)
+            if (i == 6) flags = std::stoul(field);
+        if ((flags & 0x00200000) != 0) return pid;
+    }
+    return std::nullopt;
+}
+
+// Words that stand for values only known when the test runs.
+constexpr const char* ownPidWord = "$OWN";
+constexpr const char* kernelPidWord = "$KERNEL";
+
 struct CompletionCase {
     const char* what;
-    std::vector<std::string> words;
+    std::string line;  // the last word is being completed
     std::vector<std::string> included;
     std::vector<std::string> excluded;
     bool exact;  // the replies are exactly `included`
+    // Taken off the front of every reply: "--pid=" for "--pid=12" (zsh
+    // replies "12" alone), "-V" for "-Vs".
+    std::string attached = "";
 };
 
 void PrintTo(const CompletionCase& c, std::ostream* stream) { *stream << c.what; }
 
-class CompletionTest : public testing::TestWithParam<CompletionCase> {};
+const std::vector<std::string> versionForms = {"s", "short", "l", "license"};
+
+// Every shell answers these alike.
+const CompletionCase sharedCases[] = {
+    {"long prefix", "vindle --sh", {"--show-kernel", "--show-pids", "--show-titles"}, {}, true},
+    {"version forms", "vindle --version=", versionForms, {}, true, "--version="},
+    {"version form prefix", "vindle --version=l", {"l", "license"}, {}, true, "--version="},
+    {"user after =", "vindle --user=roo", {"root"}, {}, false, "--user="},
+    {"user as next word", "vindle --user roo", {"root"}, {}, false},
+    {"pid after =", "vindle --pid=", {"1", ownPidWord}, {"root", kernelPidWord}, false, "--pid="},
+    {"pid as next word", "vindle --pid ", {"1", ownPidWord}, {"root", kernelPidWord}, false},
+    {"own pid after =",
+     std::string("vindle --pid=") + ownPidWord,
+     {ownPidWord},
+     {"1"},
+     false,
+     "--pid="},
+    {"highlight pid after =",
+     "vindle --highlight=",
+     {ownPidWord},
+     {"root", kernelPidWord},
+     false,
+     "--highlight="},
+    {"highlight-pid as next word",
+     "vindle --highlight-pid ",
+     {ownPidWord},
+     {"root", kernelPidWord},
+     false},
+    // Optional arguments are never taken from the next word: that word is a
+    // positional PID or USER.
+    {"word after --highlight", "vindle --highlight ", {ownPidWord, "root"}, {}, false},
+    {"operand", "vindle ", {"1", ownPidWord, "root"}, {"--help", kernelPidWord}, false},
+    {"operand user prefix", "vindle -a roo", {"root"}, {ownPidWord}, false},
+    {"operand pid prefix",
+     std::string("vindle ") + ownPidWord,
+     {ownPidWord},
+     {"root", kernelPidWord},
+     false},
+    // Kernel threads only with -k, in any of its forms, anywhere before.
+    {"kernel pids with -k", "vindle -k --pid=", {"1", kernelPidWord}, {}, false, "--pid="},
+    {"kernel pids with -k in a group", "vindle -ank ", {kernelPidWord, "root"}, {}, false},
+    {"kernel pids with --show-kernel",
+     "vindle --show-kernel --highlight-pid ",
+     {kernelPidWord},
+     {},
+     false},
+    // -h and -V end the run: nothing after them is read, so nothing is
+    // offered, whatever form they take.
+    {"after -h", "vindle -h ", {}, {}, true},
+    {"after --help", "vindle --help -", {}, {}, true},
+    {"after -V in a group", "vindle -aV --s", {}, {}, true},
+    {"after -V with its form", "vindle -Vs ", {}, {}, true},
+    {"after --version=", "vindle --version=short ", {}, {}, true},
+    // An "h" or "V" that is the argument of -H, or a word after "--", is no
+    // option.
+    {"h as the argument of -H", "vindle -Hh ", {"1", "root"}, {}, false},
+    {"-h after --", "vindle -- -h ", {"1", "root"}, {}, false},
+};
+
+// bash and fish follow vindle's option parser further than zsh does: long
+// options abbreviated as far as they stay unambiguous, and a word that looks
+// like an option as the argument of the option before it.
+const CompletionCase getoptCases[] = {
+    {"-h as the argument of --user", "vindle --user -h ", {"1", "root"}, {}, false},
+    {"kernel pids with --show-k", "vindle --show-k ", {kernelPidWord}, {}, false},
+    {"after an abbreviated --help", "vindle --hel ", {}, {}, true},
+    {"after an abbreviated --version", "vindle -c --vers ", {}, {}, true},
+};
+
+class CompletionTest : public testing::TestWithParam<std::tuple<Shell, CompletionCase>> {};
+
+std::string resolved(const std::string& word, const std::string& kernelPid) {
+    std::string result = word;
+    for (const auto& [name, value] :
+         {std::pair<std::string, std::string>{ownPidWord, ownPid}, {kernelPidWord, kernelPid}}) {
+        for (std::size_t at = result.find(name); at != std::string::npos; at = result.find(name))
+            result.replace(at, name.size(), value);
+    }
+    return result;
+}
 
 TEST_P(CompletionTest, RepliesAsExpected) {
-    const CompletionCase& c = GetParam();
-    const std::vector<std::string> replies = complete(c.words);
+    const auto& [shell, c] = GetParam();
+    const std::optional<std::string> program = findShell(shell);
+    if (!program)
+        GTEST_SKIP() << shellName(shell) << " is not installed (Debian package " << shellName(shell)
+                     << ")";
+    const std::optional<std::string> kernelPid = kernelThreadPid();
+    const bool needsKernelPid =
+        std::any_of(c.included.begin(), c.included.end(),
+                    [](const std::string& word) { return word == kernelPidWord; });
+    if (needsKernelPid && !kernelPid) GTEST_SKIP() << "no kernel thread is visible here";
+
+    std::vector<std::string> replies;
+    for (const std::string& reply :
+         complete(shell, *program, resolved(c.line, kernelPid.value_or(""))))
+        replies.push_back(reply.rfind(c.attached, 0) == 0 ? reply.substr(c.attached.size())
+                                                          : reply);
+
+    std::vector<std::string> included, excluded;
+    for (const std::string& word : c.included)
+        included.push_back(resolved(word, kernelPid.value_or("")));
+    for (const std::string& word : c.excluded)
+        if (word != kernelPidWord || kernelPid)
+            excluded.push_back(resolved(word, kernelPid.value_or("")));
     if (c.exact) {
         std::vector<std::string> sorted = replies;
-        std::vector<std::string> expected = c.included;
         std::sort(sorted.begin(), sorted.end());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(sorted, expected);
+        std::sort(included.begin(), included.end());
+        EXPECT_EQ(sorted, included) << joined(replies);
     }
-    for (const std::string& reply : c.included)
+    for (const std::string& reply : included)
         EXPECT_TRUE(contains(replies, reply)) << reply << " not in " << joined(replies);
-    for (const std::string& reply : c.excluded)
+    for (const std::string& reply : excluded)
         EXPECT_FALSE(contains(replies, reply)) << reply << " in " << joined(replies);
 }
 
-// bash splits "--pid=12" into "--pid", "=" and "12" while "=" is one of its
-// word breaks (the default); the single-word forms cover the other setting.
-INSTANTIATE_TEST_SUITE_P(
-    Words, CompletionTest,
-    testing::Values(
-        CompletionCase{"long prefix",
-                       {"vindle", "--sh"},
-                       {"--show-kernel", "--show-pids", "--show-titles"},
-                       {},
-                       true},
-        CompletionCase{"version forms",
-                       {"vindle", "--version", "=", ""},
-                       {"s", "short", "l", "license"},
-                       {},
-                       true},
-        CompletionCase{"version form in one word",
-                       {"vindle", "--version=l"},
-                       {"--version=l", "--version=license"},
-                       {},
-                       true},
-        CompletionCase{"user after =", {"vindle", "--user", "=", "roo"}, {"root"}, {}, false},
-        CompletionCase{"user as next word", {"vindle", "--user", "roo"}, {"root"}, {}, false},
-        CompletionCase{"user in one word", {"vindle", "--user=roo"}, {"--user=root"}, {}, false},
-        CompletionCase{"pid after =", {"vindle", "--pid", "=", ""}, {"1", ownPid}, {"root"}, false},
-        CompletionCase{"pid as next word", {"vindle", "--pid", ""}, {"1", ownPid}, {"root"}, false},
-        CompletionCase{
-            "pid in one word", {"vindle", "--pid=" + ownPid}, {"--pid=" + ownPid}, {}, false},
-        CompletionCase{
-            "highlight pid", {"vindle", "--highlight", "=", ""}, {ownPid}, {"root"}, false},
-        CompletionCase{"highlight-pid as next word",
-                       {"vindle", "--highlight-pid", ""},
-                       {ownPid},
-                       {"root"},
-                       false},
-        // Optional arguments are never taken from the next word: that word
-        // is a positional PID or USER.
-        CompletionCase{
-            "word after --highlight", {"vindle", "--highlight", ""}, {ownPid, "root"}, {}, false},
-        CompletionCase{"word after --version",
-                       {"vindle", "--version", ""},
-                       {"root"},
-                       {"short", "license"},
-                       false},
-        CompletionCase{"positional", {"vindle", ""}, {"1", ownPid, "root"}, {"--help"}, false},
-        CompletionCase{
-            "positional user prefix", {"vindle", "-a", "roo"}, {"root"}, {ownPid}, false},
-        CompletionCase{"positional pid prefix", {"vindle", ownPid}, {ownPid}, {"root"}, false}),
-    [](const testing::TestParamInfo<CompletionCase>& param) {
-        std::string name = param.param.what;
-        std::replace_if(
-            name.begin(), name.end(),
-            [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; }, '_');
-        return name;
-    });
+std::string caseName(const testing::TestParamInfo<std::tuple<Shell, CompletionCase>>& param) {
+    std::string name =
+        std::string(shellName(std::get<0>(param.param))) + "_" + std::get<1>(param.param).what;
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; }, '_');
+    return name;
+}
 
-TEST(CompletionOptionsTest, OffersEveryOptionOfTheTable) {
-    const std::vector<std::string> longReplies = complete({"vindle", "--"});
-    for (const option* entry = longOptions; entry->name != nullptr; ++entry) {
-        const std::string name = std::string("--") + entry->name;
-        // An option that takes an argument may be offered with its "=".
-        EXPECT_TRUE(contains(longReplies, name) || contains(longReplies, name + "=")) << name;
-    }
-    for (const std::string& reply : longReplies) EXPECT_EQ(reply.rfind("--", 0), 0u) << reply;
+INSTANTIATE_TEST_SUITE_P(Shells, CompletionTest,
+                         testing::Combine(testing::Values(Shell::bash, Shell::zsh, Shell::fish),
+                                          testing::ValuesIn(sharedCases)),
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(Getopt, CompletionTest,
+                         testing::Combine(testing::Values(Shell::bash, Shell::fish),
+                                          testing::ValuesIn(getoptCases)),
+                         caseName);
 
-    const std::vector<std::string> shortReplies = complete({"vindle", "-"});
-    for (const char* letter = shortOptions; *letter != '\0'; ++letter) {
-        if (*letter == ':') continue;
-        EXPECT_TRUE(contains(shortReplies, std::string("-") + *letter)) << *letter;
+// What each shell offers for an optional argument attached to its letter.
+TEST(CompletionAttachedTest, VersionFormsAfterTheLetter) {
+    for (Shell shell : {Shell::zsh, Shell::fish}) {
+        const std::optional<std::string> program = findShell(shell);
+        if (!program) continue;
+        std::vector<std::string> replies;
+        for (const std::string& reply : complete(shell, *program, "vindle -V"))
+            replies.push_back(reply.rfind("-V", 0) == 0 ? reply.substr(2) : reply);
+        std::sort(replies.begin(), replies.end());
+        std::vector<std::string> expected = versionForms;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(replies, expected) << shellName(shell);
+
+        bool ownPidOffered = false;
+        for (const std::string& reply : complete(shell, *program, "vindle -H"))
+            ownPidOffered = ownPidOffered || reply == ownPid || reply == "-H" + ownPid;
+        EXPECT_TRUE(ownPidOffered) << shellName(shell);
     }
 }
 
-TEST(CompletionOptionsTest, RegistersForTheCommand) {
-    ProgramResult result =
-        runProgram("/bin/bash", {"-c", "source \"$1\" && complete -p vindle", "bash", scriptPath});
+// bash with "=" removed from its word breaks hands "--pid=12" over as one
+// word; the replies then keep the "--pid=".
+TEST(CompletionBashTest, OneWordFormsKeepTheirOption) {
+    const std::optional<std::string> bash = findShell(Shell::bash);
+    ASSERT_TRUE(bash);
+    EXPECT_EQ(complete(Shell::bash, *bash, "vindle --version=l", false),
+              (std::vector<std::string>{"--version=l", "--version=license"}));
+    EXPECT_TRUE(contains(complete(Shell::bash, *bash, "vindle --user=roo", false), "--user=root"));
+    EXPECT_TRUE(
+        contains(complete(Shell::bash, *bash, "vindle --pid=" + ownPid, false), "--pid=" + ownPid));
+}
+
+TEST(CompletionBashTest, RegistersForTheCommand) {
+    const std::optional<std::string> bash = findShell(Shell::bash);
+    ASSERT_TRUE(bash);
+    ProgramResult result = runProgram(*bash, {"-c", "source \"$1\" && complete -p vindle", "bash",
+                                              completionDir + "/vindle.bash"});
     EXPECT_EQ(result.out, "complete -F _vindle vindle\n");
     EXPECT_EQ(result.status, 0) << result.err;
+}
+
+// Every option of the table is offered by every shell, with or without its
+// "=", and nothing else is offered for "--".
+TEST(CompletionOptionsTest, OffersEveryOptionOfTheTable) {
+    for (Shell shell : {Shell::bash, Shell::zsh, Shell::fish}) {
+        const std::optional<std::string> program = findShell(shell);
+        if (!program) continue;
+        const std::vector<std::string> longReplies = complete(shell, *program, "vindle --");
+        for (const option* entry = longOptions; entry->name != nullptr; ++entry) {
+            const std::string name = std::string("--") + entry->name;
+            EXPECT_TRUE(contains(longReplies, name) || contains(longReplies, name + "="))
+                << shellName(shell) << ": " << name;
+        }
+        for (const std::string& reply : longReplies)
+            EXPECT_EQ(reply.rfind("--", 0), 0u) << shellName(shell) << ": " << reply;
+
+        const std::vector<std::string> shortReplies = complete(shell, *program, "vindle -");
+        for (const char* letter = shortOptions; *letter != '\0'; ++letter) {
+            if (*letter == ':') continue;
+            EXPECT_TRUE(contains(shortReplies, std::string("-") + *letter))
+                << shellName(shell) << ": -" << *letter;
+        }
+    }
 }
 
 }  // namespace
