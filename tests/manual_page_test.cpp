@@ -1,9 +1,14 @@
 // The manual page against the program: every option that the help text and
-// the option table know is documented, and mandoc finds nothing to fault.
+// the option table know is documented, the escapes it names are the ones
+// vindle writes, mandoc finds nothing to fault, and man renders it without a
+// warning from groff in the C locale and in UTF-8. The page under test is
+// the one the build installs, which names vis(3) by its section here.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,11 +18,26 @@
 
 namespace {
 
-const std::string pagePath = std::string(VINDLE_SOURCE_DIR) + "/man/vindle.1";
+const std::string sourcePagePath = std::string(VINDLE_SOURCE_DIR) + "/man/vindle.1";
+const std::string pagePath = vindlePath().substr(0, vindlePath().rfind('/')) + "/man/vindle.1";
 
-// Runs a program found through PATH.
-ProgramResult runCommand(const std::vector<std::string>& words) {
-    return runProgram("/usr/bin/env", words);
+// Runs a program found through PATH, with `extra` added to the environment.
+ProgramResult runCommand(const std::vector<std::string>& words,
+                         const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> arguments = extra;
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    return runProgram("/usr/bin/env", arguments);
+}
+
+bool programExists(const std::string& name) {
+    return runCommand({"sh", "-c", "command -v \"$1\" >/dev/null", "sh", name}).status == 0;
+}
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream text;
+    text << stream.rdbuf();
+    return text.str();
 }
 
 // mandoc's plain-text rendering, with the overstrikes of bold and underlined
@@ -127,6 +147,63 @@ TEST(ManualPageTest, MandocLintFindsNothing) {
             messages.push_back(line);
     EXPECT_TRUE(messages.empty()) << lint.out << lint.err;
     EXPECT_LE(lint.status, 1) << lint.out << lint.err;  // 1: style messages only
+}
+
+// man renders the page with groff as a reader sees it: no warning (a
+// character that the locale's output cannot show is one: groff would leave
+// it out), and in the C locale nothing but ASCII.
+TEST(ManualPageTest, ManRendersWithoutWarningsInCAndUtf8) {
+    if (!programExists("man")) GTEST_SKIP() << "man is not installed (Debian package man-db)";
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        ProgramResult man =
+            runCommand({"man", "--warnings", "-l", pagePath},
+                       {std::string("LC_ALL=") + locale, "MANWIDTH=80", "MAN_KEEP_FORMATTING="});
+        EXPECT_EQ(man.status, 0) << locale << ": " << man.err;
+        EXPECT_EQ(man.err, "") << locale;
+        EXPECT_NE(man.out.find("SEE ALSO"), std::string::npos) << locale << ": " << man.out;
+        if (std::string(locale) == "C") {
+            for (unsigned char c : man.out)
+                EXPECT_LT(c, 0x80) << "not ASCII in the C locale: " << static_cast<int>(c);
+        }
+    }
+    // mandoc, as FreeBSD's man uses it, shows what it cannot render as "<?>".
+    EXPECT_EQ(renderedPage().find("<?>"), std::string::npos);
+}
+
+// The VT100 escapes named on the page are the bytes that vindle -G writes
+// around its drawing characters: ESC ( 0 SI before them, ESC ( B SI after.
+TEST(ManualPageTest, NamesTheVt100EscapesThatVindleWrites) {
+    const std::string page = renderedPage();
+    EXPECT_NE(page.find("ESC ( 0 SI"), std::string::npos);
+    EXPECT_NE(page.find("ESC ( B SI"), std::string::npos);
+    // This test's only child is vindle: "test---vindle", its drawing in the
+    // alternate set.
+    ProgramResult tree = runVindle({"-G", "--pid=" + std::to_string(getpid())});
+    ASSERT_EQ(tree.status, 0) << tree.err;
+    EXPECT_NE(tree.out.find("\x1b(0\x0fqqq\x1b(B\x0f"), std::string::npos) << tree.out;
+    for (std::size_t at = tree.out.find("\x1b("); at != std::string::npos;
+         at = tree.out.find("\x1b(", at + 1))
+        EXPECT_EQ(tree.out.compare(at + 3, 1, "\x0f"), 0) << "an escape without SI at " << at;
+}
+
+// The installed page names strvis's page by the section it has on this
+// system, vis(3bsd) from libbsd (FreeBSD's libc has it as vis(3), as
+// man/vindle.1 says); that is the only difference from man/vindle.1.
+TEST(ManualPageTest, SeeAlsoNamesTheVisPageOfThisSystem) {
+    std::string expected = contentsOf(sourcePagePath);
+    ASSERT_NE(expected.find("\n.Xr vis 3 ,\n"), std::string::npos);
+    const std::string section = "3bsd";  // the tests are built on Linux only
+    for (std::size_t at = expected.find("\n.Xr vis 3"); at != std::string::npos;
+         at = expected.find("\n.Xr vis 3", at + 1))
+        expected.replace(at, std::strlen("\n.Xr vis 3"), "\n.Xr vis " + section);
+    EXPECT_EQ(contentsOf(pagePath), expected);
+    EXPECT_NE(renderedPage().find("vis(" + section + ")"), std::string::npos);
+
+    // The page itself, where this system has its manual pages installed.
+    if (programExists("man")) {
+        ProgramResult where = runCommand({"man", "-w", section, "vis"});
+        if (where.status == 0) EXPECT_NE(where.out.find("vis." + section), std::string::npos);
+    }
 }
 
 }  // namespace
