@@ -1,0 +1,102 @@
+// Configuring the source tree for the FreeBSD path: the tests and the fuzz
+// targets, which need the Linux kernel-access layer, are refused with a
+// clear message instead of failing to link; and a system whose pkg-config
+// knows no ncursesw builds with the library and headers found directly.
+// These tests run CMake (and one build) and are labelled slow.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path sourceDir = VINDLE_SOURCE_DIR;
+
+class ScratchDirectory {
+  public:
+    ScratchDirectory() {
+        std::string pattern = (fs::temp_directory_path() / "vindle-configure-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    fs::path path;
+};
+
+// Runs cmake, found through PATH, with `arguments`.
+ProgramResult cmake(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {"cmake"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    ProgramOptions options;
+    options.timeoutSeconds = 600;
+    return runProgram("/usr/bin/env", words, options);
+}
+
+// Configuring for FreeBSD (CMake's name for the target system; the host's
+// compiler stands in for FreeBSD's) with an option that needs Linux stops
+// at once with the option's name, the reason and the way out.
+TEST(ConfigureTest, FreeBsdRefusesTheTestsAndFuzzTargets) {
+    for (const std::string option : {"VINDLE_BUILD_TESTS", "VINDLE_FUZZ"}) {
+        ScratchDirectory build;
+        ProgramResult result = cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G",
+                                      "Ninja", "-DCMAKE_SYSTEM_NAME=FreeBSD",
+                                      "-DVINDLE_BUILD_TESTS=OFF", "-D" + option + "=ON"});
+        EXPECT_NE(result.status, 0) << option << "\n" << result.out;
+        // CMake breaks the message into lines of its own.
+        std::string message;
+        for (char c : result.err)
+            if (c != '\n') message += c;
+        EXPECT_NE(message.find(option + " cannot be used on FreeBSD"), std::string::npos)
+            << result.err;
+        EXPECT_NE(message.find("-D" + option + "=OFF"), std::string::npos) << result.err;
+    }
+}
+
+// A pkg-config that knows every module but ncursesw, as on FreeBSD's base
+// system: the build finds libncursesw and <term.h> itself, links, and the
+// program runs.
+TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
+    ScratchDirectory scratch;
+    const fs::path wrapper = scratch.path / "pkg-config";
+    {
+        std::ofstream script(wrapper);
+        script << "#!/bin/sh\n"
+                  "for argument; do\n"
+                  "    case $argument in ncursesw*) exit 1 ;; esac\n"
+                  "done\n"
+                  "exec pkg-config \"$@\"\n";
+    }
+    fs::permissions(wrapper, fs::perms::owner_all);
+    const fs::path build = scratch.path / "build";
+    ProgramResult configure =
+        cmake({"-S", sourceDir.string(), "-B", build.string(), "-G", "Ninja",
+               "-DVINDLE_BUILD_TESTS=OFF", "-DPKG_CONFIG_EXECUTABLE=" + wrapper.string()});
+    ASSERT_EQ(configure.status, 0) << configure.out << configure.err;
+    EXPECT_NE(configure.out.find("ncursesw without pkg-config"), std::string::npos)
+        << configure.out;
+
+    ProgramResult compile = cmake({"--build", build.string(), "--target", "vindle"});
+    ASSERT_EQ(compile.status, 0) << compile.out << compile.err;
+    const std::string binary = (build / "vindle").string();
+    EXPECT_EQ(runProgram(binary, {"-Vs"}).out, runVindle({"-Vs"}).out);
+    // This test's only child is that vindle.
+    ProgramResult tree = runProgram(binary, {"-p", std::to_string(getpid())});
+    EXPECT_EQ(tree.status, 0) << tree.err;
+    EXPECT_NE(tree.out.find("---vindle("), std::string::npos) << tree.out;
+}
+
+}  // namespace
