@@ -6,13 +6,16 @@ CMAKE_FLAGS ?=
 # `make test` also runs the suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and each libFuzzer target for a short while.
 ASAN_BUILD ?= build-asan
+# ... and the unit tests built with ThreadSanitizer: the /proc layer reads a
+# large table on several threads.
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps deps-build configure build run test test-plain test-sanitized test-fuzz \
+.PHONY: all deps deps-build configure build run test test-plain test-sanitized test-tsan test-fuzz \
 	package package-debian clean
 
 all: build
@@ -45,7 +48,7 @@ package: build
 package-debian: deps
 	dpkg-buildpackage -us -uc -b
 
-test: test-plain test-sanitized test-fuzz
+test: test-plain test-sanitized test-tsan test-fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure --timeout 300
@@ -57,6 +60,15 @@ test-sanitized: deps
 		-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD)
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300
+
+# Only the unit test binary: it holds every test of the layer that starts
+# threads, and builds in a fraction of the whole tree's time.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DVINDLE_SANITIZE=thread -DVINDLE_BUILD_TESTS=ON \
+		-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
+		$(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) --target vindle_unit_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/vindle_unit_tests
 
 # New inputs go to the build directory; fuzz/corpus/ is only read. A target
 # with a dictionary, fuzz/TARGET.dict, gets it.
@@ -73,6 +85,6 @@ test-fuzz: deps
 	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
 	# What dpkg-buildpackage leaves in the tree: debhelper's work and obj-*/.
 	! command -v dh >/dev/null || debian/rules clean

@@ -7,11 +7,17 @@
 #include <vector>
 
 #include "platform/kvm.h"
+#include "platform/linux/record_reader.h"
 
 struct kvm_t {
     std::string directory;  // as opened; named in messages
     int rootFd = -1;
     bool needRealUid = true;  // read status (with the uid) rather than stat
+    // Threads that read the records of a listing of at least threadedFrom
+    // processes; 0: one per CPU the process may use (see record_reader.h).
+    unsigned threads = 0;
+    std::size_t threadedFrom = defaultThreadedFrom;
+    std::vector<pid_t> pids;  // the last listing
     std::vector<kinfo_proc> records;
     std::vector<char> argumentText;
     std::vector<char> readBuffer;

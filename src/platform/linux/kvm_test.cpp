@@ -214,4 +214,73 @@ TEST_F(KvmTest, EverySnapshotOfOneHandleListsEveryProcess) {
     EXPECT_EQ(count, 3);
 }
 
+// Reads every record of the fixture through a fresh handle with `threads`
+// readers from the first process on.
+std::vector<kinfo_proc> readWithThreads(ProcFixture& proc, unsigned threads, bool realUid) {
+    kvm_t* kd = proc.open();
+    kd->threads = threads;
+    kd->threadedFrom = 0;
+    kvmNeedRealUid(kd, realUid);
+    int count = -1;
+    kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
+    EXPECT_NE(array, nullptr) << kvm_geterr(kd);
+    if (array == nullptr) return {};
+    return std::vector<kinfo_proc>(array, array + count);
+}
+
+TEST(KvmThreadsTest, ManyReadersGiveTheRecordsOfOneInTheSameOrder) {
+    ProcFixture proc;
+    std::size_t expected = 0;
+    for (pid_t pid = 1; pid <= 1500; ++pid) {
+        if (pid % 97 == 0) {
+            // Gone while being read: a directory without its files, or
+            // files cut short.
+            std::filesystem::create_directories(proc.root() + "/" + std::to_string(pid));
+            continue;
+        }
+        if (pid % 89 == 0) {
+            proc.writeFile(std::to_string(pid) + "/status", "Name:\tcut\nPP");
+            proc.writeFile(std::to_string(pid) + "/stat", std::to_string(pid) + " (cut) S");
+            continue;
+        }
+        std::string name = "p" + std::to_string(pid % 13);
+        if (pid % 7 == 0) name += ") (\n\\";
+        proc.add({.pid = pid,
+                  .ppid = pid / 3,
+                  .name = name,
+                  .uid = static_cast<uid_t>(pid % 5),
+                  .kthread = pid % 11 == 0});
+        ++expected;
+    }
+    for (bool realUid : {false, true}) {
+        SCOPED_TRACE(realUid ? "status" : "stat");
+        const std::vector<kinfo_proc> one = readWithThreads(proc, 1, realUid);
+        ASSERT_EQ(one.size(), expected);
+        for (unsigned threads : {2u, 3u, 8u}) {
+            SCOPED_TRACE(threads);
+            const std::vector<kinfo_proc> many = readWithThreads(proc, threads, realUid);
+            ASSERT_EQ(many.size(), one.size());
+            for (std::size_t i = 0; i < one.size(); ++i) {
+                EXPECT_EQ(many[i].ki_pid, one[i].ki_pid);
+                EXPECT_EQ(many[i].ki_ppid, one[i].ki_ppid);
+                EXPECT_EQ(many[i].ki_ruid, one[i].ki_ruid);
+                EXPECT_EQ(many[i].ki_flag, one[i].ki_flag);
+                EXPECT_STREQ(many[i].ki_comm, one[i].ki_comm);
+            }
+        }
+    }
+}
+
+TEST(KvmThreadsTest, ThreadsOnlyForListingsLargeEnough) {
+    EXPECT_EQ(readerThreads(999, 4, 1000), 1u);
+    EXPECT_EQ(readerThreads(1000, 4, 1000), 4u);
+    EXPECT_EQ(readerThreads(3, 8, 0), 3u);  // never more threads than processes
+    EXPECT_EQ(readerThreads(1, 8, 0), 1u);
+    EXPECT_EQ(readerThreads(0, 8, 0), 1u);
+    const unsigned byCpus = readerThreads(100000, 0, 1000);
+    EXPECT_GE(byCpus, 1u);
+    EXPECT_LE(byCpus, maxReaderThreads);
+    EXPECT_EQ(readerThreads(defaultThreadedFrom - 1, 0, defaultThreadedFrom), 1u);
+}
+
 }  // namespace
