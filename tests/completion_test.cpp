@@ -10,13 +10,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
+#include "support/kernel_threads.h"
 #include "support/run_program.h"
 
 namespace {
@@ -135,22 +136,12 @@ std::string joined(const std::vector<std::string>& replies) {
 
 const std::string ownPid = std::to_string(getpid());
 
-// A kernel thread of this machine (the PF_KTHREAD bit in the flags, the
-// seventh field after the name in /proc/PID/stat), or nothing in a
-// container that sees none.
+// A kernel thread of this machine, or nothing in a container that sees
+// none.
 std::optional<std::string> kernelThreadPid() {
-    for (const char* pid : {"2", "3", "4", "5", "6", "7", "8", "9", "10"}) {
-        std::ifstream stat(std::string("/proc/") + pid + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        std::istringstream fields(line.substr(line.rfind(')') + 1));
-        std::string field;
-        unsigned long flags = 0;
-        for (int i = 0; i < 7 && fields >> field; ++i)
-            if (i == 6) flags = std::stoul(field);
-        if ((flags & 0x00200000) != 0) return pid;
-    }
-    return std::nullopt;
+    const std::set<pid_t> threads = kernelThreads();
+    if (threads.empty()) return std::nullopt;
+    return std::to_string(*threads.begin());
 }
 
 // Words that stand for values only known when the test runs.

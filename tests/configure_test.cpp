@@ -2,7 +2,8 @@
 // targets, which need the Linux kernel-access layer, are refused with a
 // clear message instead of failing to link; and a system whose pkg-config
 // knows no ncursesw builds with the library and headers found directly.
-// These tests run CMake (and one build) and are labelled slow.
+// These tests run CMake (and one build) and are labelled slow; they test the
+// source tree, not the build at hand, and run in ordinary builds only.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "support/run_program.h"
+#include "support/sanitizer_build.h"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +52,7 @@ ProgramResult cmake(const std::vector<std::string>& arguments) {
 // compiler stands in for FreeBSD's) with an option that needs Linux stops
 // at once with the option's name, the reason and the way out.
 TEST(ConfigureTest, FreeBsdRefusesTheTestsAndFuzzTargets) {
+    if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
     for (const std::string option : {"VINDLE_BUILD_TESTS", "VINDLE_FUZZ"}) {
         ScratchDirectory build;
         ProgramResult result = cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G",
@@ -70,6 +73,7 @@ TEST(ConfigureTest, FreeBsdRefusesTheTestsAndFuzzTargets) {
 // system: the build finds libncursesw and <term.h> itself, links, and the
 // program runs.
 TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
+    if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
     ScratchDirectory scratch;
     const fs::path wrapper = scratch.path / "pkg-config";
     {
