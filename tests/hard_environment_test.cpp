@@ -1,12 +1,9 @@
 // vindle in hard environments: /proc entries it may not read, terminals and
 // locales that do not exist, and a standard output that is closed or whose
 // reader has gone.
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +17,6 @@
 #include "render/line_writer.h"
 #include "support/columns.h"
 #include "support/escapes.h"
-#include "support/exec_helpers.h"
 #include "support/lines.h"
 #include "support/proc_fixture.h"
 #include "support/pty.h"
@@ -30,57 +26,16 @@ namespace {
 
 constexpr uid_t nobody = 65534;
 
-// Reads `fd` to its end.
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    return text;
+ProgramResult runWithOutputClosed(const std::vector<std::string>& arguments) {
+    return runVindle(arguments, {.output = StandardOutput::closed});
 }
 
 // Runs vindle with standard output on a pipe whose reading end is closed
 // before vindle starts, SIGPIPE ignored or at its default.
 ProgramResult runIntoPipeWithoutReader(const std::vector<std::string>& arguments,
                                        bool ignorePipeSignal) {
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return {};
-    close(out[0]);
-    const std::string program = vindlePath();
-    std::vector<std::string> words{program};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv = pointersTo(words);
-    pid_t child = fork();
-    if (child == 0) {
-        signal(SIGPIPE, ignorePipeSignal ? SIG_IGN : SIG_DFL);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        close(out[1]);
-        close(err[0]);
-        close(err[1]);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    ProgramResult result;
-    result.err = readAll(err[0]);
-    close(err[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
-
-// Runs vindle with its standard output closed, through the shell's ">&-".
-ProgramResult runWithOutputClosed(const std::vector<std::string>& arguments) {
-    std::vector<std::string> shellArguments{"-c", "exec \"$0\" \"$@\" >&-", vindlePath()};
-    shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
-    return runProgram("/bin/sh", shellArguments);
+    return runVindle(arguments,
+                     {.output = StandardOutput::readerGone, .ignorePipeSignal = ignorePipeSignal});
 }
 
 TEST(ClosedOutputTest, AWriteErrorIsReportedWithStatusOne) {
@@ -221,57 +176,22 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
 
 // Runs vindle as nobody, optionally on a /proc of its own mounted with
 // hidepid=1, where other users' entries are listed but cannot be read.
-ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc,
-                          bool& mounted) {
-    int out[2];
-    int err[2];
-    int report[2];
-    if (pipe(out) != 0 || pipe(err) != 0 || pipe(report) != 0) return {};
-    const std::string program = vindlePath();
-    std::vector<std::string> words{program};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv = pointersTo(words);
-    pid_t child = fork();
-    if (child == 0) {
-        char done = 'y';
-        if (restrictiveProc && (unshare(CLONE_NEWNS) != 0 ||
-                                mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                                mount("proc", "/proc", "proc", 0, "hidepid=1") != 0))
-            done = 'n';
-        if (write(report[1], &done, 1) != 1 || done == 'n') _exit(126);
-        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(125);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    close(report[1]);
-    char done = 'n';
-    mounted = read(report[0], &done, 1) == 1 && done == 'y';
-    close(report[0]);
-    ProgramResult result;
-    result.out = readAll(out[0]);  // small: standard error cannot fill meanwhile
-    result.err = readAll(err[0]);
-    close(out[0]);
-    close(err[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc) {
+    ProgramOptions options{.user = nobody};
+    if (restrictiveProc) options.privateProc = "hidepid=1";
+    return runVindle(arguments, options);
 }
 
 TEST(UnreadableProcTest, TheProgramCopesWithEntriesItMayNotRead) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to take on another user";
-    bool mounted = false;
-    ProgramResult plain = runAsNobody({"-a", "-t", "-u", "-p"}, false, mounted);
+    ProgramResult plain = runAsNobody({"-a", "-t", "-u", "-p"}, false);
+    ASSERT_EQ(plain.setupError, "");
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.err, "");
     EXPECT_FALSE(plain.out.empty());
 
-    ProgramResult hidden = runAsNobody({"-a", "-t", "-u", "-p"}, true, mounted);
-    if (!mounted) GTEST_SKIP() << "cannot mount a /proc of our own here";
+    ProgramResult hidden = runAsNobody({"-a", "-t", "-u", "-p"}, true);
+    if (!hidden.setupError.empty()) GTEST_SKIP() << "cannot set up " << hidden.setupError;
     EXPECT_EQ(hidden.status, 0) << hidden.err;
     EXPECT_EQ(hidden.err, "");
     // Only nobody's own processes can be read: vindle itself among them, a

@@ -7,11 +7,6 @@
 
 #include "support/run_program.h"
 
-struct TerminalSize {
-    unsigned short rows = 0;
-    unsigned short columns = 0;  // 0 x 0: the terminal reports no size
-};
-
 // Runs `program` with `arguments` and exactly `environment`, its standard
 // input and output on a new pseudo-terminal of `size` that is its
 // controlling terminal, and its standard error on a pipe. The terminal does

@@ -1,13 +1,19 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pty.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
-#include <time.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "support/exec_helpers.h"
@@ -16,64 +22,184 @@ std::string vindlePath() { return VINDLE_BINARY; }
 
 std::string toolPath(const std::string& name) { return std::string(VINDLE_TOOLS_DIR) + "/" + name; }
 
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const ProgramOptions& options) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv{options.argv0.empty() ? program : options.argv0};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = options.environment;
-    std::vector<char*> argvPointers = pointersTo(argv);
-    std::vector<char*> environmentPointers = pointersTo(environment);
-    pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        if (options.replaceEnvironment)
-            execve(program.c_str(), argvPointers.data(), environmentPointers.data());
-        else
-            execv(program.c_str(), argvPointers.data());
-        _exit(127);
+namespace {
+
+// Exit statuses of a child that could not be set up as asked.
+constexpr int userFailed = 125;
+constexpr int procFailed = 126;
+constexpr int execFailed = 127;
+
+// Opens a terminal pair in raw mode (no newline translation) with `size`;
+// the master side is closed on exec.
+void openTerminal(int& master, int& slave, TerminalSize size) {
+    winsize window{};
+    window.ws_row = size.rows;
+    window.ws_col = size.columns;
+    if (openpty(&master, &slave, nullptr, nullptr, &window) != 0)
+        throw std::runtime_error("openpty failed");
+    termios modes{};
+    if (tcgetattr(slave, &modes) == 0) {
+        cfmakeraw(&modes);
+        tcsetattr(slave, TCSANOW, &modes);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProgramResult result;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    const double deadline = now() + options.timeoutSeconds;
-    bool killed = false;
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+}
+
+// In the child: writes why the set-up failed to the report pipe and exits.
+[[noreturn]] void failSetup(int reportFd, const char* what, int status) {
+    const int error = errno;
+    const char* reason = std::strerror(error);
+    ssize_t ignored = write(reportFd, what, std::strlen(what));
+    ignored = write(reportFd, ": ", 2);
+    ignored = write(reportFd, reason, std::strlen(reason));
+    (void)ignored;
+    _exit(status);
+}
+
+// The descriptors of one run, each -1 where not used. In the child,
+// `input`, `output` and `errors` become 0, 1 and 2.
+struct Descriptors {
+    int input = -1;
+    int output = -1;
+    int errors = -1;
+    int readOutput = -1;  // the test's side of standard output
+    int readErrors = -1;
+    int report = -1;  // the child's set-up report, closed on exec
+    int readReport = -1;
+};
+
+// In the child, between fork and exec: only calls that are safe there.
+[[noreturn]] void becomeProgram(const ProgramOptions& options, const Descriptors& fds,
+                                const char* program, char** argv, char** environment) {
+    if (options.privateProc &&
+        (unshare(CLONE_NEWNS) != 0 ||
+         mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount("proc", "/proc", "proc", 0, options.privateProc->c_str()) != 0))
+        failSetup(fds.report, "a /proc of its own", procFailed);
+    if (options.output == StandardOutput::terminal) {
+        setsid();
+        ioctl(fds.output, TIOCSCTTY, 0);
+    }
+    dup2(fds.input, 0);
+    if (options.output == StandardOutput::closed)
+        close(1);
+    else
+        dup2(fds.output, 1);
+    dup2(fds.errors, 2);
+    if (fds.input > 2) close(fds.input);  // the terminal's slave side, now 0 and 1
+    signal(SIGPIPE, options.ignorePipeSignal ? SIG_IGN : SIG_DFL);
+    if (options.user &&
+        (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(*options.user)) != 0 ||
+         setuid(*options.user) != 0))
+        failSetup(fds.report, "another user", userFailed);
+    if (options.replaceEnvironment)
+        execve(program, argv, environment);
+    else
+        execv(program, argv);
+    failSetup(fds.report, "exec", execFailed);
+}
+
+// Reads the given descriptors into their sinks until each ends (end of a
+// pipe, or EIO once a terminal has hung up), or until `deadline`. Returns
+// false at the deadline.
+bool collect(std::vector<pollfd>& fds, const std::vector<std::string*>& sinks, double deadline) {
+    std::size_t open = fds.size();
     while (open > 0) {
-        int remaining = static_cast<int>((deadline - now()) * 1000);
-        if (remaining <= 0) {
-            kill(child, SIGKILL);
-            killed = true;
+        const int remaining = static_cast<int>((deadline - now()) * 1000);
+        if (remaining <= 0) return false;
+        if (poll(fds.data(), fds.size(), remaining) < 0) {
+            if (errno == EINTR) continue;
             break;
         }
-        if (poll(fds, 2, remaining) < 0 && errno != EINTR) break;
-        for (int i = 0; i < 2; ++i) {
+        for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[65536];
-            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n < 0 && errno == EINTR) {
+                continue;
             } else {
-                close(fds[i].fd);
                 fds[i].fd = -1;
                 --open;
             }
         }
     }
-    for (pollfd& fd : fds)
-        if (fd.fd >= 0) close(fd.fd);
+    return true;
+}
+
+void closeIfOpen(int fd) {
+    if (fd >= 0) close(fd);
+}
+
+}  // namespace
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const ProgramOptions& options) {
+    Descriptors fds;
+    int pipeEnds[2];
+    if (options.output == StandardOutput::terminal) {
+        openTerminal(fds.readOutput, fds.output, options.terminalSize);
+        fds.input = fds.output;
+    } else {
+        fds.input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (options.output == StandardOutput::pipe ||
+            options.output == StandardOutput::readerGone) {
+            if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+            fds.readOutput = pipeEnds[0];
+            fds.output = pipeEnds[1];
+            if (options.output == StandardOutput::readerGone) {
+                close(fds.readOutput);
+                fds.readOutput = -1;
+            }
+        }
+    }
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    fds.readErrors = pipeEnds[0];
+    fds.errors = pipeEnds[1];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    fds.readReport = pipeEnds[0];
+    fds.report = pipeEnds[1];
+
+    std::vector<std::string> argv{options.argv0.empty() ? program : options.argv0};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = options.environment;
+    std::vector<char*> argvPointers = pointersTo(argv);
+    std::vector<char*> environmentPointers = pointersTo(environment);
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0)
+        becomeProgram(options, fds, program.c_str(), argvPointers.data(),
+                      environmentPointers.data());
+
+    // The child's ends; standard input may be the terminal's slave side,
+    // which is also its standard output.
+    if (fds.input != fds.output) closeIfOpen(fds.input);
+    closeIfOpen(fds.output);
+    close(fds.errors);
+    close(fds.report);
+
+    ProgramResult result;
+    std::vector<pollfd> polled;
+    std::vector<std::string*> sinks;
+    if (fds.readOutput >= 0) {
+        polled.push_back({fds.readOutput, POLLIN, 0});
+        sinks.push_back(&result.out);
+    }
+    polled.push_back({fds.readErrors, POLLIN, 0});
+    sinks.push_back(&result.err);
+    polled.push_back({fds.readReport, POLLIN, 0});
+    sinks.push_back(&result.setupError);
+    const bool finished = collect(polled, sinks, now() + options.timeoutSeconds);
+    if (!finished) kill(child, SIGKILL);
+    closeIfOpen(fds.readOutput);
+    close(fds.readErrors);
+    close(fds.readReport);
+
     int status = 0;
-    waitpid(child, &status, 0);
-    if (killed || WIFSIGNALED(status))
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!finished || WIFSIGNALED(status))
         result.status = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL);
     else
         result.status = WEXITSTATUS(status);

@@ -1,27 +1,65 @@
-// Running the built vindle (or a test tool) as a child process.
+// Running the built vindle (or a test tool) as a child process, in the
+// environments the whole-program tests need: output on a pipe or a
+// pseudo-terminal, closed, or to a pipe nobody reads; as another user; on a
+// /proc of its own.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
 struct ProgramResult {
-    std::string out;  // standard output
+    std::string out;  // standard output (the terminal's bytes on a terminal)
     std::string err;  // standard error
     int status = -1;  // exit status, or 128 + signal number
+    // Why the program could not be started as asked (another user, a /proc
+    // of its own, exec); empty when it was. The status is then 125 to 127.
+    std::string setupError;
 };
 
+struct TerminalSize {
+    unsigned short rows = 0;
+    unsigned short columns = 0;  // 0 x 0: the terminal reports no size
+};
+
+// Where the program's standard output goes.
+enum class StandardOutput {
+    pipe,        // a pipe the test reads to its end, into ProgramResult::out
+    terminal,    // a new pseudo-terminal of `terminalSize`, also standard input
+                 // and the program's controlling terminal; it does no output
+                 // processing, so `out` holds the program's bytes unchanged
+    closed,      // descriptor 1 closed
+    readerGone,  // a pipe whose reading end is closed before the program starts
+};
+
+// Every member has an initialiser, so that designated initialisers may leave
+// any of them out.
 struct ProgramOptions {
     // Replaces the environment when given; otherwise the test's own is used.
-    std::vector<std::string> environment;
+    std::vector<std::string> environment{};
     bool replaceEnvironment = false;
     // argv[0]; the program path when empty.
-    std::string argv0;
+    std::string argv0{};
     // Kills the program after this many seconds (reported as 128 + SIGKILL).
     int timeoutSeconds = 60;
+    StandardOutput output = StandardOutput::pipe;
+    TerminalSize terminalSize{};
+    // SIGPIPE ignored from the start, as a parent may leave it; otherwise it
+    // has its default action.
+    bool ignorePipeSignal = false;
+    // Run as this user, with the group of the same number and no
+    // supplementary groups. Needs root.
+    std::optional<uid_t> user{};
+    // Run in a mount namespace of its own, on a new proc filesystem mounted
+    // on /proc with these options (e.g. "hidepid=1"). Needs root.
+    std::optional<std::string> privateProc{};
 };
 
-// Runs `program` with `arguments`, standard input /dev/null, standard output
-// and standard error on pipes.
+// Runs `program` with `arguments`: standard input /dev/null (or the
+// terminal), standard output as `options.output` says, standard error on a
+// pipe.
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const ProgramOptions& options = {});
 
