@@ -6,17 +6,15 @@
 namespace {
 
 // Moves `text` past the next blank-separated field and returns that field;
-// empty when there is none.
+// empty when there is none. The kernel separates fields by one blank.
 std::string_view nextField(std::string_view& text) {
-    std::size_t start = text.find_first_not_of(' ');
-    if (start == std::string_view::npos) {
-        text = {};
-        return {};
-    }
-    std::size_t stop = std::min(text.find_first_of(" \n", start), text.size());
-    std::string_view field = text.substr(start, stop - start);
-    text.remove_prefix(stop);
-    return field;
+    const char* at = text.data();
+    const char* end = at + text.size();
+    while (at != end && *at == ' ') ++at;
+    const char* start = at;
+    while (at != end && *at != ' ' && *at != '\n') ++at;
+    text = std::string_view(at, static_cast<std::size_t>(end - at));
+    return std::string_view(start, static_cast<std::size_t>(at - start));
 }
 
 template <typename Number>
