@@ -89,6 +89,7 @@ _vindle() {
     local prev=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
     local prefix=
+    local attached_short='^-([AacGklnptuU]*)([HV])(.*)$'
 
     # "--pid=12" reaches us as "--pid" "=" "12" while "=" breaks words (the
     # default), and as one word otherwise; the replies then keep "--pid=".
@@ -100,6 +101,13 @@ _vindle() {
         prev=${cur%%=*}
         prefix=${prev}=
         cur=${cur#*=}
+    elif [[ $cur =~ $attached_short ]]; then
+        # -H and -V take their optional argument in the same word, also at
+        # the end of a group of letters: -H42, -kH42, -Vs.
+        prefix=-${BASH_REMATCH[1]}${BASH_REMATCH[2]}
+        prev=-${BASH_REMATCH[2]}
+        cur=${BASH_REMATCH[3]}
+        [[ ${BASH_REMATCH[1]} == *k* ]] && kernel=yes
     fi
     local attached=false
     [[ ${COMP_WORDS[COMP_CWORD]} == = || ${COMP_WORDS[COMP_CWORD - 1]} == = || -n $prefix ]] &&
@@ -113,12 +121,12 @@ _vindle() {
     --user)
         replies=($(compgen -u -- "$cur"))
         ;;
-    --highlight)
+    --highlight | -H)
         # Its argument is optional and must be attached: "--highlight 42"
         # makes 42 a positional PID.
         $attached && replies=($(_vindle_pids "$cur" $kernel))
         ;;
-    --version)
+    --version | -V)
         $attached && replies=($(compgen -W "s short l license" -- "$cur"))
         ;;
     esac

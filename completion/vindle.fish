@@ -56,6 +56,8 @@ end
 function __vindle_pids
     set -l kernel no
     __vindle_has_option kernel; and set kernel yes
+    # -k before -H in the word being completed: -kH42.
+    string match -q -r -- '^-[AacGklnptuU]*k[AacGklnptuU]*H' (commandline -ct); and set kernel yes
     if test -d /proc/self
         set -l pids (string replace -r '^/proc/' '' -- /proc/* | string match -r '^[0-9]+$')
         if test $kernel = yes
