@@ -2,22 +2,26 @@
 // growing size, to show that every mode costs the same per process whatever
 // the shape of the forest.
 //
-//   vindle_scaling [--sizes 10000,100000,1000000] [--deep-output DEPTH]
+//   vindle_scaling [--sizes 10000,100000,1000000] [--shape NAME] [--mode NAME]
+//   vindle_scaling --deep-output DEPTH
 //
 // For every shape and mode it builds the records, then times the table
-// (retention, sorting, linking, highlight), the root choice, compaction and
-// printing to a pipe whose reader only counts bytes. It prints the time per
-// process at each size and the ratio of the largest size to the one before.
+// (retention, sorting, linking, highlight), the root choice, compaction,
+// printing to a pipe whose reader only counts bytes, and the teardown. It
+// prints the processor time per process at each size (best of 3 runs) and
+// the ratio of the times at the largest size and the one before.
 // --deep-output times only the chain with a leaf at every level, whose
 // output grows with the square of its depth, and prints the rate in MB/s.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
@@ -116,9 +120,19 @@ kvm_t* emptyHandle() {
     return handle;
 }
 
+// The processor time of the calling thread: the run's own work, without the
+// pipe's reader and far less disturbed by other work on a shared machine
+// than the wall time.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 struct Timing {
-    double seconds;
-    std::size_t bytes;
+    double seconds;      // processor time of the run
+    std::size_t bytes;   // of output
+    double wallSeconds;  // from the start of the run until the reader has it all
 };
 
 // One whole run over `records` in `mode`; the chain and leaves shapes are
@@ -127,24 +141,46 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     const pid_t last = records.back().ki_pid;
     CommandLine line;
     line.flags = flags;
-    const auto start = std::chrono::steady_clock::now();
+    const auto wallStart = std::chrono::steady_clock::now();
     CountingPipe pipe;
+    const double start = threadSeconds();
     {
         ProcessTable table = tableOf(line.flags, emptyHandle(), records, last);
         LineWriter writer(line.flags, {asciiSet, false}, 0, false);
         printForest(table, writer, line, otherUid);
         std::fflush(stdout);
     }
+    const double elapsed = threadSeconds() - start;
     const std::size_t bytes = pipe.finish();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return {elapsed.count(), bytes};
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallStart;
+    return {elapsed, bytes, wall.count()};
 }
 
-// The best of `runs` runs, which a shared machine disturbs least.
+// The best of `runs` runs, which a shared machine disturbs least. Each run
+// is a process of its own, as vindle's is: memory comes fresh from the
+// kernel every time, at every size, rather than from what an earlier run of
+// another size left to the allocator.
 Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
-    Timing result{1e300, 0};
+    Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
-        Timing t = runOnce(records, flags);
+        int channel[2];
+        if (pipe(channel) != 0) std::exit(2);
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child < 0) std::exit(2);
+        if (child == 0) {
+            close(channel[0]);
+            const Timing t = runOnce(records, flags);
+            if (write(channel[1], &t, sizeof t) != static_cast<ssize_t>(sizeof t)) _exit(2);
+            _exit(0);
+        }
+        close(channel[1]);
+        Timing t{};
+        const bool received = read(channel[0], &t, sizeof t) == static_cast<ssize_t>(sizeof t);
+        close(channel[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!received || status != 0) std::exit(2);
         if (t.seconds < result.seconds) result = t;
     }
     return result;
@@ -166,13 +202,22 @@ std::vector<std::size_t> parseSizes(const char* text) {
 int main(int argc, char** argv) {
     std::vector<std::size_t> sizes{10000, 100000, 1000000};
     std::size_t deepOutput = 0;
+    std::string onlyShape;
+    std::string onlyMode;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
             sizes = parseSizes(argv[++i]);
+        } else if (std::strcmp(argv[i], "--shape") == 0 && i + 1 < argc) {
+            onlyShape = argv[++i];
+        } else if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc) {
+            onlyMode = argv[++i];
         } else if (std::strcmp(argv[i], "--deep-output") == 0 && i + 1 < argc) {
             deepOutput = std::strtoul(argv[++i], nullptr, 10);
         } else {
-            std::fprintf(stderr, "usage: %s [--sizes N,N,...] [--deep-output DEPTH]\n", argv[0]);
+            std::fprintf(
+                stderr,
+                "usage: %s [--sizes N,N,...] [--shape NAME] [--mode NAME] [--deep-output DEPTH]\n",
+                argv[0]);
             return 2;
         }
     }
@@ -182,8 +227,8 @@ int main(int argc, char** argv) {
             Timing t = best(records, mode.flags, 3);
             std::printf(
                 "chain of %zu with a leaf at every level, %-5s %8.1f MB in %6.3f s: %7.1f MB/s\n",
-                deepOutput, mode.name, static_cast<double>(t.bytes) / 1e6, t.seconds,
-                static_cast<double>(t.bytes) / 1e6 / t.seconds);
+                deepOutput, mode.name, static_cast<double>(t.bytes) / 1e6, t.wallSeconds,
+                static_cast<double>(t.bytes) / 1e6 / t.wallSeconds);
         }
         return 0;
     }
@@ -194,6 +239,8 @@ int main(int argc, char** argv) {
     for (const Shape& shape : shapes) {
         for (const Mode& mode : modes) {
             if (shape.userRoots && (mode.flags & Flag::user) == 0) continue;
+            if (!onlyShape.empty() && onlyShape != shape.name) continue;
+            if (!onlyMode.empty() && onlyMode != mode.name) continue;
             std::printf("%-16s %-8s", shape.name, mode.name);
             std::fflush(stdout);
             std::vector<double> times;
@@ -204,7 +251,7 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 const std::vector<kinfo_proc> records = shape.make(size);
-                Timing t = best(records, mode.flags, size >= 1000000 ? 1 : 3);
+                Timing t = best(records, mode.flags, 3);
                 times.push_back(t.seconds);
                 std::printf(" %9.0f", t.seconds * 1e9 / static_cast<double>(records.size()));
                 std::fflush(stdout);

@@ -33,7 +33,7 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
     if ((flags & Flag::user) == 0) {
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
-            if (node.root) roots.emplace(node.name(), &node);
+            if (node.root) roots.emplace_hint(roots.end(), node.name(), &node);
         }
         return roots;
     }
@@ -55,7 +55,7 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
         const bool above = node.parent != nullptr && answer(*node.parent) == yes;
         if (node.kinfo.ki_ruid != rootUid || above) continue;
         node.root = true;
-        roots.emplace(node.name(), &node);
+        roots.emplace_hint(roots.end(), node.name(), &node);
     }
     return roots;
 }

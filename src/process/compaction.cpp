@@ -98,23 +98,23 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
 std::uint32_t Compactor::chainId(ProcessNode& node) {
     // Collects the chain down to the first node whose id is known (or past
     // the leaf), then numbers it from the bottom up.
-    std::vector<ProcessNode*> chain;
+    std::vector<ProcessNode*>& chain = chainScratch;
+    chain.clear();
     std::uint32_t below = 0;
     for (ProcessNode* walk = &node; walk != nullptr;) {
-        auto known = chainIdOf.find(walk);
-        if (known != chainIdOf.end()) {
-            below = known->second;
+        if (walk->chainId != 0) {
+            below = walk->chainId;
             break;
         }
         chain.push_back(walk);
         walk = walk->firstChild();
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        auto key = std::make_pair(std::string_view((*it)->label()), below);
+        const ChainKey key{(*it)->label(), below};
         auto [id, added] =
             chainIds.try_emplace(key, static_cast<std::uint32_t>(chainIds.size() + 1));
         below = id->second;
-        chainIdOf.emplace(*it, below);
+        (*it)->chainId = below;
     }
     return below;
 }

@@ -3,10 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "process/process_node.h"
 
@@ -50,7 +51,19 @@ class Compactor {
     // chain of first children.
     std::uint32_t chainId(ProcessNode& node);
 
+    // A label and the id of the chain below it.
+    struct ChainKey {
+        std::string_view label;
+        std::uint32_t below;
+        bool operator==(const ChainKey&) const = default;
+    };
+    struct ChainKeyHash {
+        std::size_t operator()(const ChainKey& key) const {
+            return std::hash<std::string_view>()(key.label) * 31 + key.below;
+        }
+    };
+
     std::size_t groupedRunLength;
-    std::map<std::pair<std::string_view, std::uint32_t>, std::uint32_t> chainIds;
-    std::unordered_map<const ProcessNode*, std::uint32_t> chainIdOf;
+    std::unordered_map<ChainKey, std::uint32_t, ChainKeyHash> chainIds;
+    std::vector<ProcessNode*> chainScratch;  // reused by chainId
 };

@@ -63,5 +63,9 @@ class ProcessNode {
     bool highlight = false;
     bool root = false;
     std::int8_t compactable = -1;  // -1 not yet computed, 0 no, 1 yes
+    // The number that the run's compaction gives the labels along this
+    // node's chain of first children (0: none yet); equal numbers mean
+    // matching chains.
+    std::uint32_t chainId = 0;
     std::uint64_t duplicates = 0;  // 0 normal, 1 hidden, N >= 2 head of a group of N
 };

@@ -46,9 +46,13 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
     retained.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         if (isRetained(records[i], flags)) retained.push_back(&records[i]);
-    std::stable_sort(
-        retained.begin(), retained.end(),
-        [](const kinfo_proc* a, const kinfo_proc* b) { return a->ki_pid < b->ki_pid; });
+    // The kernel lists processes in ascending pid order as a rule: then a
+    // check that costs one pass replaces the sort.
+    const auto byPid = [](const kinfo_proc* a, const kinfo_proc* b) {
+        return a->ki_pid < b->ki_pid;
+    };
+    if (!std::is_sorted(retained.begin(), retained.end(), byPid))
+        std::stable_sort(retained.begin(), retained.end(), byPid);
     nodes.reserve(retained.size());
     for (const kinfo_proc* record : retained) nodes.emplace_back(flags, kvm, *record);
 }
