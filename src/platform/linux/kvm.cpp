@@ -15,6 +15,7 @@
 
 #include "platform/linux/entry_path.h"
 #include "platform/linux/kvm_handle.h"
+#include "platform/linux/plain_io.h"
 #include "platform/linux/proc_arguments.h"
 #include "platform/linux/proc_mount.h"
 #include "platform/linux/record_reader.h"
@@ -26,7 +27,7 @@ namespace {
 // with zeros first, at a cost far above that of the few bytes read.
 bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
                    std::vector<char>& text) {
-    int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    int fd = openFile(dirFd, path);
     if (fd < 0) return false;
     if (scratch.size() < 4096) scratch.resize(4096);
     std::size_t used = 0;
@@ -34,14 +35,14 @@ bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
     for (;;) {
         if (used == scratch.size()) scratch.resize(2 * scratch.size());
         const std::size_t room = scratch.size() - used;
-        ssize_t n = read(fd, scratch.data() + used, room);
+        ssize_t n = readSome(fd, scratch.data() + used, room);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = false;
         if (n <= 0) break;
         used += static_cast<std::size_t>(n);
         if (static_cast<std::size_t>(n) < room) break;  // a short read is the end, as above
     }
-    close(fd);
+    closeFile(fd);
     text.assign(scratch.data(), scratch.data() + (ok ? used : 0));
     return ok;
 }

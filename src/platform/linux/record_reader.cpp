@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/linux/entry_path.h"
+#include "platform/linux/plain_io.h"
 #include "platform/linux/proc_stat.h"
 #include "platform/linux/proc_status.h"
 
@@ -30,11 +31,11 @@ constexpr std::size_t pidsPerTake = 64;
 // The kernel hands out a whole per-process text at once when it fits, so a
 // read shorter than asked is the end: that spares one read per process.
 ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
-    int fd = openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    int fd = openFile(dirFd, path);
     if (fd < 0) return -1;
     std::size_t total = 0;
     while (total < size) {
-        ssize_t n = read(fd, buffer + total, size - total);
+        ssize_t n = readSome(fd, buffer + total, size - total);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n < 0) total = static_cast<std::size_t>(-1);
@@ -44,7 +45,7 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
         total += static_cast<std::size_t>(n);
         if (shortRead) break;
     }
-    close(fd);
+    closeFile(fd);
     return static_cast<ssize_t>(total);
 }
 
