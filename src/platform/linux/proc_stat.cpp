@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -28,9 +29,13 @@ bool parseNumber(std::string_view field, Number& value) {
 
 bool parseStat(std::string_view text, kinfo_proc& record) {
     const std::size_t open = text.find('(');
-    const std::size_t close = text.rfind(')');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
-        return false;
+    // The last ')' ends the name; memrchr scans the ~250 bytes of numbers
+    // after it many times faster than a loop of single bytes.
+    const void* last = text.empty() ? nullptr : memrchr(text.data(), ')', text.size());
+    if (open == std::string_view::npos || last == nullptr) return false;
+    const std::size_t close =
+        static_cast<std::size_t>(static_cast<const char*>(last) - text.data());
+    if (close < open) return false;
     const std::string_view name = text.substr(open + 1, close - open - 1);
     const std::size_t kept = std::min<std::size_t>(name.size(), COMMLEN);
     std::copy_n(name.data(), kept, record.ki_comm);
