@@ -24,7 +24,8 @@ namespace wire = process_tree_wire;
 
 namespace {
 
-constexpr int readyTimeoutMilliseconds = 30'000;
+// Bounds that only a hung tree reaches, however busy the machine.
+constexpr int readyTimeoutMilliseconds = 120'000;
 constexpr int teardownTimeoutMilliseconds = 10'000;
 constexpr std::size_t commLimit = 15;
 constexpr std::size_t titleLimit = 4095;
@@ -215,7 +216,7 @@ wire::Node toWire(const ProcessPlan& plan, std::uint32_t& nextIndex, const wire:
 
 int millisecondsSince(double start) { return static_cast<int>((now() - start) * 1000); }
 
-int descriptionFile(const wire::Node& top) {
+int planFile(const wire::Node& top) {
     std::string bytes;
     wire::encode(top, bytes);
     int fd = memfd_create("process_tree", MFD_CLOEXEC);
@@ -225,7 +226,7 @@ int descriptionFile(const wire::Node& top) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             close(fd);
-            throw std::runtime_error("process tree: writing the description failed");
+            throw std::runtime_error("process tree: writing the plan failed");
         }
         done += static_cast<std::size_t>(n);
     }
@@ -239,11 +240,11 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    int description = descriptionFile(top);
+    int plan = planFile(top);
     int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     pid_t pid = fork();
     if (pid < 0) {
-        close(description);
+        close(plan);
         close(devNull);
         throw std::runtime_error("process tree: fork failed");
     }
@@ -251,10 +252,10 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
         setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         // Lift both descriptors above 4 first: either may be 3 or 4 already.
-        int from = fcntl(description, F_DUPFD_CLOEXEC, wire::reportFd + 1);
+        int from = fcntl(plan, F_DUPFD_CLOEXEC, wire::reportFd + 1);
         int to = fcntl(reportWrite, F_DUPFD_CLOEXEC, wire::reportFd + 1);
         if (from < 0 || to < 0 || !wire::moveDescriptor(devNull, 0) ||
-            !wire::moveDescriptor(devNull, 1) || dup2(from, wire::descriptionFd) < 0 ||
+            !wire::moveDescriptor(devNull, 1) || dup2(from, wire::planFd) < 0 ||
             dup2(to, wire::reportFd) < 0)
             _exit(127);
         close_range(wire::reportFd + 1, ~0U, 0);
@@ -268,7 +269,7 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
         _exit(127);
     }
     setpgid(pid, pid);  // also here, so that the group exists whoever runs first
-    close(description);
+    close(plan);
     close(devNull);
     return pid;
 }
@@ -279,7 +280,7 @@ void awaitReports(int reportRead, std::vector<pid_t>& pids, const std::vector<st
     std::size_t ready = 0;
     while (ready < pids.size()) {
         int left = readyTimeoutMilliseconds - millisecondsSince(start);
-        if (left <= 0) throw std::runtime_error("process tree: not in place within 30 s");
+        if (left <= 0) throw std::runtime_error("process tree: not in place within 120 s");
         pollfd fd{reportRead, POLLIN, 0};
         int polled = poll(&fd, 1, left);
         if (polled < 0 && errno != EINTR) throw std::runtime_error("process tree: poll failed");
@@ -307,9 +308,9 @@ void collectPaths(const ProcessPlan& plan, const std::string& parentPath,
     for (const ProcessPlan& child : plan.children) collectPaths(child, own, paths);
 }
 
-void collectSpecs(const ProcessPlan& plan, std::vector<const ProcessPlan*>& plans) {
+void collectPlans(const ProcessPlan& plan, std::vector<const ProcessPlan*>& plans) {
     plans.push_back(&plan);
-    for (const ProcessPlan& child : plan.children) collectSpecs(child, plans);
+    for (const ProcessPlan& child : plan.children) collectPlans(child, plans);
 }
 
 // Kills the group and waits until none of it is left. The test process is
@@ -343,13 +344,13 @@ bool ProcessTree::canSwitchUsers() { return geteuid() == 0; }
 
 ProcessTree::ProcessTree(std::string_view compactText) : ProcessTree(parse(compactText)) {}
 
-ProcessTree::ProcessTree(const ProcessPlan& top) : spec_(top) {
-    check(spec_);
-    checkLabels(spec_, spec_);
+ProcessTree::ProcessTree(const ProcessPlan& top) : plan_(top) {
+    check(plan_);
+    checkLabels(plan_, plan_);
     std::uint32_t count = 0;
-    wire::Node node = toWire(spec_, count, nullptr);
+    wire::Node node = toWire(plan_, count, nullptr);
     std::vector<std::string> paths;
-    collectPaths(spec_, "", paths);
+    collectPaths(plan_, "", paths);
     // Orphans of the tree come to this process, so that tearDown can reap
     // them at once.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -375,7 +376,7 @@ ProcessTree::ProcessTree(const ProcessPlan& top) : spec_(top) {
 }
 
 ProcessTree::ProcessTree(ProcessTree&& other) noexcept
-    : spec_(std::move(other.spec_)),
+    : plan_(std::move(other.plan_)),
       pids_(std::move(other.pids_)),
       group(std::exchange(other.group, 0)) {}
 
@@ -386,9 +387,9 @@ void ProcessTree::kill() {
 }
 
 pid_t ProcessTree::pid(std::string_view key) const {
-    const ProcessPlan& wanted = spec_.at(key);
+    const ProcessPlan& wanted = plan_.at(key);
     std::vector<const ProcessPlan*> plans;
-    collectSpecs(spec_, plans);
+    collectPlans(plan_, plans);
     for (std::size_t i = 0; i < plans.size(); ++i)
         if (plans[i] == &wanted) return pids_.at(i);
     throw std::out_of_range("process tree: no process at \"" + std::string(key) + "\"");

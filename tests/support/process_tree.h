@@ -1,12 +1,12 @@
 // Real process trees for tests.
 //
-// A test describes a tree, ProcessTree spawns it (every process an image of
+// A test writes the plan of a tree, ProcessTree spawns it (every process an image of
 // the spawn_tree tool, in a process group of its own), waits until every
 // process is in place, tells the pid of each, and kills and reaps the whole
 // group in its destructor, so that no process outlives the test, also when
 // the test fails or throws. Processes sleep until killed.
 //
-// Describing a tree, as nested initialisers:
+// Planning a tree, as nested initialisers:
 //
 //     ProcessPlan top{.name = "init", .children = {
 //         {.name = "sshd", .argv = {"/usr/sbin/sshd", "-D"}, .children = {
@@ -58,8 +58,8 @@
 // so that the orphans of a dying tree come to it and are reaped before the
 // destructor returns.
 //
-// Errors (a bad description, a process that could not be set up, a tree
-// not in place within 30 seconds) throw std::invalid_argument or
+// Errors (a bad plan, a process that could not be set up, a tree
+// not in place within two minutes) throw std::invalid_argument or
 // std::runtime_error; whatever was started is torn down first.
 #pragma once
 
@@ -103,21 +103,21 @@ class ProcessTree {
     pid_t pid(std::string_view key) const;
     // The top process; also the process group of the whole tree.
     pid_t topPid() const { return pids_.empty() ? 0 : pids_.front(); }
-    // Every pid, in preorder (the order of the description).
+    // Every pid, in preorder (the order of the plan).
     const std::vector<pid_t>& pids() const { return pids_; }
-    // The description the tree was spawned from.
-    const ProcessPlan& plan() const { return spec_; }
+    // The plan the tree was spawned from.
+    const ProcessPlan& plan() const { return plan_; }
 
     // Kills and reaps the tree now; the destructor then does nothing.
     void kill();
 
-    // Parses compact text (see above) into a description.
+    // Parses compact text (see above) into a plan.
     static ProcessPlan parse(std::string_view compactText);
     // True when processes can be given another user (the test runs as root).
     static bool canSwitchUsers();
 
   private:
-    ProcessPlan spec_;
+    ProcessPlan plan_;
     std::vector<pid_t> pids_;
     pid_t group = 0;
 };

@@ -4,7 +4,7 @@
 //
 // Every process of the tree is an image of spawn_tree started with exactly
 // the argument vector the test asked for. Two descriptors are inherited:
-//   3: a memory file holding the description of the process and its subtree;
+//   3: a memory file holding the plan of the process and its subtree;
 //   4: the write end of the report pipe, shared by the whole tree.
 #pragma once
 
@@ -20,7 +20,7 @@
 
 namespace process_tree_wire {
 
-constexpr int descriptionFd = 3;
+constexpr int planFd = 3;
 constexpr int reportFd = 4;
 
 // One process as spawn_tree sees it. The uid and gid are resolved: a child

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "support/exec_helpers.h"
 #include "support/process_tree_wire.h"
 
 namespace wire = process_tree_wire;
@@ -48,19 +49,19 @@ void report(std::int32_t index, const std::string& error) {
     _exit(1);
 }
 
-bool readDescription(wire::Node& node) {
+bool readPlan(wire::Node& node) {
     struct stat info {};
-    if (fstat(wire::descriptionFd, &info) != 0) return false;
+    if (fstat(wire::planFd, &info) != 0) return false;
     std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = pread(wire::descriptionFd, bytes.data() + done, bytes.size() - done,
-                          static_cast<off_t>(done));
+        ssize_t n =
+            pread(wire::planFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
-    close(wire::descriptionFd);
+    close(wire::planFd);
     wire::Reader reader(bytes);
     return reader.node(node) && reader.atEnd();
 }
@@ -98,13 +99,6 @@ void rewriteTitle(int argc, char** argv, const std::string& title) {
     }
 }
 
-std::vector<char*> pointersTo(std::vector<std::string>& words) {
-    std::vector<char*> pointers;
-    for (std::string& word : words) pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 pid_t startChild(wire::Node& child) {
     std::string bytes;
     wire::encode(child, bytes);
@@ -113,7 +107,7 @@ pid_t startChild(wire::Node& child) {
     for (std::size_t done = 0; done < bytes.size();) {
         ssize_t n = write(memory, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail("writing a child's description");
+        if (n <= 0) fail("writing a child's plan");
         done += static_cast<std::size_t>(n);
     }
     std::vector<char*> argv = pointersTo(child.argv);
@@ -124,7 +118,7 @@ pid_t startChild(wire::Node& child) {
         ownIndex = static_cast<std::int32_t>(child.index);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(1);
-        if (!wire::moveDescriptor(memory, wire::descriptionFd)) fail("dup2");
+        if (!wire::moveDescriptor(memory, wire::planFd)) fail("dup2");
         execve("/proc/self/exe", argv.data(), environ);
         fail("execve");
     }
@@ -146,8 +140,8 @@ void switchUser(const wire::Node& node) {
 int main(int argc, char** argv) {
     pid_t parent = getppid();
     wire::Node node;
-    if (!readDescription(node)) {
-        std::fprintf(stderr, "spawn_tree: started without a tree description on descriptor 3\n");
+    if (!readPlan(node)) {
+        std::fprintf(stderr, "spawn_tree: started without a plan on descriptor 3\n");
         return 2;
     }
     ownIndex = static_cast<std::int32_t>(node.index);
