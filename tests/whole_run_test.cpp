@@ -370,16 +370,37 @@ TEST(RunFailureTest, UnknownUserIsReportedAndPrintsNothing) {
     }
 }
 
+// The pid of a process that has ended and been reaped.
+pid_t endedPid() {
+    ProcessTree tree("init");
+    return tree.topPid();
+}
+
+bool isFree(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
 TEST(RunFailureTest, APidThatDoesNotExistPrintsNothing) {
-    pid_t gone = 0;
-    {
-        ProcessTree tree("init");
-        gone = tree.topPid();
-    }
-    ASSERT_TRUE(::kill(gone, 0) != 0 && errno == ESRCH);
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {pidOption(gone)}, {"--pid=2147483647"}, {"-a", "-n", std::to_string(gone)}}) {
-        ProgramResult result = vindle(arguments);
+    using Arguments = std::vector<std::string>;
+    const std::vector<Arguments (*)(pid_t)> forms{
+        [](pid_t gone) { return Arguments{pidOption(gone)}; },
+        [](pid_t) { return Arguments{"--pid=2147483647"}; },
+        [](pid_t gone) {
+            return Arguments{"-a", "-n", std::to_string(gone)};
+        }};
+    for (const auto form : forms) {
+        // The kernel may give an ended pid to a new process at any time: a
+        // run counts when the pid was free before and after it.
+        Arguments arguments;
+        ProgramResult result;
+        bool counted = false;
+        for (int attempt = 0; attempt < 10 && !counted; ++attempt) {
+            const pid_t gone = endedPid();
+            if (!isFree(gone)) continue;
+            arguments = form(gone);
+            result = vindle(arguments);
+            counted = isFree(gone);
+        }
+        ASSERT_TRUE(counted) << "every ended pid was taken again at once";
+        SCOPED_TRACE(testing::PrintToString(arguments));
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "");
