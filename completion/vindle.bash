@@ -1,5 +1,7 @@
 # bash completion for vindle: options (short and long), the arguments of
-# --pid, --user, --highlight= and --version=, and the positional PID or USER.
+# --pid, --user, --highlight-pid, --highlight= and -H (pids), --version= and
+# -V (its forms), and the positional PID or USER. Nothing is offered after -h
+# or -V, which end the run, and kernel threads only with -k.
 # Installed as share/bash-completion/completions/vindle; it can also be
 # sourced by hand, as it needs nothing from the bash-completion package.
 
