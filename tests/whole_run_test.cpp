@@ -275,7 +275,7 @@ TEST_F(PrintingExampleTest, AnInnerProcessPrintsAsTheTopOfItsTree) {
               result.out);
 }
 
-// The worked examples of folding, each a tree of its own, printed by the
+// The folding examples, each a tree of its own, printed by the
 // program with --pid of its top.
 class FoldingExampleTest : public testing::TestWithParam<FoldingExample> {};
 

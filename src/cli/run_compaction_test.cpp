@@ -24,11 +24,7 @@
 
 namespace {
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 0) {
-    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
-}
-
-// The worked examples printed by the run in pid mode on their top.
+// The folding examples printed by the run in pid mode on their top.
 class FoldingExamplePrinted : public testing::TestWithParam<FoldingExample> {};
 
 TEST_P(FoldingExamplePrinted, PrintsAsDescribed) {

@@ -12,10 +12,6 @@
 
 namespace {
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {
-    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
-}
-
 // init (uid 0) with: zz (uid 7) -> bb (uid 8) -> cc (uid 7); dd (uid 0) ->
 // aa (uid 7); and mm (uid 7), whose parent is not in the table.
 const std::vector<FakeProcess> usersForest = {

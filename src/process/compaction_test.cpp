@@ -12,10 +12,6 @@
 
 namespace {
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 0) {
-    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
-}
-
 TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
     EXPECT_TRUE(compact(empty));
@@ -44,7 +40,7 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
     }
 }
 
-// The compaction state that the worked examples leave: pid mode on the
+// The compaction state that the folding examples leave: pid mode on the
 // top, as the run compacts it.
 class FoldingExampleState : public testing::TestWithParam<FoldingExample> {};
 

@@ -13,13 +13,8 @@
 
 namespace {
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name,
-                    std::vector<std::string> arguments = {}) {
-    if (arguments.empty()) arguments = {name};
-    return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
-}
-
-// The process table of the worked examples.
+// The process table of the printing examples (the tree that
+// tests/whole_run_test.cpp spawns for real).
 const std::vector<FakeProcess> exampleTree = {
     process(1, 0, "init"),
     process(20, 1, "cron", {"cron", "-s"}),

@@ -1,4 +1,4 @@
-// The worked examples of folding, written once and run at every level: the
+// Examples of folding, written once and run at every level: the
 // compaction state of every node, the printed tree in-process, and the
 // output of the real program on spawned processes.
 #pragma once

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/linux/kvm_handle.h"
 
@@ -91,4 +92,13 @@ kvm_t* ProcFixture::open() {
 
 ProcessTable ProcFixture::snapshot(const OptionFlags& flags, pid_t highlightPid) {
     return takeSnapshot(open(), flags, highlightPid);
+}
+
+FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {
+    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
+}
+
+FakeProcess process(pid_t pid, pid_t ppid, const std::string& name,
+                    std::vector<std::string> arguments) {
+    return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
 }
