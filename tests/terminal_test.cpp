@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/escapes.h"
 #include "support/process_tree.h"
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -130,10 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TerminalWidth, testing::ValuesIn(widthCases),
 const std::string asciiDrawing = "vtdraw-+-a\n       `-b---c\n";
 const std::string unicodeDrawing = "vtdraw─┬─a\n       └─b───c\n";
 const std::string vt100Drawing =
-    "vtdraw\x1b(0\x0fqwq\x1b(B\x0f"
-    "a\n\x1b(0\x0f       mq\x1b(B\x0f"
-    "b\x1b(0\x0fqqq\x1b(B\x0f"
-    "c\n";
+    "vtdraw" + drawn("qwq") + "a\n" + drawn("       mq") + "b" + drawn("qqq") + "c\n";
 
 struct DrawingCase {
     const char* name;
@@ -203,10 +201,7 @@ TEST(TerminalCut, Vt100LineCutInsideADrawingRun) {
         runOnTerminal(vindlePath(), {"--pid=" + std::to_string(fixtures().drawing.topPid())},
                       {10, 8}, environment);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out,
-              "vtdraw\x1b(0\x0fq+\x1b(B\x0f\n"
-              "\x1b(0\x0f" +
-                  std::string(7, ' ') + "+\x1b(B\x0f\n");
+    EXPECT_EQ(result.out, "vtdraw" + drawn("q+") + "\n" + drawn(std::string(7, ' ') + "+") + "\n");
 }
 
 }  // namespace
