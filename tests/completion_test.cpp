@@ -18,6 +18,7 @@
 
 #include "cli/options.h"
 #include "support/kernel_threads.h"
+#include "support/lines.h"
 #include "support/run_program.h"
 
 namespace {
@@ -48,14 +49,6 @@ std::optional<std::string> findShell(Shell shell) {
         if (access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return std::nullopt;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        if (!line.empty()) lines.push_back(line);
-    return lines;
 }
 
 // bash's words for a line, as bash splits it with its default word breaks:
@@ -120,7 +113,7 @@ std::vector<std::string> complete(Shell shell, const std::string& program, const
     EXPECT_EQ(result.err, "") << shellName(shell) << ": " << line;
     std::vector<std::string> replies;
     for (const std::string& reply : linesOf(result.out))
-        replies.push_back(reply.substr(0, reply.find('\t')));
+        if (!reply.empty()) replies.push_back(reply.substr(0, reply.find('\t')));
     return replies;
 }
 
