@@ -354,10 +354,11 @@ TEST(PackageTest, DpkgBuildpackageMakesTheSamePackage) {
     ProgramOptions options;
     options.timeoutSeconds = 900;
     // Not the make that runs this test: its job server and flags stay out.
+    // Two jobs, as on the machines this runs on.
     ProgramResult build = runProgram("/bin/sh",
                                      {"-c",
                                       "cd \"$1\" && exec env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL"
-                                      " dpkg-buildpackage -us -uc -b",
+                                      " DEB_BUILD_OPTIONS=parallel=2 dpkg-buildpackage -us -uc -b",
                                       "sh", tree.string()},
                                      options);
     ASSERT_EQ(build.status, 0) << build.out << build.err;
