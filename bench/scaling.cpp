@@ -10,6 +10,7 @@
 // printing to a pipe whose reader only counts bytes, and the teardown. It
 // prints the processor time per process at each size (best of 3 runs) and
 // the ratio of the times at the largest size and the one before.
+// --memory prints instead the peak memory that a run adds per process.
 // --deep-output times only the chain with a leaf at every level, whose
 // output grows with the square of its depth, and prints the rate in MB/s.
 #include <fcntl.h>
@@ -156,6 +157,57 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     return {elapsed, bytes, wall.count()};
 }
 
+// A field of /proc/self/status in KiB (VmRSS, VmHWM).
+long statusKib(const char* field) {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return -1;
+    char line[256];
+    long value = -1;
+    const std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+            value = std::strtol(line + length + 1, nullptr, 10);
+    std::fclose(status);
+    return value;
+}
+
+// The peak resident memory that one run adds, in bytes per record, in a
+// process of its own: the peak is reset once the records are in place, so
+// what counts is the table, its nodes and indexes, the roots, compaction and
+// printing, not the records themselves (the kernel-access layer's).
+double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+    int channel[2];
+    if (pipe(channel) != 0) std::exit(2);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) std::exit(2);
+    if (child == 0) {
+        close(channel[0]);
+        volatile std::size_t touched = 0;
+        for (const kinfo_proc& record : records) touched += static_cast<std::size_t>(record.ki_pid);
+        FILE* reset = std::fopen("/proc/self/clear_refs", "w");
+        if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
+        const long before = statusKib("VmRSS");
+        runOnce(records, flags);
+        const long peak = statusKib("VmHWM");
+        const double perProcess =
+            static_cast<double>(peak - before) * 1024.0 / static_cast<double>(records.size());
+        if (write(channel[1], &perProcess, sizeof perProcess) !=
+            static_cast<ssize_t>(sizeof perProcess))
+            _exit(2);
+        _exit(0);
+    }
+    close(channel[1]);
+    double perProcess = 0;
+    const bool received =
+        read(channel[0], &perProcess, sizeof perProcess) == static_cast<ssize_t>(sizeof perProcess);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!received || status != 0) std::exit(2);
+    return perProcess;
+}
+
 // The best of `runs` runs, which a shared machine disturbs least. Each run
 // is a process of its own, as vindle's is: memory comes fresh from the
 // kernel every time, at every size, rather than from what an earlier run of
@@ -202,11 +254,14 @@ std::vector<std::size_t> parseSizes(const char* text) {
 int main(int argc, char** argv) {
     std::vector<std::size_t> sizes{10000, 100000, 1000000};
     std::size_t deepOutput = 0;
+    bool memory = false;
     std::string onlyShape;
     std::string onlyMode;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
             sizes = parseSizes(argv[++i]);
+        } else if (std::strcmp(argv[i], "--memory") == 0) {
+            memory = true;
         } else if (std::strcmp(argv[i], "--shape") == 0 && i + 1 < argc) {
             onlyShape = argv[++i];
         } else if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc) {
@@ -214,10 +269,10 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--deep-output") == 0 && i + 1 < argc) {
             deepOutput = std::strtoul(argv[++i], nullptr, 10);
         } else {
-            std::fprintf(
-                stderr,
-                "usage: %s [--sizes N,N,...] [--shape NAME] [--mode NAME] [--deep-output DEPTH]\n",
-                argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--sizes N,N,...] [--shape NAME] [--mode NAME] [--memory]\n"
+                         "       %s --deep-output DEPTH\n",
+                         argv[0], argv[0]);
             return 2;
         }
     }
@@ -234,8 +289,11 @@ int main(int argc, char** argv) {
     }
     std::printf("%-16s %-8s", "shape", "mode");
     for (std::size_t size : sizes) std::printf(" %9zu", size);
-    std::printf("   ns per process; last ratio t(%zu)/t(%zu)\n", sizes.back(),
-                sizes.size() > 1 ? sizes[sizes.size() - 2] : sizes.back());
+    if (memory)
+        std::printf("   peak bytes per process above the records\n");
+    else
+        std::printf("   ns per process; last ratio t(%zu)/t(%zu)\n", sizes.back(),
+                    sizes.size() > 1 ? sizes[sizes.size() - 2] : sizes.back());
     for (const Shape& shape : shapes) {
         for (const Mode& mode : modes) {
             if (shape.userRoots && (mode.flags & Flag::user) == 0) continue;
@@ -251,6 +309,12 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 const std::vector<kinfo_proc> records = shape.make(size);
+                if (memory) {
+                    std::printf(" %9.0f", bytesPerProcess(records, mode.flags));
+                    std::fflush(stdout);
+                    times.push_back(0);
+                    continue;
+                }
                 Timing t = best(records, mode.flags, 3);
                 times.push_back(t.seconds);
                 std::printf(" %9.0f", t.seconds * 1e9 / static_cast<double>(records.size()));

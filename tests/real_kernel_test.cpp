@@ -76,7 +76,7 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     for (ProcessNode* child : {titled, user, odd, zombie}) EXPECT_EQ(child->parent, topNode);
     EXPECT_EQ(inherit->parent, user);
     EXPECT_EQ(bigNode->parent, user);
-    EXPECT_EQ(topNode->childrenByPid.size(), 4u);
+    EXPECT_EQ(topNode->childrenByName.size(), 4u);
     EXPECT_EQ(user->childrenByName.size(), 2u);
 
     EXPECT_EQ(topNode->name(), "rk-top");
@@ -160,7 +160,7 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
     }
     if (ProcessNode* kthreadd = all.find(2); kthreadd != nullptr && steady.count(2) != 0) {
         EXPECT_EQ(kthreadd->parent, nullptr);
-        EXPECT_FALSE(kthreadd->childrenByPid.empty());
+        EXPECT_FALSE(kthreadd->childrenByName.empty());
     }
 }
 

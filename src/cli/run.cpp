@@ -31,10 +31,14 @@ namespace {
 RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
     RootSet roots;
     if ((flags & Flag::user) == 0) {
+        std::size_t count = 0;
+        for (ProcessNode& node : table) count += node.parent == nullptr ? 1 : 0;
+        roots.reserve(count);
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
-            if (node.root) roots.emplace_hint(roots.end(), node.name(), &node);
+            if (node.root) roots.append(node.name(), &node);
         }
+        roots.sort();
         return roots;
     }
     enum : std::int8_t { unknown = -1, no = 0, yes = 1 };
@@ -55,8 +59,9 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
         const bool above = node.parent != nullptr && answer(*node.parent) == yes;
         if (node.kinfo.ki_ruid != rootUid || above) continue;
         node.root = true;
-        roots.emplace_hint(roots.end(), node.name(), &node);
+        roots.append(node.name(), &node);
     }
+    roots.sort();
     return roots;
 }
 

@@ -250,9 +250,12 @@ class ForestMaker {
 // One forest compacted by one Compactor: the table, and what it prints in
 // name order and in pid order.
 struct CompactedForest {
-    CompactedForest(const OptionFlags& flags, const std::vector<kinfo_proc>& records,
+    // The table is made with --numeric-sort as well, so that it has the
+    // pid-keyed indexes to print by; nothing else depends on that bit.
+    CompactedForest(OptionFlags flags, const std::vector<kinfo_proc>& records,
                     const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
-        : table(flags, nullptr, records.data(), static_cast<int>(records.size())) {
+        : tableFlags(flags | Flag::numericSort),
+          table(tableFlags, nullptr, records.data(), static_cast<int>(records.size())) {
         table.link();
         table.markHighlight(highlightPid);
         for (pid_t pid : marked) table.find(pid)->highlight = true;
@@ -260,8 +263,9 @@ struct CompactedForest {
         ChildrenByName roots;
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
-            if (node.root) roots.emplace(node.name(), &node);
+            if (node.root) roots.append(node.name(), &node);
         }
+        roots.sort();
         Compactor compactor(runLength);
         compactor.compactTree(roots);
         LineWriter writer(flags, {asciiSet, false}, 0, false);
@@ -274,6 +278,7 @@ struct CompactedForest {
         });
     }
 
+    OptionFlags tableFlags;
     ProcessTable table;
     std::vector<bool> highlightedBefore;
     std::string byName;

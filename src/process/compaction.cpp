@@ -8,22 +8,31 @@ bool compact(ChildrenByName& index) {
 }
 
 bool Compactor::compactTree(ChildrenByName& index) {
-    // Every node below `index` whose own index is not folded yet, each
-    // before its descendants; folding them in the reverse order folds every
-    // index after the indexes below it, without recursion.
-    std::vector<ProcessNode*> pending;
-    std::vector<ProcessNode*> toVisit;
-    for (auto& entry : index)
-        if (entry.second->compactable == -1) toVisit.push_back(entry.second);
-    while (!toVisit.empty()) {
-        ProcessNode* node = toVisit.back();
-        toVisit.pop_back();
-        pending.push_back(node);
-        for (auto& entry : node->childrenByName)
-            if (entry.second->compactable == -1) toVisit.push_back(entry.second);
+    // Folds every index below `index` after all the indexes below it: a walk
+    // down the tree that folds a node's index on its way back up, once all
+    // its children are done. The path is kept on a stack of its own, not
+    // the call stack. Nodes already folded are not entered again.
+    struct Pending {
+        ProcessNode* node;
+        ChildrenByName::iterator next;  // the next child to look at
+    };
+    std::vector<Pending> path;
+    const auto enter = [&path](ProcessNode* node) {
+        if (node->compactable == -1) path.push_back({node, node->childrenByName.begin()});
+    };
+    for (auto& entry : index) {
+        enter(entry.second);
+        while (!path.empty()) {
+            Pending& top = path.back();
+            if (top.next != top.node->childrenByName.end()) {
+                ProcessNode* child = (top.next++)->second;
+                enter(child);
+                continue;
+            }
+            top.node->compactable = foldSiblings(top.node->childrenByName) ? 1 : 0;
+            path.pop_back();
+        }
     }
-    for (auto node = pending.rbegin(); node != pending.rend(); ++node)
-        (*node)->compactable = foldSiblings((*node)->childrenByName) ? 1 : 0;
     return foldSiblings(index);
 }
 

@@ -9,11 +9,8 @@
 void ProcessNode::adopt(ProcessNode& child) {
     if (&child == this) return;
     child.parent = this;
-    // Children come in ascending pid order as a rule, so each goes at the
-    // end of its index: the hint makes that a step of constant cost. Where it
-    // is wrong, the entry still goes after those with an equal key.
-    childrenByPid.emplace_hint(childrenByPid.end(), child.kinfo.ki_pid, &child);
-    childrenByName.emplace_hint(childrenByName.end(), child.name(), &child);
+    if ((flags & Flag::numericSort) != 0) childrenByPid.append(child.kinfo.ki_pid, &child);
+    childrenByName.append(child.name(), &child);
 }
 
 namespace {
@@ -66,6 +63,9 @@ bool showsUser(const ProcessNode& node) {
 
 const std::string& ProcessNode::label() {
     if (!labelCache.empty()) return labelCache;
+    // Without titles, pids or users the label is the name: it is not kept
+    // twice.
+    if ((flags & (Flag::showTitles | Flag::showPids | Flag::uidChanges)) == 0) return name();
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
         char** vector = kvm_getargv(kvm, &kinfo, 0);

@@ -5,28 +5,44 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <string_view>
 
 #include "common/option_flags.h"
 #include "platform/kvm.h"
+#include "process/child_index.h"
 
 class ProcessNode;
 
-// Children keyed by pid, equal pids in insertion order.
-using ChildrenByPid = std::multimap<pid_t, ProcessNode*>;
+// Children keyed by pid, equal pids in insertion order. Filled only for
+// --numeric-sort, the one use of pid order.
+using ChildrenByPid = ChildIndex<pid_t>;
 
-// Children keyed by encoded name; std::string orders by unsigned bytes with a
-// prefix first, and equal names stay in insertion (ascending pid) order.
-using ChildrenByName = std::multimap<std::string, ProcessNode*>;
+// Children keyed by encoded name (a view of the child's nameCache, which
+// never changes once computed); names order by unsigned bytes with a prefix
+// first, and equal names stay in insertion (ascending pid) order.
+using ChildrenByName = ChildIndex<std::string_view>;
 
 class ProcessNode {
   public:
     ProcessNode(const OptionFlags& optionFlags, kvm_t* handle, const kinfo_proc& record)
         : flags(optionFlags), kvm(handle), kinfo(record) {}
 
-    // Links `child` below this node, unless it is this node itself.
+    // Links `child` below this node, unless it is this node itself. The
+    // indexes are in key order once sortChildren has run.
     void adopt(ProcessNode& child);
+
+    // Makes room for `count` children in the indexes that adopt fills.
+    void reserveChildren(std::size_t count) {
+        if ((flags & Flag::numericSort) != 0) childrenByPid.reserve(count);
+        childrenByName.reserve(count);
+    }
+
+    // Puts both child indexes in key order, after the last adopt.
+    void sortChildren() {
+        childrenByPid.sort();
+        childrenByName.sort();
+    }
 
     // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB,
     // in the character-type locale in force.

@@ -3,6 +3,7 @@
 #include <err.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 #include "platform/kvm_fields.h"
@@ -24,18 +25,18 @@ bool isRetained(const kinfo_proc& record, OptionFlags flags) {
 // would-be cycle is seen without walking whole chains of parents.
 class TopFinder {
   public:
-    explicit TopFinder(std::size_t size) : up(size) { std::iota(up.begin(), up.end(), 0); }
-    std::size_t top(std::size_t node) {
+    explicit TopFinder(std::size_t size) : up(size) { std::iota(up.begin(), up.end(), 0u); }
+    std::uint32_t top(std::uint32_t node) {
         while (up[node] != node) {
             up[node] = up[up[node]];
             node = up[node];
         }
         return node;
     }
-    void attach(std::size_t child, std::size_t parent) { up[child] = top(parent); }
+    void attach(std::uint32_t child, std::uint32_t parent) { up[child] = top(parent); }
 
   private:
-    std::vector<std::size_t> up;
+    std::vector<std::uint32_t> up;
 };
 
 }  // namespace
@@ -65,16 +66,30 @@ ProcessNode* ProcessTable::find(pid_t pid) {
 }
 
 void ProcessTable::link() {
-    TopFinder tops(nodes.size());
-    for (ProcessNode& child : nodes) {
-        ProcessNode* parent = find(child.kinfo.ki_ppid);
-        if (parent == nullptr || parent == &child) continue;
-        std::size_t childIndex = static_cast<std::size_t>(&child - nodes.data());
-        std::size_t parentIndex = static_cast<std::size_t>(parent - nodes.data());
-        if (tops.top(parentIndex) == childIndex) continue;  // the child is the parent's ancestor
-        parent->adopt(child);
-        tops.attach(childIndex, parentIndex);
+    // First the parent of every node and the number of children of each, so
+    // that every index is made at its final size; then the links.
+    constexpr std::uint32_t none = UINT32_MAX;
+    std::vector<std::uint32_t> parentOf(nodes.size(), none);
+    std::vector<std::uint32_t> childCount(nodes.size(), 0);
+    {
+        TopFinder tops(nodes.size());
+        for (ProcessNode& child : nodes) {
+            ProcessNode* parent = find(child.kinfo.ki_ppid);
+            if (parent == nullptr || parent == &child) continue;
+            const std::uint32_t childIndex = static_cast<std::uint32_t>(indexOf(child));
+            const std::uint32_t parentIndex = static_cast<std::uint32_t>(indexOf(*parent));
+            if (tops.top(parentIndex) == childIndex)
+                continue;  // the child is the parent's ancestor
+            parentOf[childIndex] = parentIndex;
+            ++childCount[parentIndex];
+            tops.attach(childIndex, parentIndex);
+        }
     }
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        if (childCount[i] != 0) nodes[i].reserveChildren(childCount[i]);
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        if (parentOf[i] != none) nodes[parentOf[i]].adopt(nodes[i]);
+    for (ProcessNode& node : nodes) node.sortChildren();
 }
 
 void ProcessTable::markHighlight(pid_t pid) {

@@ -24,8 +24,9 @@ class ProcessTable {
     ProcessTable(const ProcessTable&) = delete;
     ProcessTable& operator=(const ProcessTable&) = delete;
 
-    // Links every node below the node of its parent pid. A link that would
-    // close a cycle of parents is not made.
+    // Links every node below the node of its parent pid and puts every
+    // child index in key order. A link that would close a cycle of parents
+    // is not made.
     void link();
 
     // Highlights the node of `pid` and all its ancestors.
