@@ -62,13 +62,15 @@ test-sanitized: deps
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300
 
 # Only the unit test binary: it holds every test of the layer that starts
-# threads, and builds in a fraction of the whole tree's time.
+# threads, and builds in a fraction of the whole tree's time. The *SlowTest
+# suites (shapes of a million processes, on one thread) are left out.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DVINDLE_SANITIZE=thread -DVINDLE_BUILD_TESTS=ON \
 		-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
 		$(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) --target vindle_unit_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/vindle_unit_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/vindle_unit_tests \
+		--gtest_filter='-*SlowTest.*'
 
 # New inputs go to the build directory; fuzz/corpus/ is only read. A target
 # with a dictionary, fuzz/TARGET.dict, gets it.
