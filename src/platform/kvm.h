@@ -28,13 +28,13 @@ constexpr int COMMLEN = 64;
 constexpr int KERN_PROC_PROC = 8;
 
 // Mark of a system (kernel) process in ki_flag.
-constexpr long P_SYSTEM = 0x00200;
+constexpr int P_SYSTEM = 0x00200;
 
 struct kinfo_proc {
     pid_t ki_pid;
     pid_t ki_ppid;
     uid_t ki_ruid;
-    long ki_flag;
+    int ki_flag;  // FreeBSD's is a long; of its marks only P_SYSTEM is kept here
     char ki_comm[COMMLEN + 1];
 };
 

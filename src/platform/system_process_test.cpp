@@ -8,7 +8,7 @@ TEST(SystemProcessTest, OnlyKernelThreadsAreSystemProcessesOnLinux) {
     struct Case {
         pid_t pid;
         pid_t ppid;
-        long flag;
+        int flag;
         bool system;
     };
     const Case cases[] = {
