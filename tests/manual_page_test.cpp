@@ -202,7 +202,9 @@ TEST(ManualPageTest, SeeAlsoNamesTheVisPageOfThisSystem) {
     // The page itself, where this system has its manual pages installed.
     if (programExists("man")) {
         ProgramResult where = runCommand({"man", "-w", section, "vis"});
-        if (where.status == 0) EXPECT_NE(where.out.find("vis." + section), std::string::npos);
+        if (where.status == 0) {
+            EXPECT_NE(where.out.find("vis." + section), std::string::npos);
+        }
     }
 }
 
