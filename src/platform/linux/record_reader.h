@@ -24,9 +24,10 @@ unsigned readerThreads(std::size_t entries, unsigned threads, std::size_t thread
 // it the threads cost more than they save.
 constexpr std::size_t defaultThreadedFrom = 1000;
 
-// Most threads that read by default. Each process costs the kernel work
-// under that process's own locks, so readers scale, but the listing and
-// the merge stay on one thread.
+// Most threads that read by default. The kernel writes each process's text
+// under that process's own locks, so readers need not wait for one another;
+// but the listing and the closing of gaps stay on one thread, which bounds
+// what more threads can gain.
 constexpr unsigned maxReaderThreads = 16;
 
 // Replaces `records` with the record of every process in `pids` that can
