@@ -11,6 +11,9 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
+# ctest runs this many tests at once; their verdicts do not depend on load,
+# and the few that must run alone say so themselves.
+CTEST_JOBS ?= 2
 FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -51,7 +54,7 @@ package-debian: deps
 test: test-plain test-sanitized test-tsan test-fuzz
 
 test-plain: build
-	ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+	ctest --test-dir $(BUILD) --output-on-failure --timeout 300 --parallel $(CTEST_JOBS)
 
 # -O1 with line tables only builds three times faster than the default
 # -O2 -g and still gives reports with file and line; assertions stay on.
@@ -59,7 +62,7 @@ test-sanitized: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVINDLE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD)
-	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300
+	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 300 --parallel $(CTEST_JOBS)
 
 # Only the unit test binary: it holds every test of the layer that starts
 # threads, and builds in a fraction of the whole tree's time. The *SlowTest
