@@ -1,5 +1,8 @@
 #include "process/compaction.h"
 
+#include <algorithm>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 bool compact(ChildrenByName& index) {
@@ -91,17 +94,24 @@ void Compactor::foldPairwise(Entry child, Entry runEnd) {
 void Compactor::foldGrouped(Entry first, Entry runEnd) {
     // The head of each class is its earliest member; every member after it
     // matches it, so each is folded once and counted once.
-    std::unordered_map<std::uint32_t, ProcessNode*> heads;
     for (Entry entry = first; entry != runEnd; ++entry) {
         ProcessNode& node = *entry->second;
         if (node.compactable != 1) continue;
-        auto [head, added] = heads.try_emplace(chainId(node), &node);
-        if (added) continue;
-        ProcessNode& leader = *head->second;
+        const std::uint32_t id = chainId(node);
+        if (id >= headOfChain.size())
+            headOfChain.resize(std::max<std::size_t>(id + 1, 2 * headOfChain.size()));
+        ProcessNode*& head = headOfChain[id];
+        if (head == nullptr) {
+            head = &node;
+            continue;
+        }
+        ProcessNode& leader = *head;
         leader.duplicates = (leader.duplicates == 0 ? 1 : leader.duplicates) + 1;
         node.duplicates = 1;
         leader.passHighlightFrom(node);
     }
+    for (Entry entry = first; entry != runEnd; ++entry)
+        if (entry->second->compactable == 1) headOfChain[entry->second->chainId] = nullptr;
 }
 
 std::uint32_t Compactor::chainId(ProcessNode& node) {
@@ -119,11 +129,39 @@ std::uint32_t Compactor::chainId(ProcessNode& node) {
         walk = walk->firstChild();
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const ChainKey key{(*it)->label(), below};
-        auto [id, added] =
-            chainIds.try_emplace(key, static_cast<std::uint32_t>(chainIds.size() + 1));
-        below = id->second;
+        below = idOf(**it, below);
         (*it)->chainId = below;
     }
     return below;
+}
+
+std::uint32_t Compactor::idOf(ProcessNode& node, std::uint32_t below) {
+    const std::string_view label = node.label();
+    std::uint64_t hash = std::hash<std::string_view>()(label) ^ (below * 0x9e3779b97f4a7c15ULL);
+    hash ^= hash >> 32;
+    hash *= 0xd6e8feb86659fd93ULL;
+    hash ^= hash >> 32;
+    // At most seven slots in ten in use, so that probing stays short.
+    if (10 * (static_cast<std::size_t>(chainCount) + 1) > 7 * chainTable.size()) growChainTable();
+    const std::size_t mask = chainTable.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        ChainSlot& slot = chainTable[i];
+        if (slot.id == 0) {
+            slot = {hash, &node, below, ++chainCount};
+            return slot.id;
+        }
+        if (slot.hash == hash && slot.below == below && slot.node->label() == label) return slot.id;
+    }
+}
+
+void Compactor::growChainTable() {
+    std::vector<ChainSlot> old(chainTable.empty() ? 1024 : 2 * chainTable.size());
+    old.swap(chainTable);
+    const std::size_t mask = chainTable.size() - 1;
+    for (const ChainSlot& slot : old) {
+        if (slot.id == 0) continue;
+        std::size_t i = slot.hash & mask;
+        while (chainTable[i].id != 0) i = (i + 1) & mask;
+        chainTable[i] = slot;
+    }
 }

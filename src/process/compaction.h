@@ -3,10 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "process/process_node.h"
@@ -51,19 +47,31 @@ class Compactor {
     // chain of first children.
     std::uint32_t chainId(ProcessNode& node);
 
-    // A label and the id of the chain below it.
-    struct ChainKey {
-        std::string_view label;
-        std::uint32_t below;
-        bool operator==(const ChainKey&) const = default;
-    };
-    struct ChainKeyHash {
-        std::size_t operator()(const ChainKey& key) const {
-            return std::hash<std::string_view>()(key.label) * 31 + key.below;
-        }
+    // The id of a label above the chain numbered `below`, a new one if the
+    // pair is new.
+    std::uint32_t idOf(ProcessNode& node, std::uint32_t below);
+
+    // One numbered pair of the open-addressing table of chain ids: the
+    // node whose label it stands for, the id of the chain below that label
+    // and the pair's hash. An empty slot has id 0.
+    struct ChainSlot {
+        std::uint64_t hash = 0;
+        ProcessNode* node = nullptr;
+        std::uint32_t below = 0;
+        std::uint32_t id = 0;
     };
 
+    // Doubles the table of chain ids (or makes its first one).
+    void growChainTable();
+
     std::size_t groupedRunLength;
-    std::unordered_map<ChainKey, std::uint32_t, ChainKeyHash> chainIds;
+    // A flat table rather than a map of heap nodes: at a million entries,
+    // growing the table moves slots in one sweep instead of chasing a
+    // list of scattered nodes.
+    std::vector<ChainSlot> chainTable;
+    std::uint32_t chainCount = 0;
     std::vector<ProcessNode*> chainScratch;  // reused by chainId
+    // The head of each class of the run being folded, by chain id; empty
+    // again between runs.
+    std::vector<ProcessNode*> headOfChain;
 };

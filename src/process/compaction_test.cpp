@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/folding_examples.h"
 #include "support/proc_fixture.h"
@@ -37,6 +39,44 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
         EXPECT_EQ(table.find(11)->duplicates, 1u);
         EXPECT_EQ(table.find(12)->duplicates, 2u);
         EXPECT_EQ(table.find(13)->duplicates, 1u);
+    }
+}
+
+TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
+    // 1,500 siblings of one name, each with a leaf of one of 500 names: 500
+    // classes of three, more chains than the first table of chain ids
+    // holds, all labelled alike. One hidden member's leaf is highlighted; its
+    // head's leaf takes it.
+    std::vector<kinfo_proc> records;
+    const auto add = [&records](pid_t pid, pid_t ppid, const std::string& name) {
+        kinfo_proc record{};
+        record.ki_pid = pid;
+        record.ki_ppid = ppid;
+        std::strncpy(record.ki_comm, name.c_str(), COMMLEN);
+        records.push_back(record);
+    };
+    constexpr pid_t siblings = 1500;
+    constexpr pid_t classes = 500;
+    add(1, 0, "init");
+    for (pid_t i = 0; i < siblings; ++i) {
+        add(2 + i, 1, "w");
+        add(2 + siblings + i, 2 + i, "leaf" + std::to_string(i % classes));
+    }
+    const pid_t markedLeaf = 2 + siblings + 2 * classes + 7;  // third of class 7
+    for (std::size_t runLength : {std::size_t{8}, SIZE_MAX}) {
+        SCOPED_TRACE("runs of " + std::to_string(runLength));
+        const OptionFlags flags = 0;  // the nodes keep a reference to it
+        ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
+        table.link();
+        table.find(markedLeaf)->highlight = true;
+        Compactor compactor(runLength);
+        EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName));
+        for (pid_t i = 0; i < siblings; ++i) {
+            ProcessNode& node = *table.find(2 + i);
+            ASSERT_EQ(node.duplicates, i < classes ? 3u : 1u) << "sibling " << i;
+            EXPECT_EQ(node.firstChild()->highlight, i == 7 || i == 2 * classes + 7)
+                << "sibling " << i;
+        }
     }
 }
 
