@@ -8,6 +8,7 @@
 
 #include "platform/kvm_fields.h"
 #include "platform/system_process.h"
+#include "process/pid_order.h"
 
 namespace {
 
@@ -43,19 +44,17 @@ class TopFinder {
 
 ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records,
                            int count) {
-    std::vector<const kinfo_proc*> retained;
+    std::vector<PidEntry> retained;
     retained.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        if (isRetained(records[i], flags)) retained.push_back(&records[i]);
+        if (isRetained(records[i], flags))
+            retained.push_back({records[i].ki_pid, static_cast<std::uint32_t>(i)});
     // The kernel lists processes in ascending pid order as a rule: then a
     // check that costs one pass replaces the sort.
-    const auto byPid = [](const kinfo_proc* a, const kinfo_proc* b) {
-        return a->ki_pid < b->ki_pid;
-    };
-    if (!std::is_sorted(retained.begin(), retained.end(), byPid))
-        std::stable_sort(retained.begin(), retained.end(), byPid);
+    const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
+    if (!std::is_sorted(retained.begin(), retained.end(), byPid)) sortByPid(retained);
     nodes.reserve(retained.size());
-    for (const kinfo_proc* record : retained) nodes.emplace_back(flags, kvm, *record);
+    for (const PidEntry& entry : retained) nodes.emplace_back(flags, kvm, records[entry.index]);
 }
 
 ProcessNode* ProcessTable::find(pid_t pid) {
@@ -70,14 +69,31 @@ void ProcessTable::link() {
     // that every index is made at its final size; then the links.
     constexpr std::uint32_t none = UINT32_MAX;
     std::vector<std::uint32_t> parentOf(nodes.size(), none);
+    {
+        // The node of each parent pid, found by walking the nodes and the
+        // children sorted by parent pid side by side rather than by a
+        // search per child: sequential passes over memory.
+        std::vector<PidEntry> byParent;
+        byParent.reserve(nodes.size());
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            byParent.push_back({nodes[i].kinfo.ki_ppid, static_cast<std::uint32_t>(i)});
+        sortByPid(byParent);
+        std::size_t candidate = 0;
+        for (const PidEntry& entry : byParent) {
+            while (candidate < nodes.size() && nodes[candidate].kinfo.ki_pid < entry.pid)
+                ++candidate;
+            if (candidate < nodes.size() && nodes[candidate].kinfo.ki_pid == entry.pid)
+                parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
+        }
+    }
     std::vector<std::uint32_t> childCount(nodes.size(), 0);
     {
         TopFinder tops(nodes.size());
         for (ProcessNode& child : nodes) {
-            ProcessNode* parent = find(child.kinfo.ki_ppid);
-            if (parent == nullptr || parent == &child) continue;
             const std::uint32_t childIndex = static_cast<std::uint32_t>(indexOf(child));
-            const std::uint32_t parentIndex = static_cast<std::uint32_t>(indexOf(*parent));
+            const std::uint32_t parentIndex = parentOf[childIndex];
+            parentOf[childIndex] = none;
+            if (parentIndex == none || parentIndex == childIndex) continue;
             if (tops.top(parentIndex) == childIndex)
                 continue;  // the child is the parent's ancestor
             parentOf[childIndex] = parentIndex;
