@@ -8,7 +8,7 @@
 // For every shape and mode it builds the records, then times the table
 // (retention, sorting, linking, highlight), the root choice, compaction,
 // printing to a pipe whose reader only counts bytes, and the teardown. It
-// prints the processor time per process at each size (best of 3 runs) and
+// prints the processor time per process at each size (best of 5 runs) and
 // the ratio of the times at the largest size and the one before.
 // --memory prints instead the peak memory that a run adds per process.
 // --deep-output times only the chain with a leaf at every level, whose
@@ -315,7 +315,7 @@ int main(int argc, char** argv) {
                     times.push_back(0);
                     continue;
                 }
-                Timing t = best(records, mode.flags, 3);
+                Timing t = best(records, mode.flags, 5);
                 times.push_back(t.seconds);
                 std::printf(" %9.0f", t.seconds * 1e9 / static_cast<double>(records.size()));
                 std::fflush(stdout);
