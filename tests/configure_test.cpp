@@ -15,29 +15,13 @@
 
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
+#include "support/scratch_directory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path sourceDir = VINDLE_SOURCE_DIR;
-
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "vindle-configure-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    fs::path path;
-};
 
 // Runs cmake, found through PATH, with `arguments`.
 ProgramResult cmake(const std::vector<std::string>& arguments) {

@@ -20,6 +20,7 @@
 
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
+#include "support/scratch_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -29,25 +30,6 @@ namespace {
 
 const fs::path sourceDir = VINDLE_SOURCE_DIR;
 const fs::path buildDir = fs::path(VINDLE_BINARY).parent_path();
-
-// A fresh directory under the temporary directory, removed with its
-// contents at the end of the test.
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "vindle-install-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    fs::path path;
-};
 
 // Runs a program found through PATH, with `extra` added to the environment.
 ProgramResult runCommand(const std::vector<std::string>& words,

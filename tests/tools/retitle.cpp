@@ -16,21 +16,7 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-std::string readSelfCmdline() {
-    std::string text;
-    int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(fd);
-    return text;
-}
-
-}  // namespace
+#include "support/self_cmdline.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -28,6 +28,7 @@
 
 #include "support/exec_helpers.h"
 #include "support/process_tree_wire.h"
+#include "support/self_cmdline.h"
 
 namespace wire = process_tree_wire;
 
@@ -64,18 +65,6 @@ bool readPlan(wire::Node& node) {
     close(wire::planFd);
     wire::Reader reader(bytes);
     return reader.node(node) && reader.atEnd();
-}
-
-std::string readSelfCmdline() {
-    std::string text;
-    int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(fd);
-    return text;
 }
 
 // Overwrites the argument memory with the title and a NUL. The rest of the

@@ -1,0 +1,18 @@
+#include "support/scratch_directory.h"
+
+#include <stdlib.h>
+
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+ScratchDirectory::ScratchDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vindle-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}

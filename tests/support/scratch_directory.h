@@ -1,0 +1,17 @@
+// A fresh directory for one test's files, removed with its contents when the
+// test is done with it.
+#pragma once
+
+#include <filesystem>
+
+class ScratchDirectory {
+  public:
+    // A new directory under the temporary directory whose name starts with
+    // "vindle-"; throws when none can be made.
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    std::filesystem::path path;
+};
