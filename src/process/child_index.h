@@ -4,6 +4,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -17,21 +20,43 @@ template <typename Key>
 class ChildIndex {
   public:
     using value_type = std::pair<Key, ProcessNode*>;
-    using iterator = typename std::vector<value_type>::iterator;
-    using const_iterator = typename std::vector<value_type>::const_iterator;
+    using iterator = value_type*;
+    using const_iterator = const value_type*;
 
-    iterator begin() { return entries.begin(); }
-    iterator end() { return entries.end(); }
-    const_iterator begin() const { return entries.begin(); }
-    const_iterator end() const { return entries.end(); }
-    std::size_t size() const { return entries.size(); }
-    bool empty() const { return entries.empty(); }
+    ChildIndex() = default;
+    ChildIndex(ChildIndex&& other) noexcept
+        : entries(std::move(other.entries)), count(other.count), room(other.room) {
+        other.count = 0;
+        other.room = 0;
+    }
+    ChildIndex& operator=(ChildIndex&& other) noexcept {
+        entries = std::move(other.entries);
+        count = other.count;
+        room = other.room;
+        other.count = 0;
+        other.room = 0;
+        return *this;
+    }
+    ChildIndex(const ChildIndex&) = delete;
+    ChildIndex& operator=(const ChildIndex&) = delete;
 
-    // Makes room for `count` entries in all.
-    void reserve(std::size_t count) { entries.reserve(count); }
+    iterator begin() { return entries.get(); }
+    iterator end() { return entries.get() + count; }
+    const_iterator begin() const { return entries.get(); }
+    const_iterator end() const { return entries.get() + count; }
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+
+    // Makes room for `wanted` entries in all.
+    void reserve(std::size_t wanted) {
+        if (wanted > room) resize(wanted);
+    }
 
     // Adds an entry after every other.
-    void append(Key key, ProcessNode* node) { entries.emplace_back(std::move(key), node); }
+    void append(Key key, ProcessNode* node) {
+        if (count == room) resize(room == 0 ? 4 : 2 * static_cast<std::size_t>(room));
+        entries[count++] = value_type(std::move(key), node);
+    }
 
     // Puts the entries in key order, equal keys in the order of their
     // adding, and gives back the room that growing left unused.
@@ -39,18 +64,30 @@ class ChildIndex {
         const auto byKey = [](const value_type& a, const value_type& b) {
             return a.first < b.first;
         };
-        if (!std::is_sorted(entries.begin(), entries.end(), byKey))
-            std::stable_sort(entries.begin(), entries.end(), byKey);
-        if (entries.capacity() != entries.size()) entries.shrink_to_fit();
+        if (!std::is_sorted(begin(), end(), byKey)) std::stable_sort(begin(), end(), byKey);
+        if (room != count) resize(count);
     }
 
     // The first entry whose key is greater than `key`.
     iterator upper_bound(const Key& key) {
         return std::upper_bound(
-            entries.begin(), entries.end(), key,
+            begin(), end(), key,
             [](const Key& wanted, const value_type& entry) { return wanted < entry.first; });
     }
 
   private:
-    std::vector<value_type> entries;
+    // Moves the entries into an array of `size` entries (at least count).
+    void resize(std::size_t size) {
+        std::unique_ptr<value_type[]> moved;
+        if (size != 0) moved = std::make_unique<value_type[]>(size);
+        std::move(begin(), end(), moved.get());
+        entries = std::move(moved);
+        room = static_cast<std::uint32_t>(size);
+    }
+
+    // An array and two 32-bit counts rather than a vector's three pointers:
+    // every node has two indexes, most of them empty.
+    std::unique_ptr<value_type[]> entries;
+    std::uint32_t count = 0;
+    std::uint32_t room = 0;
 };
