@@ -1,6 +1,7 @@
 #include "process/process_node.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/vis.h"
@@ -62,10 +63,12 @@ bool showsUser(const ProcessNode& node) {
 }  // namespace
 
 const std::string& ProcessNode::label() {
-    if (!labelCache.empty()) return labelCache;
-    // Without titles, pids or users the label is the name: it is not kept
-    // twice.
-    if ((flags & (Flag::showTitles | Flag::showPids | Flag::uidChanges)) == 0) return name();
+    if (labelCache) return *labelCache;
+    // Without a title, a pid or a user the label is the name: it is not
+    // kept twice.
+    const bool pids = (flags & Flag::showPids) != 0;
+    const bool user = showsUser(*this);
+    if ((flags & Flag::showTitles) == 0 && !pids && !user) return name();
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
         char** vector = kvm_getargv(kvm, &kinfo, 0);
@@ -76,9 +79,7 @@ const std::string& ProcessNode::label() {
     } else {
         text = name();
     }
-    const bool pids = (flags & Flag::showPids) != 0;
     const bool arguments = (flags & Flag::arguments) != 0;
-    const bool user = showsUser(*this);
     const bool parenthesised = !arguments && (pids || user);
     if (parenthesised)
         text += '(';
@@ -90,8 +91,8 @@ const std::string& ProcessNode::label() {
         text += userNameOf(kinfo.ki_ruid);
     }
     if (parenthesised) text += ')';
-    labelCache = std::move(text);
-    return labelCache;
+    labelCache = std::make_unique<std::string>(std::move(text));
+    return *labelCache;
 }
 
 bool ProcessNode::sameSubtree(ProcessNode& other) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -72,7 +73,9 @@ class ProcessNode {
     kvm_t* kvm;
     const kinfo_proc& kinfo;
     std::string nameCache;
-    std::string labelCache;
+    // Only a decorated label is kept apart from the name, and most are not:
+    // a pointer costs an undecorated node 8 bytes instead of a string's 32.
+    std::unique_ptr<std::string> labelCache;
     ProcessNode* parent = nullptr;
     ChildrenByPid childrenByPid;
     ChildrenByName childrenByName;
