@@ -184,7 +184,8 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
     if (child == 0) {
         close(channel[0]);
         volatile std::size_t touched = 0;
-        for (const kinfo_proc& record : records) touched += static_cast<std::size_t>(record.ki_pid);
+        for (const kinfo_proc& record : records)
+            touched = touched + static_cast<std::size_t>(record.ki_pid);
         FILE* reset = std::fopen("/proc/self/clear_refs", "w");
         if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
         const long before = statusKib("VmRSS");
