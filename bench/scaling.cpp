@@ -171,11 +171,12 @@ long statusKib(const char* field) {
     return value;
 }
 
-// The peak resident memory that one run adds, in bytes per record, in a
-// process of its own: the peak is reset once the records are in place, so
-// what counts is the table, its nodes and indexes, the roots, compaction and
-// printing, not the records themselves (the kernel-access layer's).
-double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+// What `work` returns when run in a process of its own, which is how
+// vindle runs: memory comes fresh from the kernel every time, at every size,
+// rather than from what an earlier run left to the allocator. Any failure
+// ends the benchmark with status 2.
+template <typename Result, typename Work>
+Result inChildProcess(Work work) {
     int channel[2];
     if (pipe(channel) != 0) std::exit(2);
     std::fflush(stdout);
@@ -183,6 +184,28 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
     if (child < 0) std::exit(2);
     if (child == 0) {
         close(channel[0]);
+        const Result result = work();
+        if (write(channel[1], &result, sizeof result) != static_cast<ssize_t>(sizeof result))
+            _exit(2);
+        _exit(0);
+    }
+    close(channel[1]);
+    Result result{};
+    const bool received =
+        read(channel[0], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!received || status != 0) std::exit(2);
+    return result;
+}
+
+// The peak resident memory that one run adds, in bytes per record: the
+// peak is reset once the records are in place, so what counts is the table,
+// its nodes and indexes, the roots, compaction and printing, not the records
+// themselves (the kernel-access layer's).
+double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+    return inChildProcess<double>([&] {
         volatile std::size_t touched = 0;
         for (const kinfo_proc& record : records)
             touched = touched + static_cast<std::size_t>(record.ki_pid);
@@ -191,49 +214,16 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
         const long before = statusKib("VmRSS");
         runOnce(records, flags);
         const long peak = statusKib("VmHWM");
-        const double perProcess =
-            static_cast<double>(peak - before) * 1024.0 / static_cast<double>(records.size());
-        if (write(channel[1], &perProcess, sizeof perProcess) !=
-            static_cast<ssize_t>(sizeof perProcess))
-            _exit(2);
-        _exit(0);
-    }
-    close(channel[1]);
-    double perProcess = 0;
-    const bool received =
-        read(channel[0], &perProcess, sizeof perProcess) == static_cast<ssize_t>(sizeof perProcess);
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!received || status != 0) std::exit(2);
-    return perProcess;
+        return static_cast<double>(peak - before) * 1024.0 / static_cast<double>(records.size());
+    });
 }
 
-// The best of `runs` runs, which a shared machine disturbs least. Each run
-// is a process of its own, as vindle's is: memory comes fresh from the
-// kernel every time, at every size, rather than from what an earlier run of
-// another size left to the allocator.
+// The best of `runs` runs, each in a process of its own, which a shared
+// machine disturbs least.
 Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
-        int channel[2];
-        if (pipe(channel) != 0) std::exit(2);
-        std::fflush(stdout);
-        const pid_t child = fork();
-        if (child < 0) std::exit(2);
-        if (child == 0) {
-            close(channel[0]);
-            const Timing t = runOnce(records, flags);
-            if (write(channel[1], &t, sizeof t) != static_cast<ssize_t>(sizeof t)) _exit(2);
-            _exit(0);
-        }
-        close(channel[1]);
-        Timing t{};
-        const bool received = read(channel[0], &t, sizeof t) == static_cast<ssize_t>(sizeof t);
-        close(channel[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (!received || status != 0) std::exit(2);
+        const Timing t = inChildProcess<Timing>([&] { return runOnce(records, flags); });
         if (t.seconds < result.seconds) result = t;
     }
     return result;
