@@ -124,11 +124,15 @@ kvm_t* emptyHandle() {
 // The processor time of the calling thread: the run's own work, without the
 // pipe's reader and far less disturbed by other work on a shared machine
 // than the wall time.
-double threadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+// The clock's time type is taken from the reading function's signature.
+template <typename Time>
+double threadSecondsFrom(int (*readClock)(clockid_t, Time*)) {
+    Time now{};
+    readClock(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
+
+double threadSeconds() { return threadSecondsFrom(clock_gettime); }
 
 struct Timing {
     double seconds;      // processor time of the run
