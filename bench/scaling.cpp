@@ -92,7 +92,7 @@ const Mode modes[] = {
 
 struct Shape {
     const char* name;
-    std::function<std::vector<kinfo_proc>(std::size_t)> make;  // from a process count
+    std::function<SyntheticRecords(std::size_t)> make;  // from a process count
     bool deep;       // with -a, the output grows with the square of the depth
     bool userRoots;  // timed in user mode only: in every other mode its output
                      // grows with the square of the depth
@@ -272,7 +272,8 @@ int main(int argc, char** argv) {
         }
     }
     if (deepOutput != 0) {
-        const std::vector<kinfo_proc> records = chainWithLeavesShape(deepOutput);
+        const SyntheticRecords made = chainWithLeavesShape(deepOutput);
+        const std::vector<kinfo_proc>& records = made.records;
         for (const Mode& mode : {modes[0], modes[7]}) {
             Timing t = best(records, mode.flags, 3);
             std::printf(
@@ -303,7 +304,8 @@ int main(int argc, char** argv) {
                     times.push_back(0);
                     continue;
                 }
-                const std::vector<kinfo_proc> records = shape.make(size);
+                const SyntheticRecords made = shape.make(size);
+                const std::vector<kinfo_proc>& records = made.records;
                 if (memory) {
                     std::printf(" %9.0f", bytesPerProcess(records, mode.flags));
                     std::fflush(stdout);

@@ -41,10 +41,11 @@ std::string kernelEscaped(const std::string& name) {
 
 void checkRawStatus(std::string_view text) {
     kinfo_proc record{};
-    std::memset(record.ki_comm, 'x', sizeof record.ki_comm);  // no NUL until parsed
+    CommandName name;
+    std::memset(name.text, 'x', sizeof name.text);  // no NUL until parsed
     record.ki_flag = P_SYSTEM | 0x1;
-    StatusFields found = parseStatus(text, record);
-    if (found.hasName) require(std::memchr(record.ki_comm, '\0', sizeof record.ki_comm) != nullptr);
+    StatusFields found = parseStatus(text, record, name);
+    if (found.hasName) require(std::memchr(name.text, '\0', sizeof name.text) != nullptr);
     require((record.ki_flag & 0x1) != 0);  // other marks are left alone
     require((record.ki_flag & P_SYSTEM) == 0 || found.hasKthread);
 }
@@ -63,21 +64,23 @@ void checkStatusRoundTrip(FuzzedDataProvider& data) {
     text += "VmPeak:\t1 kB\n";
 
     kinfo_proc record{};
-    StatusFields found = parseStatus(text, record);
+    CommandName parsed;
+    StatusFields found = parseStatus(text, record, parsed);
     require(isComplete(found));
     require(found.hasKthread == (kthread >= 0));
     require(((record.ki_flag & P_SYSTEM) != 0) == (kthread == 1));
     require(record.ki_ppid == parent);
     require(record.ki_ruid == uid);
-    require(std::string(record.ki_comm) == name.substr(0, COMMLEN));
+    require(std::string(parsed.text) == name.substr(0, COMMLEN));
 }
 
 void checkRawStat(std::string_view text) {
     kinfo_proc record{};
-    std::memset(record.ki_comm, 'x', sizeof record.ki_comm);  // no NUL until parsed
+    CommandName name;
+    std::memset(name.text, 'x', sizeof name.text);  // no NUL until parsed
     record.ki_flag = 0x1;
-    if (parseStat(text, record))
-        require(std::memchr(record.ki_comm, '\0', sizeof record.ki_comm) != nullptr);
+    if (parseStat(text, record, name))
+        require(std::memchr(name.text, '\0', sizeof name.text) != nullptr);
     require((record.ki_flag & 0x1) != 0);  // other marks are left alone
 }
 
@@ -91,8 +94,9 @@ void checkStatRoundTrip(FuzzedDataProvider& data) {
                        std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
     kinfo_proc record{};
     record.ki_flag = P_SYSTEM;
-    require(parseStat(text, record));
-    require(std::string(record.ki_comm) == name.substr(0, COMMLEN));
+    CommandName parsed;
+    require(parseStat(text, record, parsed));
+    require(std::string(parsed.text) == name.substr(0, COMMLEN));
     require(record.ki_ppid == parent);
     require(((record.ki_flag & P_SYSTEM) != 0) == ((flags & PF_KTHREAD) != 0));
 }

@@ -21,6 +21,7 @@
 #include "support/folding_examples.h"
 #include "support/in_process_run.h"
 #include "support/proc_fixture.h"
+#include "support/synthetic_forest.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ class ForestMaker {
 
     // The records of a forest of a few trees, with shuffled pids; some
     // records have a missing parent so that they are roots.
-    std::vector<kinfo_proc> make() {
+    SyntheticRecords make() {
         std::vector<Shape> roots;
         const int treeCount = pick(1, 4);
         for (int i = 0; i < treeCount; ++i) roots.push_back(shape(0));
@@ -155,17 +156,13 @@ class ForestMaker {
         std::vector<pid_t> pids(flat.size());
         for (std::size_t i = 0; i < pids.size(); ++i) pids[i] = static_cast<pid_t>(i + 2);
         std::shuffle(pids.begin(), pids.end(), random);
-        std::vector<kinfo_proc> records;
+        SyntheticRecords made;
         for (std::size_t i = 0; i < flat.size(); ++i) {
-            kinfo_proc record{};
-            record.ki_pid = pids[i];
-            record.ki_ppid =
+            const pid_t ppid =
                 flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
-            record.ki_ruid = flat[i].first->uid;
-            flat[i].first->name.copy(record.ki_comm, sizeof record.ki_comm - 1);
-            records.push_back(record);
+            made.add(pids[i], ppid, flat[i].first->name, flat[i].first->uid);
         }
-        return records;
+        return made;
     }
 
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
@@ -291,7 +288,8 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
     int groupsInLongRuns = 0;
     for (unsigned seed = 1; seed <= 300; ++seed) {
         ForestMaker maker(seed);
-        const std::vector<kinfo_proc> records = maker.make();
+        const SyntheticRecords made = maker.make();
+        const std::vector<kinfo_proc>& records = made.records;
         const OptionFlags flags = maker.chance(0.5) ? Flag::uidChanges : 0;
         std::vector<pid_t> marked;
         const int highlightCount = maker.pick(0, 3);

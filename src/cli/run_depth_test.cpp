@@ -58,12 +58,12 @@ void runOnStack(std::size_t size, Body& body) {
 // The output of the whole run over `records`, on the default stack. A
 // handle on an empty directory answers every request for arguments with
 // none.
-std::string runOnDefaultStack(const std::vector<kinfo_proc>& records, const InProcessRun& run,
+std::string runOnDefaultStack(const SyntheticRecords& records, const InProcessRun& run,
                               pid_t highlightPid = 0) {
     ProcFixture empty;
     std::string output;
     auto body = [&] {
-        ProcessTable table = tableOf(run.flags, empty.open(), records, highlightPid);
+        ProcessTable table = tableOf(run.flags, empty.open(), records.records, highlightPid);
         output = printInProcess(table, run);
     };
     runOnStack(defaultStack, body);
@@ -111,7 +111,7 @@ std::string chainLine(std::string top, std::size_t depth, Label label) {
 
 TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
     const std::size_t depth = bigSize - 1;
-    const std::vector<kinfo_proc> chain = chainShape(depth, true);
+    const SyntheticRecords chain = chainShape(depth, true);
     const std::string plain = chainLine("init", depth, [](pid_t) { return std::string("c"); });
     const std::string root = userNameOf(0);
     const std::string other = userNameOf(otherUid);
@@ -157,10 +157,10 @@ TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
 TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
     // init, a chain of 20,000 named "c", and at the bottom y and then x.
     constexpr std::size_t depth = 20000;
-    std::vector<kinfo_proc> records = chainShape(depth);
+    SyntheticRecords records = chainShape(depth);
     const auto bottom = static_cast<pid_t>(depth + 1);
-    records.push_back(syntheticRecord(bottom + 1, bottom, "y"));
-    records.push_back(syntheticRecord(bottom + 2, bottom, "x"));
+    records.add(bottom + 1, bottom, "y");
+    records.add(bottom + 2, bottom, "x");
     const std::string first = chainLine("init", depth, [](pid_t) { return std::string("c"); });
     const std::string indent(first.size() + 1, ' ');
     const std::string byName = first + "-+-x\n" + indent + "`-y\n";
@@ -171,7 +171,7 @@ TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
 }
 
 TEST(RunDepthTest, ChainWithArgumentsIndentsEveryLineByItsDepth) {
-    const std::vector<kinfo_proc> chain = chainShape(argumentsChainDepth);
+    const SyntheticRecords chain = chainShape(argumentsChainDepth);
     std::string whole = "init\n";
     for (std::size_t level = 1; level <= argumentsChainDepth; ++level)
         whole += std::string(4 * (level - 1), ' ') + "  `-c\n";
@@ -187,7 +187,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
     // Each level's line starts below its parent; the vertical lines of the
     // levels above stop where their last child is drawn.
     const std::size_t depth = argumentsChainDepth;
-    const std::vector<kinfo_proc> shape = chainWithLeavesShape(depth);
+    const SyntheticRecords shape = chainWithLeavesShape(depth);
     // Every level of the chain but the deepest has two children.
     std::string whole = "init---c";
     for (std::size_t level = 2; level <= depth; ++level) whole += "-+-c";
@@ -206,7 +206,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
 }
 
 TEST(RunDepthSlowTest, MillionRoots) {
-    const std::vector<kinfo_proc> forest = forestShape(bigSize);
+    const SyntheticRecords forest = forestShape(bigSize);
     const std::string group = std::to_string(bigSize) + "*[r]";
     expectOutput(runOnDefaultStack(forest, {}), {1, group, group});
     expectOutput(runOnDefaultStack(forest, {.flags = Flag::numericSort}), {1, group, group});
@@ -218,7 +218,7 @@ TEST(RunDepthSlowTest, MillionRoots) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
-    const std::vector<kinfo_proc> wide = wideAlikeShape(bigSize);
+    const SyntheticRecords wide = wideAlikeShape(bigSize);
     const std::string group = "init---" + std::to_string(bigSize) + "*[l]";
     expectOutput(runOnDefaultStack(wide, {}), {1, group, group});
     expectOutput(runOnDefaultStack(wide, {.flags = Flag::noCompact}),
@@ -230,7 +230,7 @@ TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenOfOneNameAllDifferent) {
-    const std::vector<kinfo_proc> wide = wideDifferentShape(bigSize);
+    const SyntheticRecords wide = wideDifferentShape(bigSize);
     const std::string lastLeaf = "u" + std::to_string(bigSize);
     for (OptionFlags flags : {OptionFlags{0}, OptionFlags{Flag::noCompact}}) {
         const std::string output = runOnDefaultStack(wide, {.flags = flags});

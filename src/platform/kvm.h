@@ -35,7 +35,11 @@ struct kinfo_proc {
     pid_t ki_ppid;
     uid_t ki_ruid;
     int ki_flag;  // FreeBSD's is a long; of its marks only P_SYSTEM is kept here
-    char ki_comm[COMMLEN + 1];
+    // The command name, NUL-terminated, at most COMMLEN bytes. FreeBSD keeps
+    // it in the record; here the handle keeps every name of a snapshot apart
+    // and the record points at its own, for most names are a fraction of
+    // the longest.
+    const char* ki_comm;
 };
 
 struct kvm_t;

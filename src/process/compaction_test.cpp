@@ -11,6 +11,7 @@
 
 #include "support/folding_examples.h"
 #include "support/proc_fixture.h"
+#include "support/synthetic_forest.h"
 
 namespace {
 
@@ -47,13 +48,10 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
     // classes of three, more chains than the first table of chain ids
     // holds, all labelled alike. One hidden member's leaf is highlighted; its
     // head's leaf takes it.
-    std::vector<kinfo_proc> records;
-    const auto add = [&records](pid_t pid, pid_t ppid, const std::string& name) {
-        kinfo_proc record{};
-        record.ki_pid = pid;
-        record.ki_ppid = ppid;
-        std::strncpy(record.ki_comm, name.c_str(), COMMLEN);
-        records.push_back(record);
+    SyntheticRecords made;
+    const std::vector<kinfo_proc>& records = made.records;
+    const auto add = [&made](pid_t pid, pid_t ppid, const std::string& name) {
+        made.add(pid, ppid, name);
     };
     constexpr pid_t siblings = 1500;
     constexpr pid_t classes = 500;

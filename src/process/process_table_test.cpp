@@ -22,7 +22,7 @@ kinfo_proc record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool s
     r.ki_ppid = ppid;
     r.ki_ruid = uid;
     r.ki_flag = system ? P_SYSTEM : 0;
-    std::strncpy(r.ki_comm, name, COMMLEN);
+    r.ki_comm = name;  // a literal: it outlives the record
     return r;
 }
 

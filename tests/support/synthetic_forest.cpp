@@ -3,71 +3,68 @@
 #include <algorithm>
 #include <string>
 
-kinfo_proc syntheticRecord(pid_t pid, pid_t ppid, std::string_view name, uid_t uid) {
+void SyntheticRecords::add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid, int flag) {
     kinfo_proc record{};
     record.ki_pid = pid;
     record.ki_ppid = ppid;
     record.ki_ruid = uid;
-    name.copy(record.ki_comm, std::min<std::size_t>(name.size(), sizeof record.ki_comm - 1));
-    return record;
+    record.ki_flag = flag;
+    record.ki_comm = names.keep(name.substr(0, COMMLEN));
+    records.push_back(record);
 }
 
-std::vector<kinfo_proc> chainShape(std::size_t depth, bool alternateUsers) {
-    std::vector<kinfo_proc> records;
-    records.reserve(depth + 1);
-    records.push_back(syntheticRecord(1, 0, "init"));
+SyntheticRecords chainShape(std::size_t depth, bool alternateUsers) {
+    SyntheticRecords made;
+    made.records.reserve(depth + 1);
+    made.add(1, 0, "init");
     for (std::size_t i = 0; i < depth; ++i) {
         const auto pid = static_cast<pid_t>(i + 2);
         const uid_t uid = alternateUsers && pid % 2 == 1 ? otherUid : 0;
-        records.push_back(syntheticRecord(pid, pid - 1, "c", uid));
+        made.add(pid, pid - 1, "c", uid);
     }
-    return records;
+    return made;
 }
 
-std::vector<kinfo_proc> chainWithLeavesShape(std::size_t depth) {
-    std::vector<kinfo_proc> records;
-    records.reserve(2 * depth + 1);
-    records.push_back(syntheticRecord(1, 0, "init"));
+SyntheticRecords chainWithLeavesShape(std::size_t depth) {
+    SyntheticRecords made;
+    made.records.reserve(2 * depth + 1);
+    made.add(1, 0, "init");
     const auto firstLeaf = static_cast<pid_t>(depth + 2);
     for (std::size_t i = 0; i < depth; ++i) {
         const auto pid = static_cast<pid_t>(i + 2);
-        records.push_back(syntheticRecord(pid, pid - 1, "c"));
-        records.push_back(
-            syntheticRecord(firstLeaf + static_cast<pid_t>(i), pid, "leaf", otherUid));
+        made.add(pid, pid - 1, "c");
+        made.add(firstLeaf + static_cast<pid_t>(i), pid, "leaf", otherUid);
     }
-    return records;
+    return made;
 }
 
-std::vector<kinfo_proc> forestShape(std::size_t count) {
-    std::vector<kinfo_proc> records;
-    records.reserve(count);
+SyntheticRecords forestShape(std::size_t count) {
+    SyntheticRecords made;
+    made.records.reserve(count);
     const auto absent = static_cast<pid_t>(count + 2);
-    for (std::size_t i = 0; i < count; ++i)
-        records.push_back(syntheticRecord(static_cast<pid_t>(i + 2), absent, "r"));
-    return records;
+    for (std::size_t i = 0; i < count; ++i) made.add(static_cast<pid_t>(i + 2), absent, "r");
+    return made;
 }
 
-std::vector<kinfo_proc> wideAlikeShape(std::size_t count) {
-    std::vector<kinfo_proc> records;
-    records.reserve(count + 1);
-    records.push_back(syntheticRecord(1, 0, "init"));
-    for (std::size_t i = 0; i < count; ++i)
-        records.push_back(syntheticRecord(static_cast<pid_t>(i + 2), 1, "l"));
-    return records;
+SyntheticRecords wideAlikeShape(std::size_t count) {
+    SyntheticRecords made;
+    made.records.reserve(count + 1);
+    made.add(1, 0, "init");
+    for (std::size_t i = 0; i < count; ++i) made.add(static_cast<pid_t>(i + 2), 1, "l");
+    return made;
 }
 
-std::vector<kinfo_proc> wideDifferentShape(std::size_t count) {
-    std::vector<kinfo_proc> records;
-    records.reserve(2 * count + 1);
-    records.push_back(syntheticRecord(1, 0, "init"));
+SyntheticRecords wideDifferentShape(std::size_t count) {
+    SyntheticRecords made;
+    made.records.reserve(2 * count + 1);
+    made.add(1, 0, "init");
     const auto firstLeaf = static_cast<pid_t>(count + 2);
     for (std::size_t i = 0; i < count; ++i) {
         const auto pid = static_cast<pid_t>(i + 2);
-        records.push_back(syntheticRecord(pid, 1, "s"));
-        records.push_back(
-            syntheticRecord(firstLeaf + static_cast<pid_t>(i), pid, "u" + std::to_string(i + 1)));
+        made.add(pid, 1, "s");
+        made.add(firstLeaf + static_cast<pid_t>(i), pid, "u" + std::to_string(i + 1));
     }
-    return records;
+    return made;
 }
 
 ProcessTable tableOf(const OptionFlags& flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,

@@ -99,7 +99,7 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
     }
     const RecordSource source{.rootFd = kd->rootFd, .realUid = kd->needRealUid};
     const unsigned threads = readerThreads(kd->pids.size(), kd->threads, kd->threadedFrom);
-    readRecords(source, kd->pids, threads, kd->records);
+    readRecords(source, kd->pids, threads, kd->records, kd->names);
     std::vector<pid_t>().swap(kd->pids);  // not needed again: give the memory back
     kd->records.reserve(1);               // data() is not null even for an empty table
     *count = static_cast<int>(kd->records.size());

@@ -19,6 +19,7 @@ struct kvm_t {
     std::size_t threadedFrom = defaultThreadedFrom;
     std::vector<pid_t> pids;  // the last listing
     std::vector<kinfo_proc> records;
+    NameStore names;  // the names the records point at
     std::vector<char> argumentText;
     std::vector<char> readBuffer;
     std::vector<char*> argumentVector;

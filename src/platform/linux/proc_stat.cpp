@@ -27,7 +27,7 @@ bool parseNumber(std::string_view field, Number& value) {
 
 }  // namespace
 
-bool parseStat(std::string_view text, kinfo_proc& record) {
+bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name) {
     const std::size_t open = text.find('(');
     // The last ')' ends the name; memrchr scans the ~250 bytes of numbers
     // after it many times faster than a loop of single bytes.
@@ -36,10 +36,10 @@ bool parseStat(std::string_view text, kinfo_proc& record) {
     const std::size_t close =
         static_cast<std::size_t>(static_cast<const char*>(last) - text.data());
     if (close < open) return false;
-    const std::string_view name = text.substr(open + 1, close - open - 1);
-    const std::size_t kept = std::min<std::size_t>(name.size(), COMMLEN);
-    std::copy_n(name.data(), kept, record.ki_comm);
-    record.ki_comm[kept] = '\0';
+    const std::string_view raw = text.substr(open + 1, close - open - 1);
+    const std::size_t kept = std::min<std::size_t>(raw.size(), COMMLEN);
+    std::copy_n(raw.data(), kept, name.text);
+    name.text[kept] = '\0';
 
     text.remove_prefix(close + 1);
     nextField(text);  // state

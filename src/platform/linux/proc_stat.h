@@ -5,14 +5,15 @@
 #include <string_view>
 
 #include "platform/kvm.h"
+#include "platform/linux/command_name.h"
 
 // The kernel's flag for a kernel thread in the flags field of the text.
 constexpr unsigned long PF_KTHREAD = 0x00200000;
 
-// Fills ki_ppid, ki_comm and the P_SYSTEM mark of ki_flag from the text of
+// Fills ki_ppid and the P_SYSTEM mark of ki_flag, and `name`, from the text of
 // /proc/PID/stat ("pid (name) state ppid pgrp session tty tpgid flags ...").
 // The name is raw there, without escapes: it runs from the first '(' to the
 // last ')', whatever it holds (parentheses, blanks, newlines), and is cut to
 // COMMLEN bytes. False, with the record left unusable, when the text is
 // malformed or ends before the flags.
-bool parseStat(std::string_view text, kinfo_proc& record);
+bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name);

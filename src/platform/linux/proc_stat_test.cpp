@@ -40,9 +40,10 @@ TEST(ParseStatTest, FindsNameParentAndKernelThreadMarkBehindAnyName) {
         SCOPED_TRACE(c.text);
         kinfo_proc record{};
         record.ki_flag = P_SYSTEM | 0x1;  // a stale mark must not survive; others stay
-        ASSERT_EQ(parseStat(c.text, record), c.ok);
+        CommandName name;
+        ASSERT_EQ(parseStat(c.text, record, name), c.ok);
         if (!c.ok) continue;
-        EXPECT_EQ(std::string(record.ki_comm), c.name);
+        EXPECT_EQ(std::string(name.text), c.name);
         EXPECT_EQ(record.ki_ppid, c.ppid);
         EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);
         EXPECT_NE(record.ki_flag & 0x1, 0);

@@ -40,7 +40,7 @@ bool startsWith(std::string_view line, std::string_view key) {
 
 }  // namespace
 
-StatusFields parseStatus(std::string_view text, kinfo_proc& record) {
+StatusFields parseStatus(std::string_view text, kinfo_proc& record, CommandName& name) {
     StatusFields found;
     record.ki_flag &= ~P_SYSTEM;
     while (!text.empty()) {
@@ -50,7 +50,7 @@ StatusFields parseStatus(std::string_view text, kinfo_proc& record) {
         if (startsWith(line, "Name:")) {
             std::string_view value = line.substr(5);
             if (!value.empty() && value.front() == '\t') value.remove_prefix(1);
-            decodeName(value, record.ki_comm);
+            decodeName(value, name.text);
             found.hasName = true;
         } else if (startsWith(line, "PPid:")) {
             found.hasParent = parseLeadingNumber(line.substr(5), record.ki_ppid);

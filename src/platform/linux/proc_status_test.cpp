@@ -34,11 +34,12 @@ TEST_P(ParseStatusTest, GivesTheRecordFields) {
     const StatusCase& c = GetParam();
     kinfo_proc record{};
     record.ki_flag = P_SYSTEM;  // a stale mark must not survive
-    StatusFields found = parseStatus(c.text, record);
+    CommandName name;
+    StatusFields found = parseStatus(c.text, record, name);
     EXPECT_EQ(isComplete(found), c.complete);
     EXPECT_EQ(found.hasKthread, c.hasKthread);
     if (!c.complete) return;
-    EXPECT_EQ(std::string(record.ki_comm), c.name);
+    EXPECT_EQ(std::string(name.text), c.name);
     EXPECT_EQ(record.ki_ppid, c.ppid);
     EXPECT_EQ(record.ki_ruid, c.ruid);
     EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/kvm.h"
+#include "platform/linux/name_store.h"
 
 // Where the records come from.
 struct RecordSource {
@@ -34,6 +35,7 @@ constexpr unsigned maxReaderThreads = 16;
 // still be read, in the order of `pids`; a process that is gone or cannot be
 // read is left out. `threads` threads share the work, the calling one among
 // them, each writing the records of the runs of pids it takes to their own
-// places; the result is the same for any number of threads.
+// places; the result is the same for any number of threads. `names` is
+// emptied and then keeps the names that the records point at.
 void readRecords(const RecordSource& source, const std::vector<pid_t>& pids, unsigned threads,
-                 std::vector<kinfo_proc>& records);
+                 std::vector<kinfo_proc>& records, NameStore& names);
