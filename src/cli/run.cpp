@@ -36,7 +36,9 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
         roots.reserve(count);
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
-            if (node.root) roots.append(node.name(), &node);
+            if (!node.root) continue;
+            node.name();  // its key, computed before it is added
+            roots.append(&node);
         }
         roots.sort();
         return roots;
@@ -59,7 +61,8 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
         const bool above = node.parent != nullptr && answer(*node.parent) == yes;
         if (node.kinfo.ki_ruid != rootUid || above) continue;
         node.root = true;
-        roots.append(node.name(), &node);
+        node.name();  // its key, computed before it is added
+        roots.append(&node);
     }
     roots.sort();
     return roots;
@@ -81,7 +84,7 @@ void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine
         for (ProcessNode& node : table)
             if (node.root) printTreeInOrder(node, writer);
     } else {
-        for (auto& [name, node] : roots) printTreeInOrder(*node, writer);
+        for (ProcessNode* node : roots) printTreeInOrder(*node, writer);
     }
 }
 

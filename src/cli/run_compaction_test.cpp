@@ -260,14 +260,16 @@ struct CompactedForest {
         ChildrenByName roots;
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
-            if (node.root) roots.append(node.name(), &node);
+            if (!node.root) continue;
+            node.name();
+            roots.append(&node);
         }
         roots.sort();
         Compactor compactor(runLength);
         compactor.compactTree(roots);
         LineWriter writer(flags, {asciiSet, false}, 0, false);
         byName = captureOutput([&] {
-            for (auto& [name, node] : roots) printTree(*node, writer, node->childrenByName);
+            for (ProcessNode* node : roots) printTree(*node, writer, node->childrenByName);
         });
         byPid = captureOutput([&] {
             for (ProcessNode& node : table)

@@ -1,6 +1,6 @@
 // The child indexes of a node (and the roots of a run): ordered multi-maps
-// from a key to nodes, kept as one sorted array rather than a tree of heap
-// nodes.
+// from a key to nodes, kept as one sorted array of node pointers rather than
+// a tree of heap nodes. The key is not stored: it is read from the node.
 #pragma once
 
 #include <algorithm>
@@ -8,20 +8,22 @@
 #include <cstdint>
 #include <memory>
 #include <utility>
-#include <vector>
-
-class ProcessNode;
 
 // Entries with equal keys stand in the order they were added. Entries are
 // added at the end, as linking finds them (in pid order), and put in key
 // order once, by sort(), before the index is read; a lookup or a walk in
 // key order before that sees them in the order they were added.
-template <typename Key>
+//
+// KeyOf names the type of the nodes (KeyOf::Node) and gives a node's key
+// (static KeyOf::key(const Node&)); a node's key must not change while it
+// is in an index.
+template <typename KeyOf>
 class ChildIndex {
   public:
-    using value_type = std::pair<Key, ProcessNode*>;
-    using iterator = value_type*;
-    using const_iterator = const value_type*;
+    using Node = typename KeyOf::Node;
+    using value_type = Node*;
+    using iterator = Node**;
+    using const_iterator = Node* const*;
 
     ChildIndex() = default;
     ChildIndex(ChildIndex&& other) noexcept
@@ -52,42 +54,43 @@ class ChildIndex {
         if (wanted > room) resize(wanted);
     }
 
-    // Adds an entry after every other.
-    void append(Key key, ProcessNode* node) {
+    // Adds `node` after every other entry.
+    void append(Node* node) {
         if (count == room) resize(room == 0 ? 4 : 2 * static_cast<std::size_t>(room));
-        entries[count++] = value_type(std::move(key), node);
+        entries[count++] = node;
     }
 
     // Puts the entries in key order, equal keys in the order of their
     // adding, and gives back the room that growing left unused.
     void sort() {
-        const auto byKey = [](const value_type& a, const value_type& b) {
-            return a.first < b.first;
+        const auto byKey = [](const Node* a, const Node* b) {
+            return KeyOf::key(*a) < KeyOf::key(*b);
         };
         if (!std::is_sorted(begin(), end(), byKey)) std::stable_sort(begin(), end(), byKey);
         if (room != count) resize(count);
     }
 
     // The first entry whose key is greater than `key`.
+    template <typename Key>
     iterator upper_bound(const Key& key) {
-        return std::upper_bound(
-            begin(), end(), key,
-            [](const Key& wanted, const value_type& entry) { return wanted < entry.first; });
+        return std::upper_bound(begin(), end(), key, [](const Key& wanted, const Node* entry) {
+            return wanted < KeyOf::key(*entry);
+        });
     }
 
   private:
     // Moves the entries into an array of `size` entries (at least count).
     void resize(std::size_t size) {
-        std::unique_ptr<value_type[]> moved;
-        if (size != 0) moved = std::make_unique<value_type[]>(size);
-        std::move(begin(), end(), moved.get());
+        std::unique_ptr<Node*[]> moved;
+        if (size != 0) moved = std::make_unique_for_overwrite<Node*[]>(size);
+        std::copy(begin(), end(), moved.get());
         entries = std::move(moved);
         room = static_cast<std::uint32_t>(size);
     }
 
     // An array and two 32-bit counts rather than a vector's three pointers:
     // every node has two indexes, most of them empty.
-    std::unique_ptr<value_type[]> entries;
+    std::unique_ptr<Node*[]> entries;
     std::uint32_t count = 0;
     std::uint32_t room = 0;
 };

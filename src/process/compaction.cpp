@@ -24,11 +24,11 @@ bool Compactor::compactTree(ChildrenByName& index) {
         if (node->compactable == -1) path.push_back({node, node->childrenByName.begin()});
     };
     for (auto& entry : index) {
-        enter(entry.second);
+        enter(entry);
         while (!path.empty()) {
             Pending& top = path.back();
             if (top.next != top.node->childrenByName.end()) {
-                ProcessNode* child = (top.next++)->second;
+                ProcessNode* child = *top.next++;
                 enter(child);
                 continue;
             }
@@ -46,7 +46,7 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
     bool inGroupedRun = false;
     for (Entry entry = index.begin(); entry != index.end(); ++entry) {
         if (inGroupedRun && entry == groupedUntil) inGroupedRun = false;
-        ProcessNode& child = *entry->second;
+        ProcessNode& child = **entry;
         // Skip entries folded into an earlier one. In a run folded at once,
         // the later heads already carry their counts but still take their
         // turn in the label comparison, as they do when compared pairwise.
@@ -63,7 +63,7 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
             result = false;
         }
         if (!compactable || inGroupedRun) continue;
-        Entry runEnd = index.upper_bound(entry->first);
+        Entry runEnd = index.upper_bound(NameKey::key(child));
         std::size_t runLength = 0;
         for (Entry e = entry; e != runEnd && runLength < groupedRunLength; ++e) ++runLength;
         if (runLength == 1) continue;
@@ -79,10 +79,10 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
 }
 
 void Compactor::foldPairwise(Entry child, Entry runEnd) {
-    ProcessNode& head = *child->second;
+    ProcessNode& head = **child;
     std::uint64_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
-        ProcessNode& other = *candidate->second;
+        ProcessNode& other = **candidate;
         if (other.compactable == 1 && head.sameSubtree(other)) {
             total += other.duplicates + 1;
             other.duplicates += 1;
@@ -95,7 +95,7 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
     // The head of each class is its earliest member; every member after it
     // matches it, so each is folded once and counted once.
     for (Entry entry = first; entry != runEnd; ++entry) {
-        ProcessNode& node = *entry->second;
+        ProcessNode& node = **entry;
         if (node.compactable != 1) continue;
         const std::uint32_t id = chainId(node);
         if (id >= headOfChain.size())
@@ -111,7 +111,7 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
         leader.passHighlightFrom(node);
     }
     for (Entry entry = first; entry != runEnd; ++entry)
-        if (entry->second->compactable == 1) headOfChain[entry->second->chainId] = nullptr;
+        if ((*entry)->compactable == 1) headOfChain[(*entry)->chainId] = nullptr;
 }
 
 std::uint32_t Compactor::chainId(ProcessNode& node) {

@@ -10,8 +10,9 @@
 void ProcessNode::adopt(ProcessNode& child) {
     if (&child == this) return;
     child.parent = this;
-    if ((flags & Flag::numericSort) != 0) childrenByPid.append(child.kinfo.ki_pid, &child);
-    childrenByName.append(child.name(), &child);
+    if ((flags & Flag::numericSort) != 0) childrenByPid.append(&child);
+    child.name();  // the child's key by name, computed before it is added
+    childrenByName.append(&child);
 }
 
 namespace {

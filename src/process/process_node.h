@@ -15,14 +15,26 @@
 
 class ProcessNode;
 
+// The key of a node in an index of its parent's children by pid.
+struct PidKey {
+    using Node = ProcessNode;
+    static pid_t key(const ProcessNode& node);
+};
+
+// The key of a node in an index by name: its encoded name, which must be
+// computed (name()) before the node is added and never changes after.
+struct NameKey {
+    using Node = ProcessNode;
+    static std::string_view key(const ProcessNode& node);
+};
+
 // Children keyed by pid, equal pids in insertion order. Filled only for
 // --numeric-sort, the one use of pid order.
-using ChildrenByPid = ChildIndex<pid_t>;
+using ChildrenByPid = ChildIndex<PidKey>;
 
-// Children keyed by encoded name (a view of the child's nameCache, which
-// never changes once computed); names order by unsigned bytes with a prefix
-// first, and equal names stay in insertion (ascending pid) order.
-using ChildrenByName = ChildIndex<std::string_view>;
+// Children keyed by encoded name; names order by unsigned bytes with a
+// prefix first, and equal names stay in insertion (ascending pid) order.
+using ChildrenByName = ChildIndex<NameKey>;
 
 class ProcessNode {
   public:
@@ -66,7 +78,7 @@ class ProcessNode {
 
     // The first child in name order, or none.
     ProcessNode* firstChild() const {
-        return childrenByName.empty() ? nullptr : childrenByName.begin()->second;
+        return childrenByName.empty() ? nullptr : *childrenByName.begin();
     }
 
     const OptionFlags& flags;
@@ -88,3 +100,7 @@ class ProcessNode {
     std::uint32_t chainId = 0;
     std::uint64_t duplicates = 0;  // 0 normal, 1 hidden, N >= 2 head of a group of N
 };
+
+inline pid_t PidKey::key(const ProcessNode& node) { return node.kinfo.ki_pid; }
+
+inline std::string_view NameKey::key(const ProcessNode& node) { return node.nameCache; }

@@ -59,12 +59,12 @@ void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
 // walked past the hidden ones, and the first visible one is the next child.
 template <typename Index>
 ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
-    ProcessNode& child = *visit.next->second;
+    ProcessNode& child = **visit.next;
     const std::uint64_t groupRest = child.duplicates >= 1 ? child.duplicates - 1 : 0;
     bool isLast = groupRest + visit.printed == visit.size - 1;
     auto next = std::next(visit.next);
     if (!isLast) {
-        while (next != visit.end && next->second->duplicates == 1) ++next;
+        while (next != visit.end && (*next)->duplicates == 1) ++next;
         isLast = next == visit.end;
     }
     writer.enterChild(visit.printed == 0, isLast);
