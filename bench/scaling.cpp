@@ -9,7 +9,11 @@
 // (retention, sorting, linking, highlight), the root choice, compaction,
 // printing to a pipe whose reader only counts bytes, and the teardown. It
 // prints the processor time per process at each size (best of 5 runs) and
-// the ratio of the times at the largest size and the one before.
+// the ratio of the times at the largest size and the one before. A last
+// row, "stream", times a loop that is linear by construction and bound only
+// by memory, over the same number of node-sized slots: its ratio is what the
+// machine's caches give any pass over that many nodes (--shape stream runs
+// only that row).
 // --memory prints instead the peak memory that a run adds per process.
 // --deep-output times only the chain with a leaf at every level, whose
 // output grows with the square of its depth, and prints the rate in MB/s.
@@ -233,6 +237,34 @@ Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs)
     return result;
 }
 
+// The yardstick for the table: a loop that is linear by construction and
+// bound by memory alone. It takes fresh memory for `count` nodes, as the
+// table does, writes every byte once and then reads and writes one word of
+// every node in four passes in order. Its own ratio between two sizes is
+// what the machine's caches and memory give any pass over that many nodes.
+double streamSeconds(std::size_t count) {
+    const double start = threadSeconds();
+    {
+        struct Slot {
+            unsigned char bytes[sizeof(ProcessNode)];
+        };
+        std::vector<Slot> slots(count);
+        for (int pass = 0; pass < 4; ++pass)
+            for (Slot& slot : slots)
+                slot.bytes[pass * 8] = static_cast<unsigned char>(slot.bytes[64] + 1);
+        volatile unsigned char sink = slots[count / 2].bytes[0];
+        (void)sink;
+    }
+    return threadSeconds() - start;
+}
+
+double bestStream(std::size_t count, int runs) {
+    double result = 1e300;
+    for (int i = 0; i < runs; ++i)
+        result = std::min(result, inChildProcess<double>([&] { return streamSeconds(count); }));
+    return result;
+}
+
 std::vector<std::size_t> parseSizes(const char* text) {
     std::vector<std::size_t> sizes;
     for (const char* p = text; *p != '\0';) {
@@ -321,6 +353,17 @@ int main(int argc, char** argv) {
                 std::printf("   %5.2f", times.back() / times[times.size() - 2]);
             std::printf("\n");
         }
+    }
+    if (!memory && (onlyShape.empty() || onlyShape == "stream")) {
+        std::printf("%-16s %-8s", "stream", "-");
+        std::vector<double> times;
+        for (std::size_t size : sizes) {
+            times.push_back(bestStream(size, 5));
+            std::printf(" %9.0f", times.back() * 1e9 / static_cast<double>(size));
+            std::fflush(stdout);
+        }
+        if (times.size() > 1) std::printf("   %5.2f", times.back() / times[times.size() - 2]);
+        std::printf("\n");
     }
     return 0;
 }
