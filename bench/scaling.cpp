@@ -8,7 +8,8 @@
 // For every shape and mode it builds the records, then times the table
 // (retention, sorting, linking, highlight), the root choice, compaction,
 // printing to a pipe whose reader only counts bytes, and the teardown. It
-// prints the processor time per process at each size (best of 5 runs) and
+// prints the processor time per process at each size (best of 5 runs; the
+// sizes take turns, run by run, so that the machine's spells fall on all) and
 // the ratio of the times at the largest size and the one before. A last
 // row, "stream", times a loop that is linear by construction and bound only
 // by memory, over the same number of node-sized slots: its ratio is what the
@@ -258,11 +259,17 @@ double streamSeconds(std::size_t count) {
     return threadSeconds() - start;
 }
 
-double bestStream(std::size_t count, int runs) {
-    double result = 1e300;
-    for (int i = 0; i < runs; ++i)
-        result = std::min(result, inChildProcess<double>([&] { return streamSeconds(count); }));
-    return result;
+// The best time of `runs` runs of `work(i)` for every i below `count`, each
+// run in a process of its own. The i take turns, run by run, so that a slow
+// or a fast spell of a shared machine falls on every size alike rather than
+// on one of them: the ratio between sizes is what the table is for.
+template <typename Work>
+std::vector<double> bestOfTurns(std::size_t count, int runs, Work work) {
+    std::vector<double> best(count, 1e300);
+    for (int run = 0; run < runs; ++run)
+        for (std::size_t i = 0; i < count; ++i)
+            best[i] = std::min(best[i], inChildProcess<double>([&] { return work(i); }));
+    return best;
 }
 
 std::vector<std::size_t> parseSizes(const char* text) {
@@ -329,39 +336,45 @@ int main(int argc, char** argv) {
             if (!onlyMode.empty() && onlyMode != mode.name) continue;
             std::printf("%-16s %-8s", shape.name, mode.name);
             std::fflush(stdout);
-            std::vector<double> times;
+            // The records of every size first (none where the output would
+            // grow with the square of the depth), then the runs.
+            std::vector<SyntheticRecords> made;
             for (std::size_t size : sizes) {
-                if (shape.deep && (mode.flags & Flag::arguments) != 0 && size > 10000) {
-                    std::printf(" %9s", "-");
-                    times.push_back(0);
-                    continue;
-                }
-                const SyntheticRecords made = shape.make(size);
-                const std::vector<kinfo_proc>& records = made.records;
-                if (memory) {
-                    std::printf(" %9.0f", bytesPerProcess(records, mode.flags));
-                    std::fflush(stdout);
-                    times.push_back(0);
-                    continue;
-                }
-                Timing t = best(records, mode.flags, 5);
-                times.push_back(t.seconds);
-                std::printf(" %9.0f", t.seconds * 1e9 / static_cast<double>(records.size()));
-                std::fflush(stdout);
+                const bool skipped =
+                    shape.deep && (mode.flags & Flag::arguments) != 0 && size > 10000;
+                made.push_back(skipped ? SyntheticRecords() : shape.make(size));
             }
-            if (times.size() > 1 && times[times.size() - 2] > 0)
+            std::vector<double> times(sizes.size(), 0);
+            if (memory) {
+                for (std::size_t i = 0; i < sizes.size(); ++i)
+                    if (!made[i].records.empty())
+                        times[i] = bytesPerProcess(made[i].records, mode.flags);
+            } else {
+                times = bestOfTurns(sizes.size(), 5, [&](std::size_t i) {
+                    return made[i].records.empty() ? 0
+                                                   : runOnce(made[i].records, mode.flags).seconds;
+                });
+            }
+            for (std::size_t i = 0; i < sizes.size(); ++i) {
+                if (made[i].records.empty()) {
+                    std::printf(" %9s", "-");
+                    continue;
+                }
+                const double perProcess =
+                    memory ? 1 : 1e9 / static_cast<double>(made[i].records.size());
+                std::printf(" %9.0f", times[i] * perProcess);
+            }
+            if (!memory && times.size() > 1 && times[times.size() - 2] > 0 && times.back() > 0)
                 std::printf("   %5.2f", times.back() / times[times.size() - 2]);
             std::printf("\n");
         }
     }
     if (!memory && (onlyShape.empty() || onlyShape == "stream")) {
         std::printf("%-16s %-8s", "stream", "-");
-        std::vector<double> times;
-        for (std::size_t size : sizes) {
-            times.push_back(bestStream(size, 5));
-            std::printf(" %9.0f", times.back() * 1e9 / static_cast<double>(size));
-            std::fflush(stdout);
-        }
+        const std::vector<double> times =
+            bestOfTurns(sizes.size(), 5, [&](std::size_t i) { return streamSeconds(sizes[i]); });
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            std::printf(" %9.0f", times[i] * 1e9 / static_cast<double>(sizes[i]));
         if (times.size() > 1) std::printf("   %5.2f", times.back() / times[times.size() - 2]);
         std::printf("\n");
     }
