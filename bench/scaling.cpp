@@ -239,10 +239,11 @@ Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs)
 }
 
 // The yardstick for the table: a loop that is linear by construction and
-// bound by memory alone. It takes fresh memory for `count` nodes, as the
-// table does, writes every byte once and then reads and writes one word of
-// every node in four passes in order. Its own ratio between two sizes is
-// what the machine's caches and memory give any pass over that many nodes.
+// bound by memory alone, with the pattern of a run's passes over its nodes.
+// It takes fresh memory for `count` nodes, as the table does, and then goes
+// over them in order eight times, each time reading and writing one word of
+// every node. Its own ratio between two sizes is what the machine's caches
+// and memory give such passes over that many nodes.
 double streamSeconds(std::size_t count) {
     const double start = threadSeconds();
     {
@@ -250,10 +251,17 @@ double streamSeconds(std::size_t count) {
             unsigned char bytes[sizeof(ProcessNode)];
         };
         std::vector<Slot> slots(count);
-        for (int pass = 0; pass < 4; ++pass)
-            for (Slot& slot : slots)
-                slot.bytes[pass * 8] = static_cast<unsigned char>(slot.bytes[64] + 1);
-        volatile unsigned char sink = slots[count / 2].bytes[0];
+        std::uint64_t sum = 0;
+        for (std::size_t pass = 0; pass < 8; ++pass) {
+            const std::size_t at = pass * 16 % (sizeof(Slot) - sizeof sum);
+            for (Slot& slot : slots) {
+                std::uint64_t word;
+                std::memcpy(&word, slot.bytes + at, sizeof word);
+                sum += word + 1;
+                std::memcpy(slot.bytes + at, &sum, sizeof sum);
+            }
+        }
+        volatile std::uint64_t sink = sum;
         (void)sink;
     }
     return threadSeconds() - start;
