@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <new>
 #include <utility>
 
 // Entries with equal keys stand in the order they were added. Entries are
@@ -26,38 +26,36 @@ class ChildIndex {
     using const_iterator = Node* const*;
 
     ChildIndex() = default;
-    ChildIndex(ChildIndex&& other) noexcept
-        : entries(std::move(other.entries)), count(other.count), room(other.room) {
-        other.count = 0;
-        other.room = 0;
-    }
+    ChildIndex(ChildIndex&& other) noexcept : entries(std::exchange(other.entries, nullptr)) {}
     ChildIndex& operator=(ChildIndex&& other) noexcept {
-        entries = std::move(other.entries);
-        count = other.count;
-        room = other.room;
-        other.count = 0;
-        other.room = 0;
+        if (this != &other) {
+            release();
+            entries = std::exchange(other.entries, nullptr);
+        }
         return *this;
     }
     ChildIndex(const ChildIndex&) = delete;
     ChildIndex& operator=(const ChildIndex&) = delete;
+    ~ChildIndex() { release(); }
 
-    iterator begin() { return entries.get(); }
-    iterator end() { return entries.get() + count; }
-    const_iterator begin() const { return entries.get(); }
-    const_iterator end() const { return entries.get() + count; }
-    std::size_t size() const { return count; }
-    bool empty() const { return count == 0; }
+    iterator begin() { return entries; }
+    iterator end() { return entries + size(); }
+    const_iterator begin() const { return entries; }
+    const_iterator end() const { return entries + size(); }
+    std::size_t size() const { return entries == nullptr ? 0 : counts()->count; }
+    bool empty() const { return size() == 0; }
 
     // Makes room for `wanted` entries in all.
     void reserve(std::size_t wanted) {
-        if (wanted > room) resize(wanted);
+        if (wanted > room()) resize(wanted);
     }
 
     // Adds `node` after every other entry.
     void append(Node* node) {
-        if (count == room) resize(room == 0 ? 4 : 2 * static_cast<std::size_t>(room));
-        entries[count++] = node;
+        const std::size_t used = size();
+        if (used == room()) resize(used == 0 ? 4 : 2 * used);
+        entries[used] = node;
+        counts()->count = static_cast<std::uint32_t>(used + 1);
     }
 
     // Puts the entries in key order, equal keys in the order of their
@@ -67,7 +65,7 @@ class ChildIndex {
             return KeyOf::key(*a) < KeyOf::key(*b);
         };
         if (!std::is_sorted(begin(), end(), byKey)) std::stable_sort(begin(), end(), byKey);
-        if (room != count) resize(count);
+        if (room() != size()) resize(size());
     }
 
     // The first entry whose key is greater than `key`.
@@ -79,18 +77,38 @@ class ChildIndex {
     }
 
   private:
-    // Moves the entries into an array of `size` entries (at least count).
-    void resize(std::size_t size) {
-        std::unique_ptr<Node*[]> moved;
-        if (size != 0) moved = std::make_unique_for_overwrite<Node*[]>(size);
-        std::copy(begin(), end(), moved.get());
-        entries = std::move(moved);
-        room = static_cast<std::uint32_t>(size);
+    // The two counts stand in front of the entries, in the same block: an
+    // index is one pointer, and an index that never had an entry (most do
+    // not) costs nothing more.
+    struct Counts {
+        std::uint32_t count;
+        std::uint32_t room;
+    };
+    static_assert(sizeof(Counts) % alignof(Node*) == 0);
+
+    Counts* counts() const { return reinterpret_cast<Counts*>(entries) - 1; }
+    std::size_t room() const { return entries == nullptr ? 0 : counts()->room; }
+
+    // Moves the entries into a block of room for `wanted` entries (at least
+    // size()); no block at all for none.
+    void resize(std::size_t wanted) {
+        const std::size_t used = size();
+        Node** moved = nullptr;
+        if (wanted != 0) {
+            void* block = ::operator new(sizeof(Counts) + wanted * sizeof(Node*));
+            auto* fresh = ::new (block)
+                Counts{static_cast<std::uint32_t>(used), static_cast<std::uint32_t>(wanted)};
+            moved = reinterpret_cast<Node**>(fresh + 1);
+            std::copy(begin(), end(), moved);
+        }
+        release();
+        entries = moved;
     }
 
-    // An array and two 32-bit counts rather than a vector's three pointers:
-    // every node has two indexes, most of them empty.
-    std::unique_ptr<Node*[]> entries;
-    std::uint32_t count = 0;
-    std::uint32_t room = 0;
+    void release() {
+        if (entries != nullptr) ::operator delete(counts());
+        entries = nullptr;
+    }
+
+    Node** entries = nullptr;
 };

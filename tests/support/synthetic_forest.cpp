@@ -1,6 +1,7 @@
 #include "support/synthetic_forest.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 void SyntheticRecords::add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid, int flag) {
@@ -62,7 +63,9 @@ SyntheticRecords wideDifferentShape(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const auto pid = static_cast<pid_t>(i + 2);
         made.add(pid, 1, "s");
-        made.add(firstLeaf + static_cast<pid_t>(i), pid, "u" + std::to_string(i + 1));
+        char name[24] = "u";
+        const auto end = std::to_chars(name + 1, name + sizeof name, i + 1).ptr;
+        made.add(firstLeaf + static_cast<pid_t>(i), pid, std::string_view(name, end - name));
     }
     return made;
 }
