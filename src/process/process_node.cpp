@@ -47,9 +47,17 @@ std::string ProcessNode::visEncode(const char* text) {
     return encoded;
 }
 
-const std::string& ProcessNode::name() {
-    if (nameCache.empty()) nameCache = visEncode(kinfo.ki_comm);
-    return nameCache;
+std::string_view ProcessNode::name() {
+    if (nameCache.empty()) {
+        // Most names are left as they are by the encoding: those are not
+        // copied, the record keeps them for the whole run.
+        const std::size_t length = std::strlen(kinfo.ki_comm);
+        if (isPlainAscii(kinfo.ki_comm, length))
+            nameCache = EncodedName::viewOf(std::string_view(kinfo.ki_comm, length));
+        else
+            nameCache = EncodedName::copyOf(visEncode(kinfo.ki_comm));
+    }
+    return nameCache.view();
 }
 
 namespace {
@@ -63,7 +71,7 @@ bool showsUser(const ProcessNode& node) {
 
 }  // namespace
 
-const std::string& ProcessNode::label() {
+std::string_view ProcessNode::label() {
     if (labelCache) return *labelCache;
     // Without a title, a pid or a user the label is the name: it is not
     // kept twice.

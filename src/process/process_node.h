@@ -12,6 +12,7 @@
 #include "common/option_flags.h"
 #include "platform/kvm.h"
 #include "process/child_index.h"
+#include "process/encoded_name.h"
 
 class ProcessNode;
 
@@ -62,10 +63,10 @@ class ProcessNode {
     static std::string visEncode(const char* text);
 
     // The encoded command name, computed once.
-    const std::string& name();
+    std::string_view name();
 
     // The display label: name or title, with the pid and user decorations.
-    const std::string& label();
+    std::string_view label();
 
     // Whether this node's subtree matches `other`'s along both chains of
     // first children; on a match, passes `other`'s highlights to this chain.
@@ -84,7 +85,7 @@ class ProcessNode {
     const OptionFlags& flags;
     kvm_t* kvm;
     const kinfo_proc& kinfo;
-    std::string nameCache;
+    EncodedName nameCache;
     // Only a decorated label is kept apart from the name, and most are not:
     // a pointer costs an undecorated node 8 bytes instead of a string's 32.
     std::unique_ptr<std::string> labelCache;
@@ -103,4 +104,4 @@ class ProcessNode {
 
 inline pid_t PidKey::key(const ProcessNode& node) { return node.kinfo.ki_pid; }
 
-inline std::string_view NameKey::key(const ProcessNode& node) { return node.nameCache; }
+inline std::string_view NameKey::key(const ProcessNode& node) { return node.nameCache.view(); }

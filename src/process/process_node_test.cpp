@@ -114,7 +114,7 @@ TEST(LabelTest, UserShownByKindOfNode) {
             ProcessNode* node = table.find(c.pid);
             ASSERT_NE(node, nullptr) << c.kind;
             node->root = c.root;
-            std::string expected = uidChanges != 0 ? c.label : node->name();
+            std::string expected = uidChanges != 0 ? c.label : std::string(node->name());
             EXPECT_EQ(node->label(), expected) << c.kind << (uidChanges != 0 ? "" : ", without -u");
         }
     }

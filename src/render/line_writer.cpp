@@ -126,14 +126,16 @@ void LineWriter::writeArgument(std::string_view argument, bool lastArgument) {
     const std::uint64_t width = argument.size() + 1;
     std::uint64_t room = 0;
     if (claim(width, lastArgument ? 0 : ellipsisReserve, room)) {
-        piece.assign(" ");
+        piece.clear();
+        piece += ' ';
         piece += argument;
         addSegment(width, SegmentMode::Plain, piece);
         return;
     }
     if (room == 0) return;
     if (room > ellipsisReserve) {
-        piece.assign(" ");
+        piece.clear();
+        piece += ' ';
         piece += argument.substr(0, static_cast<std::size_t>(room - ellipsisReserve));
         piece += "...";
     } else {
@@ -175,7 +177,7 @@ void LineWriter::endLine() {
     truncated = false;
 }
 
-void LineWriter::writeLabel(const std::string& label, bool highlight, std::uint64_t duplicates) {
+void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
     const bool arguments = (flags & Flag::arguments) != 0;
     if (!branches.empty()) {

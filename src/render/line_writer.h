@@ -77,7 +77,7 @@ class LineWriter {
 
     // Writes the branch drawing, the group prefix and the label of a node,
     // then pushes its Branch.
-    void writeLabel(const std::string& label, bool highlight, std::uint64_t duplicates);
+    void writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates);
 
     // Owes a "]" at the end of the current line to a group prefix written on
     // it.
