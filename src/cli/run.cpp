@@ -31,9 +31,8 @@ namespace {
 RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
     RootSet roots;
     if ((flags & Flag::user) == 0) {
-        std::size_t count = 0;
-        for (ProcessNode& node : table) count += node.parent == nullptr ? 1 : 0;
-        roots.reserve(count);
+        // One pass over the nodes: the roots' array grows as it must, which
+        // moves far fewer bytes than a pass to count them would read.
         for (ProcessNode& node : table) {
             node.root = node.parent == nullptr;
             if (!node.root) continue;

@@ -53,15 +53,24 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
     // check that costs one pass replaces the sort.
     const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
     if (!std::is_sorted(retained.begin(), retained.end(), byPid)) sortByPid(retained);
+    // The pids and parent pids that linking walks are taken now, while each
+    // record is at hand, into arrays of their own: linking then streams
+    // through a few bytes per process instead of through every node and
+    // its record.
     nodes.reserve(retained.size());
-    for (const PidEntry& entry : retained) nodes.emplace_back(flags, kvm, records[entry.index]);
+    pids.reserve(retained.size());
+    byParent.reserve(retained.size());
+    for (const PidEntry& entry : retained) {
+        const kinfo_proc& record = records[entry.index];
+        byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
+        pids.push_back(record.ki_pid);
+        nodes.emplace_back(flags, kvm, record);
+    }
 }
 
 ProcessNode* ProcessTable::find(pid_t pid) {
-    auto found = std::lower_bound(
-        nodes.begin(), nodes.end(), pid,
-        [](const ProcessNode& node, pid_t wanted) { return node.kinfo.ki_pid < wanted; });
-    return found != nodes.end() && found->kinfo.ki_pid == pid ? &*found : nullptr;
+    auto found = std::lower_bound(pids.begin(), pids.end(), pid);
+    return found != pids.end() && *found == pid ? &nodes[found - pids.begin()] : nullptr;
 }
 
 void ProcessTable::link() {
@@ -70,19 +79,15 @@ void ProcessTable::link() {
     constexpr std::uint32_t none = UINT32_MAX;
     std::vector<std::uint32_t> parentOf(nodes.size(), none);
     {
-        // The node of each parent pid, found by walking the nodes and the
+        // The node of each parent pid, found by walking the pids and the
         // children sorted by parent pid side by side rather than by a
         // search per child: sequential passes over memory.
-        std::vector<PidEntry> byParent;
-        byParent.reserve(nodes.size());
-        for (std::size_t i = 0; i < nodes.size(); ++i)
-            byParent.push_back({nodes[i].kinfo.ki_ppid, static_cast<std::uint32_t>(i)});
-        sortByPid(byParent);
+        std::vector<PidEntry> children = std::move(byParent);
+        sortByPid(children);
         std::size_t candidate = 0;
-        for (const PidEntry& entry : byParent) {
-            while (candidate < nodes.size() && nodes[candidate].kinfo.ki_pid < entry.pid)
-                ++candidate;
-            if (candidate < nodes.size() && nodes[candidate].kinfo.ki_pid == entry.pid)
+        for (const PidEntry& entry : children) {
+            while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
+            if (candidate < pids.size() && pids[candidate] == entry.pid)
                 parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
         }
     }
@@ -105,7 +110,8 @@ void ProcessTable::link() {
         if (childCount[i] != 0) nodes[i].reserveChildren(childCount[i]);
     for (std::size_t i = 0; i < nodes.size(); ++i)
         if (parentOf[i] != none) nodes[parentOf[i]].adopt(nodes[i]);
-    for (ProcessNode& node : nodes) node.sortChildren();
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        if (childCount[i] != 0) nodes[i].sortChildren();
 }
 
 void ProcessTable::markHighlight(pid_t pid) {

@@ -7,6 +7,7 @@
 
 #include "common/option_flags.h"
 #include "platform/kvm.h"
+#include "process/pid_order.h"
 #include "process/process_node.h"
 
 // Every retained node, in ascending pid order (equal pids in snapshot
@@ -47,6 +48,9 @@ class ProcessTable {
 
   private:
     Nodes nodes;
+    std::vector<pid_t> pids;  // of the nodes, in the same order
+    // The parent pid of every node, with the node's position; taken by link.
+    std::vector<PidEntry> byParent;
 };
 
 // Opens the kernel's process table read-only. A failure ends the process
