@@ -1,6 +1,5 @@
 #include "platform/linux/name_store.h"
 
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 
