@@ -83,7 +83,8 @@ void ProcessTable::link() {
         // children sorted by parent pid side by side rather than by a
         // search per child: sequential passes over memory.
         std::vector<PidEntry> children = std::move(byParent);
-        sortByPid(children);
+        const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
+        if (!std::is_sorted(children.begin(), children.end(), byPid)) sortByPid(children);
         std::size_t candidate = 0;
         for (const PidEntry& entry : children) {
             while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
