@@ -63,9 +63,12 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
             result = false;
         }
         if (!compactable || inGroupedRun) continue;
-        Entry runEnd = index.upper_bound(NameKey::key(child));
-        std::size_t runLength = 0;
-        for (Entry e = entry; e != runEnd && runLength < groupedRunLength; ++e) ++runLength;
+        // The run of entries with the child's name ends at the first other
+        // name: a walk as long as the run, where a search of the whole index
+        // from every entry would cost a factor that grows with the index.
+        Entry runEnd = std::next(entry);
+        while (runEnd != index.end() && NameKey::key(**runEnd) == NameKey::key(child)) ++runEnd;
+        const auto runLength = static_cast<std::size_t>(runEnd - entry);
         if (runLength == 1) continue;
         if (runLength < groupedRunLength) {
             foldPairwise(entry, runEnd);

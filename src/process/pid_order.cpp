@@ -1,5 +1,6 @@
 #include "process/pid_order.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -11,6 +12,8 @@ std::uint32_t keyOf(pid_t pid) { return static_cast<std::uint32_t>(pid) ^ 0x8000
 }  // namespace
 
 void sortByPid(std::vector<PidEntry>& entries) {
+    const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
+    if (std::is_sorted(entries.begin(), entries.end(), byPid)) return;
     // Three passes of 11 bits each, least significant first; each is
     // stable, so entries end in key order with equal pids as they came. A
     // pass whose digit is the same for every entry (the high bits, for the

@@ -49,10 +49,7 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
     for (int i = 0; i < count; ++i)
         if (isRetained(records[i], flags))
             retained.push_back({records[i].ki_pid, static_cast<std::uint32_t>(i)});
-    // The kernel lists processes in ascending pid order as a rule: then a
-    // check that costs one pass replaces the sort.
-    const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
-    if (!std::is_sorted(retained.begin(), retained.end(), byPid)) sortByPid(retained);
+    sortByPid(retained);
     // The pids and parent pids that linking walks are taken now, while each
     // record is at hand, into arrays of their own: linking then streams
     // through a few bytes per process instead of through every node and
@@ -83,8 +80,7 @@ void ProcessTable::link() {
         // children sorted by parent pid side by side rather than by a
         // search per child: sequential passes over memory.
         std::vector<PidEntry> children = std::move(byParent);
-        const auto byPid = [](const PidEntry& a, const PidEntry& b) { return a.pid < b.pid; };
-        if (!std::is_sorted(children.begin(), children.end(), byPid)) sortByPid(children);
+        sortByPid(children);
         std::size_t candidate = 0;
         for (const PidEntry& entry : children) {
             while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;

@@ -1,6 +1,5 @@
 #include "support/synthetic_forest.h"
 
-#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -13,6 +12,28 @@ void SyntheticRecords::add(pid_t pid, pid_t ppid, std::string_view name, uid_t u
     record.ki_comm = names.keep(name.substr(0, COMMLEN));
     records.push_back(record);
 }
+
+namespace {
+
+// init (pid 1) and `count` processes named `name` (pids 2 up), each a child
+// of init or, `chained`, of the one before; each has one leaf child (pids
+// count + 2 up) named leafName(i) and belonging to `leafUid`.
+template <typename LeafName>
+SyntheticRecords withLeaves(std::size_t count, bool chained, std::string_view name, uid_t leafUid,
+                            LeafName leafName) {
+    SyntheticRecords made;
+    made.records.reserve(2 * count + 1);
+    made.add(1, 0, "init");
+    const auto firstLeaf = static_cast<pid_t>(count + 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto pid = static_cast<pid_t>(i + 2);
+        made.add(pid, chained ? pid - 1 : 1, name);
+        made.add(firstLeaf + static_cast<pid_t>(i), pid, leafName(i), leafUid);
+    }
+    return made;
+}
+
+}  // namespace
 
 SyntheticRecords chainShape(std::size_t depth, bool alternateUsers) {
     SyntheticRecords made;
@@ -27,16 +48,7 @@ SyntheticRecords chainShape(std::size_t depth, bool alternateUsers) {
 }
 
 SyntheticRecords chainWithLeavesShape(std::size_t depth) {
-    SyntheticRecords made;
-    made.records.reserve(2 * depth + 1);
-    made.add(1, 0, "init");
-    const auto firstLeaf = static_cast<pid_t>(depth + 2);
-    for (std::size_t i = 0; i < depth; ++i) {
-        const auto pid = static_cast<pid_t>(i + 2);
-        made.add(pid, pid - 1, "c");
-        made.add(firstLeaf + static_cast<pid_t>(i), pid, "leaf", otherUid);
-    }
-    return made;
+    return withLeaves(depth, true, "c", otherUid, [](std::size_t) { return std::string("leaf"); });
 }
 
 SyntheticRecords forestShape(std::size_t count) {
@@ -56,18 +68,11 @@ SyntheticRecords wideAlikeShape(std::size_t count) {
 }
 
 SyntheticRecords wideDifferentShape(std::size_t count) {
-    SyntheticRecords made;
-    made.records.reserve(2 * count + 1);
-    made.add(1, 0, "init");
-    const auto firstLeaf = static_cast<pid_t>(count + 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto pid = static_cast<pid_t>(i + 2);
-        made.add(pid, 1, "s");
+    return withLeaves(count, false, "s", 0, [](std::size_t i) {
         char name[24] = "u";
         const auto end = std::to_chars(name + 1, name + sizeof name, i + 1).ptr;
-        made.add(firstLeaf + static_cast<pid_t>(i), pid, std::string_view(name, end - name));
-    }
-    return made;
+        return std::string(name, end);
+    });
 }
 
 ProcessTable tableOf(const OptionFlags& flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,

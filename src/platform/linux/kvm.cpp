@@ -27,20 +27,21 @@ namespace {
 // with zeros first, at a cost far above that of the few bytes read.
 bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
                    std::vector<char>& text) {
-    int fd = openFile(dirFd, path);
+    const int fd = openFile(dirFd, path);
     if (fd < 0) return false;
     if (scratch.size() < 4096) scratch.resize(4096);
     std::size_t used = 0;
     bool ok = true;
     for (;;) {
-        if (used == scratch.size()) scratch.resize(2 * scratch.size());
         const std::size_t room = scratch.size() - used;
-        ssize_t n = readSome(fd, scratch.data() + used, room);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
+        const ssize_t n = readUpTo(fd, scratch.data() + used, room);
+        if (n < 0) {
+            ok = false;
+            break;
+        }
         used += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < room) break;  // a short read is the end, as above
+        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
+        scratch.resize(2 * scratch.size());
     }
     closeFile(fd);
     text.assign(scratch.data(), scratch.data() + (ok ? used : 0));

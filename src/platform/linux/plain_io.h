@@ -12,6 +12,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 
 inline int openFile(int dirFd, const char* path) {
@@ -23,3 +24,20 @@ inline ssize_t readSome(int fd, char* buffer, std::size_t size) {
 }
 
 inline void closeFile(int fd) { syscall(SYS_close, fd); }
+
+// Reads into `buffer` until it is full or a read comes back shorter than
+// asked: the kernel hands out a per-process text whole when it fits, so a
+// short read is the end, and that spares one read per file. The byte count,
+// or -1 with errno set.
+inline ssize_t readUpTo(int fd, char* buffer, std::size_t size) {
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t n = readSome(fd, buffer + total, size - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        const bool shortRead = static_cast<std::size_t>(n) < size - total;
+        total += static_cast<std::size_t>(n);
+        if (shortRead) break;
+    }
+    return static_cast<ssize_t>(total);
+}

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <functional>
 #include <string_view>
 #include <system_error>
@@ -29,25 +28,12 @@ constexpr std::size_t pidsPerTake = 64;
 
 // Reads what fits of `path` below the directory `dirFd` into `buffer`;
 // returns the byte count, or -1 when the file cannot be opened or read.
-// The kernel hands out a whole per-process text at once when it fits, so a
-// read shorter than asked is the end: that spares one read per process.
 ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
-    int fd = openFile(dirFd, path);
+    const int fd = openFile(dirFd, path);
     if (fd < 0) return -1;
-    std::size_t total = 0;
-    while (total < size) {
-        ssize_t n = readSome(fd, buffer + total, size - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) total = static_cast<std::size_t>(-1);
-            break;
-        }
-        const bool shortRead = static_cast<std::size_t>(n) < size - total;
-        total += static_cast<std::size_t>(n);
-        if (shortRead) break;
-    }
+    const ssize_t read = readUpTo(fd, buffer, size);
     closeFile(fd);
-    return static_cast<ssize_t>(total);
+    return read;
 }
 
 // The record of one process from its stat text (no uid) or its status
