@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "cli/run.h"
+#include "cli/run_options.h"
 #include "platform/linux/kvm_handle.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
@@ -157,7 +158,7 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     {
         ProcessTable table = tableOf(line.flags, emptyHandle(), records, last);
         LineWriter writer(line.flags, {asciiSet, false}, 0, false);
-        printForest(table, writer, line, otherUid);
+        printForest(table, writer, runOptionsOf(line, otherUid));
         std::fflush(stdout);
     }
     const double elapsed = threadSeconds() - start;

@@ -18,6 +18,7 @@
 #include "support/columns.h"
 #include "support/escapes.h"
 #include "support/lines.h"
+#include "support/options_of.h"
 #include "support/proc_fixture.h"
 #include "support/process_tree.h"
 #include "support/pty.h"
@@ -156,9 +157,7 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
         ProcessTable table = proc.snapshot(flags);
         std::string printed = captureOutput([&] {
             LineWriter writer(flags, {asciiSet, false}, 0, false);
-            CommandLine line;
-            line.flags = flags;
-            printForest(table, writer, line, 0);
+            printForest(table, writer, optionsOf(flags));
             std::fflush(stdout);
         });
         // 20 and 21 are left out, so 22 has no parent and is a root of its

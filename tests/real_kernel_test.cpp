@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/kvm.h"
 #include "process/process_table.h"
+#include "process/snapshot.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/proc_fixture.h"
@@ -29,9 +31,11 @@ class RealKernelTest : public testing::Test {
   protected:
     // A snapshot of the live process table through a handle of its own,
     // kept open as long as the test and so as long as the table.
-    ProcessTable takeSnapshot(const OptionFlags& flags, pid_t highlightPid) {
-        handles.emplace_back(openKernel());
-        return ::takeSnapshot(handles.back().get(), flags, highlightPid);
+    ProcessTable takeSnapshot(OptionFlags flags, pid_t highlightPid) {
+        Outcome<kvm_t*> opened = openKernel();
+        if (!opened.ok()) throw std::runtime_error(opened.error());
+        handles.emplace_back(opened.value());
+        return snapshotForest(handles.back().get(), flags, highlightPid);
     }
 
     std::vector<KvmHandle> handles;

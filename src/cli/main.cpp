@@ -3,6 +3,7 @@
 
 #include "cli/options.h"
 #include "cli/run.h"
+#include "cli/run_options.h"
 #include "cli/standard_output.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
@@ -16,12 +17,14 @@ int main(int argc, char** argv) {
         argv = fallbackArgv;
     }
     const CommandLine line = parseOptions(argc, argv);
-    const uid_t rootUid = lookUpUser(line);
+    const RunOptions options = runOptionsOf(line, lookUpUser(line));
     // Open until the process exits, never closed: the nodes refer to its
     // records. Being static keeps it reachable for leak checkers to the end.
-    static kvm_t* const kvm = openKernel();
-    ProcessTable table = takeSnapshot(kvm, line.flags, line.highlightPid);
+    static kvm_t* const kvm = openKernelOrExit();
+    ProcessTable table =
+        buildForest(snapshotOrExit(kvm, options.table), options.table, options.labels, kvm);
+    if (options.highlightPid) table.markHighlight(*options.highlightPid);
     LineWriter writer(line.flags);
-    printForest(table, writer, line, rootUid);
+    printForest(table, writer, options);
     return 0;
 }

@@ -4,10 +4,9 @@
 #include <pwd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <vector>
 
 #include "process/compaction.h"
+#include "process/root_choice.h"
 #include "render/tree_printer.h"
 
 uid_t lookUpUser(const CommandLine& line) {
@@ -21,77 +20,27 @@ uid_t lookUpUser(const CommandLine& line) {
     return account->pw_uid;
 }
 
-namespace {
-
-// Sets the root flag of every node by the rule of the mode and gathers the
-// roots by name. In user mode a root belongs to the user and has no
-// ancestor that does; whether a node or an ancestor belongs to the user is
-// decided once per node from its parent's answer, so that no chain of
-// ancestors is walked more than once.
-RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
-    RootSet roots;
-    if ((flags & Flag::user) == 0) {
-        // One pass over the nodes: the roots' array grows as it must, which
-        // moves far fewer bytes than a pass to count them would read.
-        for (ProcessNode& node : table) {
-            node.root = node.parent == nullptr;
-            if (!node.root) continue;
-            node.name();  // its key, computed before it is added
-            roots.append(&node);
-        }
-        roots.sort();
-        return roots;
-    }
-    enum : std::int8_t { unknown = -1, no = 0, yes = 1 };
-    std::vector<std::int8_t> userAtOrAbove(table.size(), unknown);
-    const auto answer = [&](const ProcessNode& node) -> std::int8_t& {
-        return userAtOrAbove[table.indexOf(node)];
-    };
-    std::vector<ProcessNode*> undecided;  // a chain of ancestors, lowest first
-    for (ProcessNode& node : table) {
-        for (ProcessNode* up = &node; up != nullptr && answer(*up) == unknown; up = up->parent)
-            undecided.push_back(up);
-        for (auto down = undecided.rbegin(); down != undecided.rend(); ++down) {
-            ProcessNode& decided = **down;
-            const bool above = decided.parent != nullptr && answer(*decided.parent) == yes;
-            answer(decided) = above || decided.kinfo.ki_ruid == rootUid ? yes : no;
-        }
-        undecided.clear();
-        const bool above = node.parent != nullptr && answer(*node.parent) == yes;
-        if (node.kinfo.ki_ruid != rootUid || above) continue;
-        node.root = true;
-        node.name();  // its key, computed before it is added
-        roots.append(&node);
-    }
-    roots.sort();
-    return roots;
+kvm_t* openKernelOrExit() {
+    Outcome<kvm_t*> opened = openKernel();
+    if (!opened.ok()) errx(1, "%s", opened.error().c_str());
+    return opened.value();
 }
 
-void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLine& line) {
-    ProcessNode* node = table.find(line.rootPid);
-    if (node == nullptr) return;
-    if ((line.flags & Flag::noCompact) == 0)
-        node->compactable = compact(node->childrenByName) ? 1 : 0;
-    printTreeInOrder(*node, writer);
+Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
+    Outcome<Snapshot> taken = takeSnapshot(kvm, options);
+    if (!taken.ok()) errx(1, "%s", taken.error().c_str());
+    return taken.value();
 }
 
-void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line,
-                      uid_t rootUid) {
-    RootSet roots = chooseRoots(table, line.flags, rootUid);
-    if ((line.flags & Flag::noCompact) == 0) compact(roots);
-    if ((line.flags & Flag::numericSort) != 0) {
+void printForest(ProcessTable& table, LineWriter& writer, const RunOptions& options) {
+    Roots roots = chooseRoots(table, options.selection);
+    if (options.compact) foldTrees(roots);
+    if (roots.selected != nullptr) {
+        printTreeInOrder(*roots.selected, writer);
+    } else if (options.table.childrenByPid) {
         for (ProcessNode& node : table)
             if (node.root) printTreeInOrder(node, writer);
     } else {
-        for (ProcessNode* node : roots) printTreeInOrder(*node, writer);
+        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer);
     }
-}
-
-}  // namespace
-
-void printForest(ProcessTable& table, LineWriter& writer, const CommandLine& line, uid_t rootUid) {
-    if ((line.flags & Flag::pid) != 0)
-        printSelectedTree(table, writer, line);
-    else
-        printRootedTrees(table, writer, line, rootUid);
 }

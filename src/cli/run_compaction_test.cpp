@@ -12,6 +12,7 @@
 
 #include "cli/run.h"
 #include "process/compaction.h"
+#include "process/root_choice.h"
 #include "process/user_names.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
@@ -52,8 +53,8 @@ struct RootsCase {
     OptionFlags flags;
     pid_t highlightPid;
     std::string output;
-    std::map<pid_t, std::uint64_t> duplicates;  // every other node has 0
-    std::set<pid_t> highlighted;                // exactly these nodes
+    std::map<pid_t, std::string> folds;  // (foldOf) every other node alone
+    std::set<pid_t> highlighted;         // exactly these nodes
 };
 
 void PrintTo(const RootsCase& c, std::ostream* out) { *out << c.title; }
@@ -76,11 +77,11 @@ TEST_P(RootsCaseTest, FoldsAsDescribed) {
     EXPECT_EQ(printInProcess(table, {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
-        auto expected = c.duplicates.find(pid);
-        EXPECT_EQ(node.duplicates, expected == c.duplicates.end() ? 0u : expected->second)
+        auto expected = c.folds.find(pid);
+        EXPECT_EQ(foldOf(node), expected == c.folds.end() ? alone : expected->second)
             << "pid " << pid;
         EXPECT_EQ(node.highlight, c.highlighted.count(pid) == 1) << "pid " << pid;
-        EXPECT_NE(node.compactable, -1) << "pid " << pid;
+        EXPECT_NE(node.compactable, Compactable::unknown) << "pid " << pid;
     }
 }
 
@@ -90,14 +91,14 @@ const RootsCase rootsCases[] = {
      0,
      0,
      "init\n2*[sh---sleep]\n2*[x]\n",
-     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     {{5, headOf(2)}, {6, hidden}, {7, headOf(2)}, {9, hidden}},
      {}},
     {"HiddenRootsPrintNothingInPidOrder",
      rootsForest,
      Flag::numericSort,
      0,
      "init\n2*[x]\n2*[sh---sleep]\n",
-     {{5, 2}, {6, 1}, {7, 2}, {9, 1}},
+     {{5, headOf(2)}, {6, hidden}, {7, headOf(2)}, {9, hidden}},
      {}},
     {"HighlightPassesAmongRoots",
      {process(1, 0, "init"), process(7, 900, "sh"), process(8, 7, "sleep"), process(9, 901, "sh"),
@@ -105,7 +106,7 @@ const RootsCase rootsCases[] = {
      Flag::highlight,
      10,
      "init\n2*[" + bold("sh") + "---" + bold("sleep") + "]\n",
-     {{7, 2}, {9, 1}},
+     {{7, headOf(2)}, {9, hidden}},
      {7, 8, 9, 10}},
 };
 
@@ -125,8 +126,8 @@ TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
               "     `-sh-+-sleep\n"
               "          `-sleep\n");
     for (ProcessNode& node : table) {
-        EXPECT_EQ(node.duplicates, 0u);
-        EXPECT_EQ(node.compactable, -1);
+        EXPECT_EQ(foldOf(node), alone);
+        EXPECT_EQ(node.compactable, Compactable::unknown);
     }
 }
 
@@ -251,25 +252,16 @@ struct CompactedForest {
     // pid-keyed indexes to print by; nothing else depends on that bit.
     CompactedForest(OptionFlags flags, const std::vector<kinfo_proc>& records,
                     const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
-        : tableFlags(flags | Flag::numericSort),
-          table(tableFlags, nullptr, records.data(), static_cast<int>(records.size())) {
-        table.link();
-        table.markHighlight(highlightPid);
+        : table(tableOf(flags | Flag::numericSort | Flag::highlight, nullptr, records,
+                        highlightPid)) {
         for (pid_t pid : marked) table.find(pid)->highlight = true;
         for (ProcessNode& node : table) highlightedBefore.push_back(node.highlight);
-        ChildrenByName roots;
-        for (ProcessNode& node : table) {
-            node.root = node.parent == nullptr;
-            if (!node.root) continue;
-            node.name();
-            roots.append(&node);
-        }
-        roots.sort();
+        Roots roots = chooseRoots(table, Selection{});
         Compactor compactor(runLength);
-        compactor.compactTree(roots);
+        foldTrees(roots, compactor);
         LineWriter writer(flags, {asciiSet, false}, 0, false);
         byName = captureOutput([&] {
-            for (ProcessNode* node : roots) printTree(*node, writer, node->childrenByName);
+            for (ProcessNode* node : roots.byName) printTree(*node, writer, node->childrenByName);
         });
         byPid = captureOutput([&] {
             for (ProcessNode& node : table)
@@ -277,7 +269,6 @@ struct CompactedForest {
         });
     }
 
-    OptionFlags tableFlags;
     ProcessTable table;
     std::vector<bool> highlightedBefore;
     std::string byName;
@@ -311,7 +302,7 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
             auto b = grouped.table.begin();
             for (; a != pairwise.table.end(); ++a, ++b) {
                 ASSERT_EQ(a->kinfo.ki_pid, b->kinfo.ki_pid);
-                EXPECT_EQ(b->duplicates, a->duplicates) << "pid " << a->kinfo.ki_pid;
+                EXPECT_EQ(foldOf(*b), foldOf(*a)) << "pid " << a->kinfo.ki_pid;
                 EXPECT_EQ(b->compactable, a->compactable) << "pid " << a->kinfo.ki_pid;
                 EXPECT_EQ(b->highlight, a->highlight) << "pid " << a->kinfo.ki_pid;
             }
@@ -321,8 +312,10 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         }
         std::size_t index = 0;
         for (ProcessNode& node : pairwise.table) {
-            largestGroup = std::max<std::size_t>(largestGroup, node.duplicates);
-            if (node.duplicates >= 2 && node.name() == "run") ++groupsInLongRuns;
+            if (node.fold == Fold::head) {
+                largestGroup = std::max<std::size_t>(largestGroup, node.groupSize);
+                if (node.name() == "run") ++groupsInLongRuns;
+            }
             if (node.highlight && !pairwise.highlightedBefore[index]) ++passedHighlights;
             ++index;
         }

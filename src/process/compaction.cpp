@@ -5,9 +5,30 @@
 #include <string_view>
 #include <vector>
 
+namespace {
+
+Compactable compactableIf(bool yes) { return yes ? Compactable::yes : Compactable::no; }
+
+}  // namespace
+
 bool compact(ChildrenByName& index) {
     Compactor compactor;
     return compactor.compactTree(index);
+}
+
+void foldTrees(Roots& roots, Compactor& compactor) {
+    if (roots.selected != nullptr) {
+        ProcessNode& top = *roots.selected;
+        if (top.compactable == Compactable::unknown)
+            top.compactable = compactableIf(compactor.compactTree(top.childrenByName));
+        return;
+    }
+    compactor.compactTree(roots.byName);
+}
+
+void foldTrees(Roots& roots) {
+    Compactor compactor;
+    foldTrees(roots, compactor);
 }
 
 bool Compactor::compactTree(ChildrenByName& index) {
@@ -21,7 +42,8 @@ bool Compactor::compactTree(ChildrenByName& index) {
     };
     std::vector<Pending> path;
     const auto enter = [&path](ProcessNode* node) {
-        if (node->compactable == -1) path.push_back({node, node->childrenByName.begin()});
+        if (node->compactable == Compactable::unknown)
+            path.push_back({node, node->childrenByName.begin()});
     };
     for (auto& entry : index) {
         enter(entry);
@@ -32,7 +54,7 @@ bool Compactor::compactTree(ChildrenByName& index) {
                 enter(child);
                 continue;
             }
-            top.node->compactable = foldSiblings(top.node->childrenByName) ? 1 : 0;
+            top.node->compactable = compactableIf(foldSiblings(top.node->childrenByName));
             path.pop_back();
         }
     }
@@ -50,9 +72,9 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
         // Skip entries folded into an earlier one. In a run folded at once,
         // the later heads already carry their counts but still take their
         // turn in the label comparison, as they do when compared pairwise.
-        const bool folded = inGroupedRun ? child.duplicates == 1 : child.duplicates != 0;
+        const bool folded = inGroupedRun ? child.fold == Fold::hidden : child.fold != Fold::alone;
         if (folded) continue;
-        const bool compactable = child.compactable == 1;
+        const bool compactable = child.compactable == Compactable::yes;
         if (!compactable || !result) {
             result = false;
         } else if (previous == nullptr) {
@@ -82,16 +104,20 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
 }
 
 void Compactor::foldPairwise(Entry child, Entry runEnd) {
+    // A candidate that matches is examined before its own turn, so it has
+    // never been folded before and heads no group: it joins this one.
     ProcessNode& head = **child;
-    std::uint64_t total = 1;
+    std::uint32_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
         ProcessNode& other = **candidate;
-        if (other.compactable == 1 && head.sameSubtree(other)) {
-            total += other.duplicates + 1;
-            other.duplicates += 1;
+        if (other.compactable == Compactable::yes && head.sameSubtree(other)) {
+            other.fold = Fold::hidden;
+            ++total;
         }
     }
-    if (total != 1) head.duplicates = total;
+    if (total == 1) return;
+    head.fold = Fold::head;
+    head.groupSize = total;
 }
 
 void Compactor::foldGrouped(Entry first, Entry runEnd) {
@@ -99,7 +125,7 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
     // matches it, so each is folded once and counted once.
     for (Entry entry = first; entry != runEnd; ++entry) {
         ProcessNode& node = **entry;
-        if (node.compactable != 1) continue;
+        if (node.compactable != Compactable::yes) continue;
         const std::uint32_t id = chainId(node);
         if (id >= headOfChain.size())
             headOfChain.resize(std::max<std::size_t>(id + 1, 2 * headOfChain.size()));
@@ -109,12 +135,13 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
             continue;
         }
         ProcessNode& leader = *head;
-        leader.duplicates = (leader.duplicates == 0 ? 1 : leader.duplicates) + 1;
-        node.duplicates = 1;
+        leader.groupSize = (leader.fold == Fold::head ? leader.groupSize : 1) + 1;
+        leader.fold = Fold::head;
+        node.fold = Fold::hidden;
         leader.passHighlightFrom(node);
     }
     for (Entry entry = first; entry != runEnd; ++entry)
-        if ((*entry)->compactable == 1) headOfChain[(*entry)->chainId] = nullptr;
+        if ((*entry)->compactable == Compactable::yes) headOfChain[(*entry)->chainId] = nullptr;
 }
 
 std::uint32_t Compactor::chainId(ProcessNode& node) {

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "process/process_node.h"
+#include "process/root_choice.h"
 
 // Compacts the subtrees of the entries of a name-keyed index (a node's
 // childrenByName, or the roots) and answers whether the node that owns the
 // index is compactable: every visible entry compactable and all carrying one
-// label. Sets compactable, duplicates and highlight of the nodes below. The
-// one-shot form of Compactor::compactTree.
+// label. Sets compactable, fold, groupSize and highlight of the nodes
+// below. The one-shot form of Compactor::compactTree.
 bool compact(ChildrenByName& index);
 
 // The compaction pass with its state. Siblings with one name are compared
@@ -75,3 +76,9 @@ class Compactor {
     // again between runs.
     std::vector<ProcessNode*> headOfChain;
 };
+
+// Folds the printed trees: in pid mode the selected node's subtree, whose
+// compactable it sets; in the other modes the roots among themselves and
+// every subtree below them.
+void foldTrees(Roots& roots, Compactor& compactor);
+void foldTrees(Roots& roots);

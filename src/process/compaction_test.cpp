@@ -36,10 +36,10 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
         Compactor compactor(runLength);
         EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName))
             << "runs of " << runLength;
-        EXPECT_EQ(table.find(10)->duplicates, 2u);
-        EXPECT_EQ(table.find(11)->duplicates, 1u);
-        EXPECT_EQ(table.find(12)->duplicates, 2u);
-        EXPECT_EQ(table.find(13)->duplicates, 1u);
+        EXPECT_EQ(foldOf(*table.find(10)), headOf(2));
+        EXPECT_EQ(foldOf(*table.find(11)), hidden);
+        EXPECT_EQ(foldOf(*table.find(12)), headOf(2));
+        EXPECT_EQ(foldOf(*table.find(13)), hidden);
     }
 }
 
@@ -63,15 +63,13 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
     const pid_t markedLeaf = 2 + siblings + 2 * classes + 7;  // third of class 7
     for (std::size_t runLength : {std::size_t{8}, SIZE_MAX}) {
         SCOPED_TRACE("runs of " + std::to_string(runLength));
-        const OptionFlags flags = 0;  // the nodes keep a reference to it
-        ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
-        table.link();
+        ProcessTable table = tableOf(0, nullptr, records);
         table.find(markedLeaf)->highlight = true;
         Compactor compactor(runLength);
         EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName));
         for (pid_t i = 0; i < siblings; ++i) {
             ProcessNode& node = *table.find(2 + i);
-            ASSERT_EQ(node.duplicates, i < classes ? 3u : 1u) << "sibling " << i;
+            ASSERT_EQ(foldOf(node), i < classes ? headOf(3) : hidden) << "sibling " << i;
             EXPECT_EQ(node.firstChild()->highlight, i == 7 || i == 2 * classes + 7)
                 << "sibling " << i;
         }
@@ -93,21 +91,23 @@ TEST_P(FoldingExampleState, FoldsAsDescribed) {
     ProcessTable table = proc.snapshot(flags, highlightPid);
     ASSERT_EQ(table.size(), processes.processes.size());
     ProcessNode& top = *table.find(1);
-    top.compactable = compact(top.childrenByName) ? 1 : 0;
-    EXPECT_EQ(top.compactable, example.topCompactable);
-    std::map<pid_t, std::uint64_t> duplicates;
-    for (const auto& [path, count] : example.duplicates) duplicates[processes.pid(path)] = count;
+    Roots roots;
+    roots.selected = &top;
+    foldTrees(roots);
+    EXPECT_EQ(top.compactable == Compactable::yes, example.topCompactable);
+    std::map<pid_t, std::string> folds;
+    for (const auto& [path, fold] : example.folds) folds[processes.pid(path)] = fold;
     std::set<pid_t> bold;
     for (const char* path : example.bold) bold.insert(processes.pid(path));
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
-        auto expected = duplicates.find(pid);
-        EXPECT_EQ(node.duplicates, expected == duplicates.end() ? 0u : expected->second)
+        auto expected = folds.find(pid);
+        EXPECT_EQ(foldOf(node), expected == folds.end() ? alone : expected->second)
             << "pid " << pid;
         EXPECT_EQ(node.highlight, bold.count(pid) == 1) << "pid " << pid;
         // Compaction computes compactable for every node below what it
         // compacts, once and for all.
-        EXPECT_NE(node.compactable, -1) << "pid " << pid;
+        EXPECT_NE(node.compactable, Compactable::unknown) << "pid " << pid;
     }
 }
 

@@ -7,14 +7,6 @@
 #include "platform/vis.h"
 #include "process/user_names.h"
 
-void ProcessNode::adopt(ProcessNode& child) {
-    if (&child == this) return;
-    child.parent = this;
-    if ((flags & Flag::numericSort) != 0) childrenByPid.append(&child);
-    child.name();  // the child's key by name, computed before it is added
-    childrenByName.append(&child);
-}
-
 namespace {
 
 // Whether every byte of `text` is printable ASCII (space to tilde), which
@@ -64,8 +56,8 @@ namespace {
 
 // Whether the label carries the user name.
 bool showsUser(const ProcessNode& node) {
-    if ((node.flags & Flag::uidChanges) == 0) return false;
-    if (node.root) return (node.flags & Flag::user) == 0 && node.kinfo.ki_ruid != 0;
+    if (!node.labelOptions.userChanges) return false;
+    if (node.root) return !node.labelOptions.userRoots && node.kinfo.ki_ruid != 0;
     return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
 }
 
@@ -75,11 +67,11 @@ std::string_view ProcessNode::label() {
     if (labelCache) return *labelCache;
     // Without a title, a pid or a user the label is the name: it is not
     // kept twice.
-    const bool pids = (flags & Flag::showPids) != 0;
+    const bool pids = labelOptions.pids;
     const bool user = showsUser(*this);
-    if ((flags & Flag::showTitles) == 0 && !pids && !user) return name();
+    if (!labelOptions.titles && !pids && !user) return name();
     std::string text;
-    if ((flags & Flag::showTitles) != 0) {
+    if (labelOptions.titles) {
         char** vector = kvm_getargv(kvm, &kinfo, 0);
         if (vector != nullptr && vector[0] != nullptr)
             text = visEncode(vector[0]);
@@ -88,7 +80,7 @@ std::string_view ProcessNode::label() {
     } else {
         text = name();
     }
-    const bool arguments = (flags & Flag::arguments) != 0;
+    const bool arguments = labelOptions.argumentsFollow;
     const bool parenthesised = !arguments && (pids || user);
     if (parenthesised)
         text += '(';

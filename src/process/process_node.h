@@ -1,5 +1,5 @@
 // One retained process: its record, its links in the hierarchy, its cached
-// name and label, and its compaction state.
+// name and label, and its fold state.
 #pragma once
 
 #include <sys/types.h>
@@ -9,10 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "common/option_flags.h"
 #include "platform/kvm.h"
 #include "process/child_index.h"
 #include "process/encoded_name.h"
+#include "process/fold_state.h"
+#include "process/label_options.h"
 
 class ProcessNode;
 
@@ -22,8 +23,8 @@ struct PidKey {
     static pid_t key(const ProcessNode& node);
 };
 
-// The key of a node in an index by name: its encoded name, which must be
-// computed (name()) before the node is added and never changes after.
+// The key of a node in an index by name: its encoded name, which whoever
+// adds the node computes first (name()) and which never changes after.
 struct NameKey {
     using Node = ProcessNode;
     static std::string_view key(const ProcessNode& node);
@@ -39,18 +40,9 @@ using ChildrenByName = ChildIndex<NameKey>;
 
 class ProcessNode {
   public:
-    ProcessNode(const OptionFlags& optionFlags, kvm_t* handle, const kinfo_proc& record)
-        : flags(optionFlags), kvm(handle), kinfo(record) {}
-
-    // Links `child` below this node, unless it is this node itself. The
-    // indexes are in key order once sortChildren has run.
-    void adopt(ProcessNode& child);
-
-    // Makes room for `count` children in the indexes that adopt fills.
-    void reserveChildren(std::size_t count) {
-        if ((flags & Flag::numericSort) != 0) childrenByPid.reserve(count);
-        childrenByName.reserve(count);
-    }
+    // `options` belongs to the table that owns the node.
+    ProcessNode(const LabelOptions& options, kvm_t* handle, const kinfo_proc& record)
+        : labelOptions(options), kvm(handle), kinfo(record) {}
 
     // Puts both child indexes in key order, after the last adopt.
     void sortChildren() {
@@ -82,7 +74,7 @@ class ProcessNode {
         return childrenByName.empty() ? nullptr : *childrenByName.begin();
     }
 
-    const OptionFlags& flags;
+    const LabelOptions& labelOptions;
     kvm_t* kvm;
     const kinfo_proc& kinfo;
     EncodedName nameCache;
@@ -94,12 +86,15 @@ class ProcessNode {
     ChildrenByName childrenByName;
     bool highlight = false;
     bool root = false;
-    std::int8_t compactable = -1;  // -1 not yet computed, 0 no, 1 yes
+    Compactable compactable = Compactable::unknown;
+    Fold fold = Fold::alone;
     // The number that the run's compaction gives the labels along this
     // node's chain of first children (0: none yet); equal numbers mean
     // matching chains.
     std::uint32_t chainId = 0;
-    std::uint64_t duplicates = 0;  // 0 normal, 1 hidden, N >= 2 head of a group of N
+    // With Fold::head, the number of siblings in the group, itself
+    // included (2 or more); 0 otherwise.
+    std::uint32_t groupSize = 0;
 };
 
 inline pid_t PidKey::key(const ProcessNode& node) { return node.kinfo.ki_pid; }

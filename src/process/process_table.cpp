@@ -1,7 +1,5 @@
 #include "process/process_table.h"
 
-#include <err.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
@@ -18,8 +16,8 @@ namespace {
 // the processes with parent pid 0 other than init; on Linux a user process can
 // have parent pid 0 (one entered into a pid namespace from outside), and it is
 // kept, to be printed as a root with its subtree.
-bool isRetained(const kinfo_proc& record, OptionFlags flags) {
-    return (flags & Flag::showKernel) != 0 || !isSystemProcess(record);
+bool isRetained(const kinfo_proc& record, const TableOptions& options) {
+    return options.showKernel || !isSystemProcess(record);
 }
 
 // The topmost ancestor of each node, found with path halving, so that a
@@ -42,12 +40,13 @@ class TopFinder {
 
 }  // namespace
 
-ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records,
-                           int count) {
+ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions,
+                           const LabelOptions& labels, kvm_t* kvm)
+    : options(tableOptions), labelOptions(std::make_unique<const LabelOptions>(labels)) {
     std::vector<PidEntry> retained;
-    retained.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        if (isRetained(records[i], flags))
+    retained.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (isRetained(records[i], options))
             retained.push_back({records[i].ki_pid, static_cast<std::uint32_t>(i)});
     sortByPid(retained);
     // The pids and parent pids that linking walks are taken now, while each
@@ -61,7 +60,7 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
         const kinfo_proc& record = records[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
-        nodes.emplace_back(flags, kvm, record);
+        nodes.emplace_back(*labelOptions, kvm, record);
     }
 }
 
@@ -103,12 +102,25 @@ void ProcessTable::link() {
             tops.attach(childIndex, parentIndex);
         }
     }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (childCount[i] == 0) continue;
+        if (options.childrenByPid) nodes[i].childrenByPid.reserve(childCount[i]);
+        nodes[i].childrenByName.reserve(childCount[i]);
+    }
     for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (childCount[i] != 0) nodes[i].reserveChildren(childCount[i]);
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (parentOf[i] != none) nodes[parentOf[i]].adopt(nodes[i]);
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (childCount[i] != 0) nodes[i].sortChildren();
+        if (parentOf[i] != none) adopt(nodes[parentOf[i]], nodes[i]);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (childCount[i] == 0) continue;
+        nodes[i].childrenByPid.sort();
+        nodes[i].childrenByName.sort();
+    }
+}
+
+void ProcessTable::adopt(ProcessNode& parent, ProcessNode& child) {
+    child.parent = &parent;
+    if (options.childrenByPid) parent.childrenByPid.append(&child);
+    child.name();  // the key by name
+    parent.childrenByName.append(&child);
 }
 
 void ProcessTable::markHighlight(pid_t pid) {
@@ -116,21 +128,9 @@ void ProcessTable::markHighlight(pid_t pid) {
         node->highlight = true;
 }
 
-kvm_t* openKernel() {
-    char error[_POSIX2_LINE_MAX];
-    kvm_t* handle = kvm_openfiles(nullptr, "/dev/null", nullptr, O_RDONLY, error);
-    if (handle == nullptr) errx(1, "%s", error);
-    return handle;
-}
-
-ProcessTable takeSnapshot(kvm_t* kvm, const OptionFlags& flags, pid_t highlightPid) {
-    // The real uid serves the user decorations and the user mode's roots.
-    kvmNeedRealUid(kvm, (flags & (Flag::uidChanges | Flag::user)) != 0);
-    int count = 0;
-    kinfo_proc* records = kvm_getprocs(kvm, KERN_PROC_PROC, 0, &count);
-    if (records == nullptr) errx(1, "%s", kvm_geterr(kvm));
-    ProcessTable table(flags, kvm, records, count);
+ProcessTable buildForest(Snapshot records, const TableOptions& options, const LabelOptions& labels,
+                         kvm_t* kvm) {
+    ProcessTable table(records, options, labels, kvm);
     table.link();
-    if ((flags & Flag::highlight) != 0) table.markHighlight(highlightPid);
     return table;
 }

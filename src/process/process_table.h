@@ -3,12 +3,15 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <vector>
 
-#include "common/option_flags.h"
 #include "platform/kvm.h"
+#include "process/label_options.h"
 #include "process/pid_order.h"
 #include "process/process_node.h"
+#include "process/snapshot.h"
+#include "process/table_options.h"
 
 // Every retained node, in ascending pid order (equal pids in snapshot
 // order). The table owns the nodes; links between them are plain pointers.
@@ -17,9 +20,11 @@ class ProcessTable {
     using Nodes = std::vector<ProcessNode>;
 
     // Creates a node for every record that is shown: all of them with
-    // --show-kernel, otherwise those that are no system process of the
-    // kernel (isSystemProcess).
-    ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_proc* records, int count);
+    // showKernel, otherwise those that are no system process of the kernel
+    // (isSystemProcess). The nodes refer to the records, which must outlive
+    // the table.
+    ProcessTable(Snapshot records, const TableOptions& options, const LabelOptions& labels,
+                 kvm_t* kvm);
 
     ProcessTable(ProcessTable&&) = default;
     ProcessTable(const ProcessTable&) = delete;
@@ -47,17 +52,22 @@ class ProcessTable {
     }
 
   private:
+    // Links `child` below `parent`: into its pid index when the table has
+    // them, and into its name index under the child's name, computed here.
+    void adopt(ProcessNode& parent, ProcessNode& child);
+
+    TableOptions options;
+    // Where the nodes find what their labels show; on the heap, so that it
+    // stays in place when the table moves.
+    std::unique_ptr<const LabelOptions> labelOptions;
     Nodes nodes;
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
     std::vector<PidEntry> byParent;
 };
 
-// Opens the kernel's process table read-only. A failure ends the process
-// with status 1. The handle owns the records that a snapshot's nodes refer
-// to: it must stay open as long as any table taken through it.
-kvm_t* openKernel();
-
-// Takes the snapshot through `kvm`: the retained, linked and highlight-marked
-// table. A failure ends the process with status 1.
-ProcessTable takeSnapshot(kvm_t* kvm, const OptionFlags& flags, pid_t highlightPid);
+// The forest of `records`: the retained nodes, linked, every child's name
+// encoded on the way (in the locale in force). The one way a table is made,
+// for the run, the tests and the bench alike.
+ProcessTable buildForest(Snapshot records, const TableOptions& options, const LabelOptions& labels,
+                         kvm_t* kvm);

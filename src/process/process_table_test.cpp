@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/proc_fixture.h"
+#include "support/synthetic_forest.h"
 
 namespace {
 
@@ -27,10 +28,8 @@ kinfo_proc record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool s
 }
 
 // A table made straight from records in the given order, linked.
-ProcessTable linkedTable(const OptionFlags& flags, const std::vector<kinfo_proc>& records) {
-    ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
-    table.link();
-    return table;
+ProcessTable linkedTable(OptionFlags flags, const std::vector<kinfo_proc>& records) {
+    return tableOf(flags, nullptr, records);
 }
 
 // Every pid in the table with its parent's pid (0 for none).
@@ -42,12 +41,14 @@ std::map<pid_t, pid_t> parents(ProcessTable& table) {
 }
 
 // The invariants of a linked table: one parent at most, listed in both
-// indexes of exactly that parent, and every chain of parents ends.
-void expectWellFormed(ProcessTable& table) {
+// indexes of exactly that parent, and every chain of parents ends. `flags`
+// are those the table was made with.
+void expectWellFormed(ProcessTable& table, OptionFlags flags) {
+    const bool byPid = (flags & Flag::numericSort) != 0;
     std::map<const ProcessNode*, int> listed;
     for (ProcessNode& node : table) {
         // The pid-keyed index is made for --numeric-sort only.
-        if ((node.flags & Flag::numericSort) != 0)
+        if (byPid)
             EXPECT_EQ(node.childrenByPid.size(), node.childrenByName.size());
         else
             EXPECT_TRUE(node.childrenByPid.empty());
@@ -57,7 +58,7 @@ void expectWellFormed(ProcessTable& table) {
         }
         for (ProcessNode* child : node.childrenByName) {
             EXPECT_EQ(child->parent, &node);
-            if ((node.flags & Flag::numericSort) == 0) ++listed[child];
+            if (!byPid) ++listed[child];
         }
     }
     for (ProcessNode& node : table) {
@@ -104,7 +105,7 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
     // entered into a pid namespace from outside) stays, with its subtree.
     EXPECT_EQ(parents(shown),
               (std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}}));
-    expectWellFormed(shown);
+    expectWellFormed(shown, plain);
 
     OptionFlags kernel = Flag::showKernel;
     ProcessTable all = proc.snapshot(kernel);
@@ -118,7 +119,7 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
                                                     {60, 0},
                                                     {61, 60},
                                                     {70, 0}}));
-    expectWellFormed(all);
+    expectWellFormed(all, kernel);
 }
 
 TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
@@ -131,7 +132,7 @@ TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
         ProcessTable table = linkedTable(flags, records);
         EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {7, 0}, {8, 1}, {9, 7}, {10, 9}}))
             << "flags " << flags;
-        expectWellFormed(table);
+        expectWellFormed(table, flags);
     }
 }
 
@@ -144,7 +145,7 @@ TEST(ProcessTableTest, KernelOwnProcessWithPidZeroAdoptsItsChildrenButNotItself)
     EXPECT_EQ(table.find(1)->parent, table.find(0));
     EXPECT_EQ(table.find(2)->parent, table.find(0));
     EXPECT_EQ(table.find(0)->parent, nullptr);
-    expectWellFormed(table);
+    expectWellFormed(table, kernel);
 }
 
 TEST(ProcessTableTest, EqualNamesStandInPidOrderWhateverTheSnapshotOrder) {
@@ -190,7 +191,7 @@ TEST(ProcessTableTest, EqualPidsKeepSnapshotOrderAndLookupFindsTheFirst) {
     std::vector<kinfo_proc> records = {record(1, 0, "init"), record(7, 1, "second-of-7"),
                                        record(3, 1, "x"), record(7, 1, "third-of-7")};
     records.insert(records.begin(), record(7, 1, "first-of-7"));
-    ProcessTable table(flags, nullptr, records.data(), static_cast<int>(records.size()));
+    ProcessTable table = linkedTable(flags, records);
     std::vector<std::string> order;
     for (ProcessNode& node : table) order.push_back(node.kinfo.ki_comm);
     EXPECT_EQ(order,
@@ -267,7 +268,7 @@ TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
     for (const Case& c : cases) {
         ProcessTable table = linkedTable(flags, c.records);
         EXPECT_EQ(parents(table), c.parents) << c.what;
-        expectWellFormed(table);
+        expectWellFormed(table, flags);
         // Marking from any node ends.
         for (ProcessNode& node : table) table.markHighlight(node.kinfo.ki_pid);
     }
@@ -283,7 +284,7 @@ TEST(ProcessTableTest, CycleThroughTheSnapshotPrintsEveryProcessOnce) {
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {300, 301}, {301, 0}}));
     EXPECT_TRUE(table.find(300)->highlight);
     EXPECT_TRUE(table.find(301)->highlight);
-    expectWellFormed(table);
+    expectWellFormed(table, flags);
 }
 
 TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren) {
@@ -301,7 +302,7 @@ TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren
     EXPECT_EQ(*shell->childrenByName.begin(), table.find(6));
     EXPECT_EQ(table.find(6)->label(), "nameless");
     EXPECT_EQ(table.find(7)->label(), "defunct");
-    expectWellFormed(table);
+    expectWellFormed(table, flags);
 }
 
 TEST(ProcessTableTest, EmptySnapshotGivesAnEmptyTable) {

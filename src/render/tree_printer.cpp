@@ -4,8 +4,8 @@
 #include <vector>
 
 void printNode(ProcessNode& node, LineWriter& writer) {
-    writer.writeLabel(node.label(), node.highlight, node.duplicates);
-    if ((node.flags & Flag::arguments) == 0) return;
+    writer.writeLabel(node.label(), node.highlight, node.fold == Fold::head ? node.groupSize : 0);
+    if ((writer.flags & Flag::arguments) == 0) return;
     char** vector = kvm_getargv(node.kvm, &node.kinfo, 0);
     if (vector != nullptr && vector[0] != nullptr) {
         for (char** argument = vector + 1; *argument != nullptr; ++argument)
@@ -46,7 +46,7 @@ Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, const Index& child
 template <typename Index>
 void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
     writer.leaveNode();
-    if (visit.size == 0 && (visit.node->flags & Flag::arguments) == 0) writer.endLine();
+    if (visit.size == 0 && (writer.flags & Flag::arguments) == 0) writer.endLine();
 }
 
 // Takes the next child of `visit` and tells the writer whether it is the
@@ -60,11 +60,11 @@ void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
 template <typename Index>
 ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
     ProcessNode& child = **visit.next;
-    const std::uint64_t groupRest = child.duplicates >= 1 ? child.duplicates - 1 : 0;
+    const std::uint64_t groupRest = child.fold == Fold::head ? child.groupSize - 1 : 0;
     bool isLast = groupRest + visit.printed == visit.size - 1;
     auto next = std::next(visit.next);
     if (!isLast) {
-        while (next != visit.end && (*next)->duplicates == 1) ++next;
+        while (next != visit.end && (*next)->fold == Fold::hidden) ++next;
         isLast = next == visit.end;
     }
     writer.enterChild(visit.printed == 0, isLast);
@@ -78,7 +78,7 @@ ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
 // on the call stack, which a deep enough tree would overflow.
 template <typename Index>
 void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
-    if (top.duplicates == 1) return;  // folded into an earlier sibling
+    if (top.fold == Fold::hidden) return;  // folded into an earlier sibling
     std::vector<Visit<Index>> path;
     path.push_back(enterNode(top, writer, children));
     while (!path.empty()) {
@@ -89,7 +89,7 @@ void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
             continue;
         }
         ProcessNode& child = takeChild(visit, writer);
-        if (child.duplicates == 1) continue;
+        if (child.fold == Fold::hidden) continue;
         path.push_back(enterNode(child, writer, ownChildren(child, children)));
     }
 }
@@ -105,7 +105,7 @@ void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& child
 }
 
 void printTreeInOrder(ProcessNode& node, LineWriter& writer) {
-    if ((node.flags & Flag::numericSort) != 0)
+    if ((writer.flags & Flag::numericSort) != 0)
         printTree(node, writer, node.childrenByPid);
     else
         printTree(node, writer, node.childrenByName);

@@ -10,53 +10,55 @@ const std::vector<FoldingExample>& foldingExamples() {
         {.title = "NestedGroupsFoldInnerThenOuter",
          .tree = "init(sh(sleep*2) sh(sleep*2))",
          .output = "init---2*[sh---2*[sleep]]\n",
-         .duplicates = {{"init/sh#1", 2},
-                        {"init/sh#2", 1},
-                        {"init/sh#1/sleep#1", 2},
-                        {"init/sh#1/sleep#2", 1},
-                        {"init/sh#2/sleep#1", 2},
-                        {"init/sh#2/sleep#2", 1}}},
+         .folds = {{"init/sh#1", headOf(2)},
+                   {"init/sh#2", hidden},
+                   {"init/sh#1/sleep#1", headOf(2)},
+                   {"init/sh#1/sleep#2", hidden},
+                   {"init/sh#2/sleep#1", headOf(2)},
+                   {"init/sh#2/sleep#2", hidden}}},
         {.title = "OnlyTheFirstChildIsCompared",
          .tree = "init(sh(sleep*2) sh(sleep))",
          .output = "init---2*[sh---2*[sleep]]\n",
-         .duplicates = {{"init/sh#1", 2},
-                        {"init/sh#2", 1},
-                        {"init/sh#1/sleep#1", 2},
-                        {"init/sh#1/sleep#2", 1}}},
+         .folds = {{"init/sh#1", headOf(2)},
+                   {"init/sh#2", hidden},
+                   {"init/sh#1/sleep#1", headOf(2)},
+                   {"init/sh#1/sleep#2", hidden}}},
         {.title = "TheHeadsSubtreeIsPrinted",
          .tree = "init(sh(sleep) sh(sleep*2))",
          .output = "init---2*[sh---sleep]\n",
-         .duplicates = {{"init/sh#1", 2},
-                        {"init/sh#2", 1},
-                        {"init/sh#2/sleep#1", 2},
-                        {"init/sh#2/sleep#2", 1}}},
+         .folds = {{"init/sh#1", headOf(2)},
+                   {"init/sh#2", hidden},
+                   {"init/sh#2/sleep#1", headOf(2)},
+                   {"init/sh#2/sleep#2", hidden}}},
         {.title = "GroupOverSeveralLines",
          .tree = "init(sh(sleep sleep(cat)) sh(sleep sleep(cat)))",
          .output = "init---2*[sh-+-sleep]\n"
                    "             `-sleep---cat\n",
-         .duplicates = {{"init/sh#1", 2}, {"init/sh#2", 1}}},
+         .folds = {{"init/sh#1", headOf(2)}, {"init/sh#2", hidden}}},
         {.title = "ParentsWithDifferentChildrenAreNotFolded",
          .tree = "init(tmux(bash top) tmux(bash top))",
          .output = "init-+-tmux-+-bash\n"
                    "     |      `-top\n"
                    "     `-tmux-+-bash\n"
                    "            `-top\n",
-         .topCompactable = 0},
+         .topCompactable = false},
         {.title = "UncompactableParentsStillFoldTheirChildren",
          .tree = "init(sh(a*2 b) sh(a*2 b))",
          .output = "init-+-sh-+-2*[a]\n"
                    "     |    `-b\n"
                    "     `-sh-+-2*[a]\n"
                    "          `-b\n",
-         .duplicates = {{"init/sh#1/a#1", 2},
-                        {"init/sh#1/a#2", 1},
-                        {"init/sh#2/a#1", 2},
-                        {"init/sh#2/a#2", 1}},
-         .topCompactable = 0},
+         .folds = {{"init/sh#1/a#1", headOf(2)},
+                   {"init/sh#1/a#2", hidden},
+                   {"init/sh#2/a#1", headOf(2)},
+                   {"init/sh#2/a#2", hidden}},
+         .topCompactable = false},
         {.title = "ThreeLeavesMakeOneGroupOfThree",
          .tree = "init(getty*3)",
          .output = "init---3*[getty]\n",
-         .duplicates = {{"init/getty#1", 3}, {"init/getty#2", 1}, {"init/getty#3", 1}}},
+         .folds = {{"init/getty#1", headOf(3)},
+                   {"init/getty#2", hidden},
+                   {"init/getty#3", hidden}}},
         {.title = "WithAndWithoutChildrenStayApart",
          .tree = "init(sh(sleep) sh)",
          .output = "init-+-sh---sleep\n"
@@ -67,7 +69,7 @@ const std::vector<FoldingExample>& foldingExamples() {
          .titles = {{"init/w#1", "w one"}, {"init/w#2", "w two"}},
          .output = "init-+-w one\n"
                    "     `-w two\n",
-         .topCompactable = 0},
+         .topCompactable = false},
         {.title = "DifferentUsersStayApart",
          .tree = "init(w w)",
          .flags = Flag::uidChanges,
@@ -75,53 +77,56 @@ const std::vector<FoldingExample>& foldingExamples() {
          .output = "init-+-w\n"
                    "     `-w(" +
                    userNameOf(65534) + ")\n",
-         .topCompactable = 0},
+         .topCompactable = false},
         {.title = "TwoGroupsWithTwoLabels",
          .tree = "init(aa*2 zz*2)",
          .output = "init-+-2*[aa]\n"
                    "     `-2*[zz]\n",
-         .duplicates = {{"init/aa#1", 2}, {"init/aa#2", 1}, {"init/zz#1", 2}, {"init/zz#2", 1}},
-         .topCompactable = 0},
+         .folds = {{"init/aa#1", headOf(2)},
+                   {"init/aa#2", hidden},
+                   {"init/zz#1", headOf(2)},
+                   {"init/zz#2", hidden}},
+         .topCompactable = false},
         {.title = "ThirdMatchesSecond",
          .tree = "init(x(y) x x)",
          .output = "init-+-x---y\n"
                    "     `-2*[x]\n",
-         .duplicates = {{"init/x#2", 2}, {"init/x#3", 1}}},
+         .folds = {{"init/x#2", headOf(2)}, {"init/x#3", hidden}}},
         {.title = "UncompactableSiblingIsNeitherHeadNorFolded",
          .tree = "init(x x(p q) x)",
          .output = "init-+-2*[x]\n"
                    "     `-x-+-p\n"
                    "         `-q\n",
-         .duplicates = {{"init/x#1", 2}, {"init/x#3", 1}},
-         .topCompactable = 0},
+         .folds = {{"init/x#1", headOf(2)}, {"init/x#3", hidden}},
+         .topCompactable = false},
         {.title = "ALongRunInClasses",
          .tree = "init(w*5(a) w*4(b) w*3(a) w)",
          .output = "init-+-8*[w---a]\n"
                    "     |-4*[w---b]\n"
                    "     `-w\n",
-         .duplicates = {{"init/w#1", 8},
-                        {"init/w#2", 1},
-                        {"init/w#3", 1},
-                        {"init/w#4", 1},
-                        {"init/w#5", 1},
-                        {"init/w#6", 4},
-                        {"init/w#7", 1},
-                        {"init/w#8", 1},
-                        {"init/w#9", 1},
-                        {"init/w#10", 1},
-                        {"init/w#11", 1},
-                        {"init/w#12", 1}}},
+         .folds = {{"init/w#1", headOf(8)},
+                   {"init/w#2", hidden},
+                   {"init/w#3", hidden},
+                   {"init/w#4", hidden},
+                   {"init/w#5", hidden},
+                   {"init/w#6", headOf(4)},
+                   {"init/w#7", hidden},
+                   {"init/w#8", hidden},
+                   {"init/w#9", hidden},
+                   {"init/w#10", hidden},
+                   {"init/w#11", hidden},
+                   {"init/w#12", hidden}}},
         {.title = "HighlightPassesToTheHeadAndDownItsChain",
          .tree = "init(sh(sleep*2) sh(sleep*2))",
          .flags = Flag::highlight,
          .highlighted = "init/sh#2/sleep#2",
          .output = bold("init") + "---2*[" + bold("sh") + "---2*[" + bold("sleep") + "]]\n",
-         .duplicates = {{"init/sh#1", 2},
-                        {"init/sh#2", 1},
-                        {"init/sh#1/sleep#1", 2},
-                        {"init/sh#1/sleep#2", 1},
-                        {"init/sh#2/sleep#1", 2},
-                        {"init/sh#2/sleep#2", 1}},
+         .folds = {{"init/sh#1", headOf(2)},
+                   {"init/sh#2", hidden},
+                   {"init/sh#1/sleep#1", headOf(2)},
+                   {"init/sh#1/sleep#2", hidden},
+                   {"init/sh#2/sleep#1", headOf(2)},
+                   {"init/sh#2/sleep#2", hidden}},
          .bold = {"init", "init/sh#1", "init/sh#2", "init/sh#1/sleep#1", "init/sh#2/sleep#1",
                   "init/sh#2/sleep#2"}},
         {.title = "HighlightOffTheFirstChildChainStaysBehind",
@@ -130,14 +135,14 @@ const std::vector<FoldingExample>& foldingExamples() {
          .highlighted = "init/sh#2/sleep#2/cat",
          .output =
              bold("init") + "---2*[" + bold("sh") + "-+-sleep]\n" + "             `-sleep---cat\n",
-         .duplicates = {{"init/sh#1", 2}, {"init/sh#2", 1}},
+         .folds = {{"init/sh#1", headOf(2)}, {"init/sh#2", hidden}},
          .bold = {"init", "init/sh#1", "init/sh#2", "init/sh#2/sleep#2", "init/sh#2/sleep#2/cat"}},
         {.title = "HighlightOfAnUnfoldedNodeStaysPut",
          .tree = "init(x(y) x x)",
          .flags = Flag::highlight,
          .highlighted = "init/x#1/y",
          .output = bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
-         .duplicates = {{"init/x#2", 2}, {"init/x#3", 1}},
+         .folds = {{"init/x#2", headOf(2)}, {"init/x#3", hidden}},
          .bold = {"init", "init/x#1", "init/x#1/y"}},
     };
     return examples;
@@ -189,9 +194,23 @@ ExampleProcesses processesOf(const FoldingExample& example) {
     pid_t next = 1;
     addProcesses(top, 0, 0, next, pids, result.processes);
     std::vector<const char*> paths;
-    for (const auto& [path, count] : example.duplicates) paths.push_back(path);
+    for (const auto& [path, fold] : example.folds) paths.push_back(path);
     for (const char* path : example.bold) paths.push_back(path);
     if (example.highlighted != nullptr) paths.push_back(example.highlighted);
     for (const char* path : paths) result.pidOfPath[path] = pids.at(&top.at(path));
     return result;
 }
+
+std::string foldOf(const ProcessNode& node) {
+    switch (node.fold) {
+        case Fold::hidden:
+            return hidden;
+        case Fold::head:
+            return headOf(node.groupSize);
+        case Fold::alone:
+            break;
+    }
+    return alone;
+}
+
+std::string headOf(std::uint32_t groupSize) { return "head of " + std::to_string(groupSize); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/option_flags.h"
+#include "process/process_node.h"
 #include "support/proc_fixture.h"
 #include "support/process_tree.h"
 
@@ -21,14 +22,21 @@ struct FoldingExample {
     const char* title;
     const char* tree;       // compact text of ProcessTree; printed with --pid of its top
     OptionFlags flags = 0;  // besides Flag::pid: showTitles, uidChanges, highlight
-    std::vector<std::pair<const char*, uid_t>> users{};               // another real user
-    std::vector<std::pair<const char*, const char*>> titles{};        // argv[0]
-    const char* highlighted = nullptr;                                // the process given to -H
-    std::string output;                                               // to a pipe
-    std::vector<std::pair<const char*, std::uint64_t>> duplicates{};  // every other node 0
+    std::vector<std::pair<const char*, uid_t>> users{};         // another real user
+    std::vector<std::pair<const char*, const char*>> titles{};  // argv[0]
+    const char* highlighted = nullptr;                          // the process given to -H
+    std::string output;                                         // to a pipe
+    std::vector<std::pair<const char*, std::string>> folds{};   // (foldOf) every other alone
     std::vector<const char*> bold{};  // exactly these are highlighted after compaction
-    int topCompactable = 1;
+    bool topCompactable = true;
 };
+
+// A node's fold state in words, as the tables of expectations write it:
+// alone, hidden, or headOf(the size of its group).
+std::string foldOf(const ProcessNode& node);
+inline const std::string alone = "alone";
+inline const std::string hidden = "hidden";
+std::string headOf(std::uint32_t groupSize);
 
 void PrintTo(const FoldingExample& example, std::ostream* out);
 

@@ -5,13 +5,12 @@
 #include "cli/run.h"
 #include "render/line_writer.h"
 #include "support/capture_output.h"
+#include "support/options_of.h"
 
 std::string printInProcess(ProcessTable& table, const InProcessRun& run) {
     LineWriter writer(run.flags, run.drawing, run.columns, false);
-    CommandLine line;
-    line.flags = run.flags;
-    line.rootPid = run.rootPid;
-    std::string output = captureOutput([&] { printForest(table, writer, line, run.rootUid); });
+    const RunOptions options = optionsOf(run.flags, run.rootPid, run.rootUid);
+    std::string output = captureOutput([&] { printForest(table, writer, options); });
     EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
     EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
     EXPECT_EQ(writer.closers, 0u) << "every group is closed";

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/linux/kvm_handle.h"
+#include "support/options_of.h"
 
 namespace fs = std::filesystem;
 
@@ -90,8 +91,17 @@ kvm_t* ProcFixture::open() {
     return handles.back().get();
 }
 
-ProcessTable ProcFixture::snapshot(const OptionFlags& flags, pid_t highlightPid) {
-    return takeSnapshot(open(), flags, highlightPid);
+ProcessTable ProcFixture::snapshot(OptionFlags flags, pid_t highlightPid) {
+    return snapshotForest(open(), flags, highlightPid);
+}
+
+ProcessTable snapshotForest(kvm_t* kvm, OptionFlags flags, pid_t highlightPid) {
+    const RunOptions options = optionsOf(flags);
+    Outcome<Snapshot> taken = takeSnapshot(kvm, options.table);
+    if (!taken.ok()) throw std::runtime_error(taken.error());
+    ProcessTable table = buildForest(taken.value(), options.table, options.labels, kvm);
+    if (options.highlightPid) table.markHighlight(highlightPid);
+    return table;
 }
 
 FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {

@@ -19,6 +19,11 @@ struct KvmCloser {
 };
 using KvmHandle = std::unique_ptr<kvm_t, KvmCloser>;
 
+// The forest of a snapshot taken through `kvm` as a run with `flags` takes
+// and builds it, with `highlightPid` marked when the flags ask for it. Throws
+// when the snapshot fails. The nodes point into the handle's records.
+ProcessTable snapshotForest(kvm_t* kvm, OptionFlags flags, pid_t highlightPid = 0);
+
 struct FakeProcess {
     pid_t pid = 0;
     pid_t ppid = 0;
@@ -56,10 +61,11 @@ class ProcFixture {
     // to the fixture and is closed with it.
     kvm_t* open();
 
-    // Takes a snapshot of this directory through a handle of its own (see
-    // open()). The nodes point into the handle's records and keep `flags` by
-    // reference: the table must not outlive the fixture or the flags.
-    ProcessTable snapshot(const OptionFlags& flags, pid_t highlightPid = 0);
+    // The forest of a snapshot of this directory, taken through a handle of
+    // its own (see open()) as a run with `flags` takes it, with
+    // `highlightPid` marked when the flags ask for it. The nodes point into
+    // the handle's records: the table must not outlive the fixture.
+    ProcessTable snapshot(OptionFlags flags, pid_t highlightPid = 0);
 
     // The text of a status file as the kernel writes it.
     static std::string statusText(const FakeProcess& process, bool withKthreadLine = true);

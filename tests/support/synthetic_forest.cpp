@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "support/options_of.h"
+
 void SyntheticRecords::add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid, int flag) {
     kinfo_proc record{};
     record.ki_pid = pid;
@@ -75,10 +77,10 @@ SyntheticRecords wideDifferentShape(std::size_t count) {
     });
 }
 
-ProcessTable tableOf(const OptionFlags& flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
+ProcessTable tableOf(OptionFlags flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid) {
-    ProcessTable table(flags, kvm, records.data(), static_cast<int>(records.size()));
-    table.link();
-    if ((flags & Flag::highlight) != 0) table.markHighlight(highlightPid);
+    const RunOptions options = optionsOf(flags);
+    ProcessTable table = buildForest(records, options.table, options.labels, kvm);
+    if (options.highlightPid) table.markHighlight(highlightPid);
     return table;
 }

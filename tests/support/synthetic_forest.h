@@ -54,8 +54,8 @@ SyntheticRecords wideAlikeShape(std::size_t count);
 // name of its own ("u1", "u2", ...): siblings of one name that never match.
 SyntheticRecords wideDifferentShape(std::size_t count);
 
-// The table of `records`, linked and with `highlightPid` marked (with the
-// highlight bit), as the snapshot step leaves it. `kvm` may be null when no
+// The forest of `records` as a run with `flags` builds it, with
+// `highlightPid` marked (with the highlight bit). `kvm` may be null when no
 // argument vector is asked for.
-ProcessTable tableOf(const OptionFlags& flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
+ProcessTable tableOf(OptionFlags flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid = 0);

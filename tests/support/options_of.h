@@ -1,0 +1,12 @@
+// The option values that a command line with a given option word gives
+// each layer, for tests that describe a run by its flags.
+#pragma once
+
+#include <sys/types.h>
+
+#include "cli/run_options.h"
+#include "common/option_flags.h"
+
+// The options of a run with `flags`, `rootPid` for pid mode and `rootUid` for
+// user mode, made by the program's own conversion.
+RunOptions optionsOf(OptionFlags flags, pid_t rootPid = 0, uid_t rootUid = 0);
