@@ -156,9 +156,9 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     CountingPipe pipe;
     const double start = threadSeconds();
     {
-        ProcessTable table = tableOf(line.flags, emptyHandle(), records, last);
+        ProcessTable table = tableOf(line.flags, records, last);
         LineWriter writer(line.flags, {asciiSet, false}, 0, false);
-        printForest(table, writer, runOptionsOf(line, otherUid));
+        printForest(table, writer, emptyHandle(), runOptionsOf(line, otherUid));
         std::fflush(stdout);
     }
     const double elapsed = threadSeconds() - start;

@@ -157,7 +157,7 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
         ProcessTable table = proc.snapshot(flags);
         std::string printed = captureOutput([&] {
             LineWriter writer(flags, {asciiSet, false}, 0, false);
-            printForest(table, writer, optionsOf(flags));
+            printForest(table, writer, proc.lastHandle(), optionsOf(flags));
             std::fflush(stdout);
         });
         // 20 and 21 are left out, so 22 has no parent and is a root of its

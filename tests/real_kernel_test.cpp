@@ -20,9 +20,9 @@
 
 namespace {
 
-std::vector<std::string> argumentsOf(ProcessNode& node) {
+std::vector<std::string> argumentsOf(kvm_t* kvm, ProcessNode& node) {
     std::vector<std::string> words;
-    char** argv = kvm_getargv(node.kvm, &node.kinfo, 0);
+    char** argv = kvm_getargv(kvm, &node.kinfo, 0);
     for (; argv != nullptr && *argv != nullptr; ++argv) words.emplace_back(*argv);
     return words;
 }
@@ -90,12 +90,13 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
 
     // An empty argument between others shows; one at the end cannot be told
     // from the padding of a title, and does not.
-    EXPECT_EQ(argumentsOf(*topNode),
+    kvm_t* kvm = handles.back().get();
+    EXPECT_EQ(argumentsOf(kvm, *topNode),
               (std::vector<std::string>{"/usr/sbin/rk-top", "--flag", "", "with space"}));
-    EXPECT_EQ(argumentsOf(*titled), (std::vector<std::string>{"rk-titled: busy"}));
-    EXPECT_EQ(argumentsOf(*bigNode), big);
-    EXPECT_EQ(argumentsOf(*inherit), (std::vector<std::string>{"rk-inherit"}));
-    EXPECT_TRUE(argumentsOf(*zombie).empty());
+    EXPECT_EQ(argumentsOf(kvm, *titled), (std::vector<std::string>{"rk-titled: busy"}));
+    EXPECT_EQ(argumentsOf(kvm, *bigNode), big);
+    EXPECT_EQ(argumentsOf(kvm, *inherit), (std::vector<std::string>{"rk-inherit"}));
+    EXPECT_TRUE(argumentsOf(kvm, *zombie).empty());
 
     for (ProcessNode* each : {topNode, titled, user, inherit, bigNode, odd, zombie})
         EXPECT_EQ(each->kinfo.ki_flag & P_SYSTEM, 0);

@@ -21,10 +21,9 @@ int main(int argc, char** argv) {
     // Open until the process exits, never closed: the nodes refer to its
     // records. Being static keeps it reachable for leak checkers to the end.
     static kvm_t* const kvm = openKernelOrExit();
-    ProcessTable table =
-        buildForest(snapshotOrExit(kvm, options.table), options.table, options.labels, kvm);
+    ProcessTable table = buildForest(snapshotOrExit(kvm, options.table), options.table);
     if (options.highlightPid) table.markHighlight(*options.highlightPid);
     LineWriter writer(line.flags);
-    printForest(table, writer, options);
+    printForest(table, writer, kvm, options);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "process/compaction.h"
+#include "process/labeller.h"
 #include "process/root_choice.h"
 #include "render/tree_printer.h"
 
@@ -32,15 +33,16 @@ Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
     return taken.value();
 }
 
-void printForest(ProcessTable& table, LineWriter& writer, const RunOptions& options) {
+void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options) {
     Roots roots = chooseRoots(table, options.selection);
-    if (options.compact) foldTrees(roots);
+    Labeller labeller(options.labels, kvm, roots);
+    if (options.compact) foldTrees(roots, labeller);
     if (roots.selected != nullptr) {
-        printTreeInOrder(*roots.selected, writer);
+        printTreeInOrder(*roots.selected, writer, labeller);
     } else if (options.table.childrenByPid) {
         for (ProcessNode& node : table)
-            if (node.root) printTreeInOrder(node, writer);
+            if (node.root) printTreeInOrder(node, writer, labeller);
     } else {
-        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer);
+        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller);
     }
 }

@@ -20,5 +20,6 @@ kvm_t* openKernelOrExit();
 Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options);
 
 // Chooses the roots of the selected mode, folds unless told not to, and
-// prints every tree in name or pid order.
-void printForest(ProcessTable& table, LineWriter& writer, const RunOptions& options);
+// prints every tree in name or pid order. Arguments and titles are read
+// through `kvm`.
+void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options);

@@ -21,6 +21,7 @@
 #include "support/escapes.h"
 #include "support/folding_examples.h"
 #include "support/in_process_run.h"
+#include "support/options_of.h"
 #include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
@@ -74,7 +75,7 @@ TEST_P(RootsCaseTest, FoldsAsDescribed) {
     for (const FakeProcess& p : c.processes) proc.add(p);
     const OptionFlags flags = c.flags;
     ProcessTable table = proc.snapshot(flags, c.highlightPid);
-    EXPECT_EQ(printInProcess(table, {.flags = flags}), c.output);
+    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
         auto expected = c.folds.find(pid);
@@ -120,7 +121,7 @@ TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
     for (const FakeProcess& p : processesOf(foldingExamples()[0]).processes) proc.add(p);
     const OptionFlags flags = Flag::pid | Flag::noCompact;
     ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, {.flags = flags, .rootPid = 1}),
+    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags, .rootPid = 1}),
               "init-+-sh-+-sleep\n"
               "     |    `-sleep\n"
               "     `-sh-+-sleep\n"
@@ -252,20 +253,21 @@ struct CompactedForest {
     // pid-keyed indexes to print by; nothing else depends on that bit.
     CompactedForest(OptionFlags flags, const std::vector<kinfo_proc>& records,
                     const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
-        : table(tableOf(flags | Flag::numericSort | Flag::highlight, nullptr, records,
-                        highlightPid)) {
+        : table(tableOf(flags | Flag::numericSort | Flag::highlight, records, highlightPid)) {
         for (pid_t pid : marked) table.find(pid)->highlight = true;
         for (ProcessNode& node : table) highlightedBefore.push_back(node.highlight);
         Roots roots = chooseRoots(table, Selection{});
+        Labeller labeller(optionsOf(flags).labels, nullptr, roots);
         Compactor compactor(runLength);
-        foldTrees(roots, compactor);
+        foldTrees(roots, labeller, compactor);
         LineWriter writer(flags, {asciiSet, false}, 0, false);
         byName = captureOutput([&] {
-            for (ProcessNode* node : roots.byName) printTree(*node, writer, node->childrenByName);
+            for (ProcessNode* node : roots.byName)
+                printTree(*node, writer, labeller, node->childrenByName);
         });
         byPid = captureOutput([&] {
             for (ProcessNode& node : table)
-                if (node.root) printTree(node, writer, node.childrenByPid);
+                if (node.root) printTree(node, writer, labeller, node.childrenByPid);
         });
     }
 

@@ -63,8 +63,8 @@ std::string runOnDefaultStack(const SyntheticRecords& records, const InProcessRu
     ProcFixture empty;
     std::string output;
     auto body = [&] {
-        ProcessTable table = tableOf(run.flags, empty.open(), records.records, highlightPid);
-        output = printInProcess(table, run);
+        ProcessTable table = tableOf(run.flags, records.records, highlightPid);
+        output = printInProcess(table, empty.open(), run);
     };
     runOnStack(defaultStack, body);
     return output;

@@ -39,7 +39,8 @@ TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
     for (const FakeProcess& p : usersForest) proc.add(p);
     const OptionFlags flags = c.flags;
     ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, {.flags = flags, .rootPid = c.rootPid, .rootUid = c.rootUid}),
+    EXPECT_EQ(printInProcess(table, proc.lastHandle(),
+                             {.flags = flags, .rootPid = c.rootPid, .rootUid = c.rootUid}),
               c.output);
     for (ProcessNode& node : table) {
         const bool expected =

@@ -11,27 +11,52 @@ Compactable compactableIf(bool yes) { return yes ? Compactable::yes : Compactabl
 
 }  // namespace
 
-bool compact(ChildrenByName& index) {
+bool compact(ChildrenByName& index, Labeller& labeller) {
     Compactor compactor;
-    return compactor.compactTree(index);
+    return compactor.compactTree(index, labeller);
 }
 
-void foldTrees(Roots& roots, Compactor& compactor) {
+void foldTrees(Roots& roots, Labeller& labeller, Compactor& compactor) {
     if (roots.selected != nullptr) {
         ProcessNode& top = *roots.selected;
         if (top.compactable == Compactable::unknown)
-            top.compactable = compactableIf(compactor.compactTree(top.childrenByName));
+            top.compactable = compactableIf(compactor.compactTree(top.childrenByName, labeller));
         return;
     }
-    compactor.compactTree(roots.byName);
+    compactor.compactTree(roots.byName, labeller);
 }
 
-void foldTrees(Roots& roots) {
+void foldTrees(Roots& roots, Labeller& labeller) {
     Compactor compactor;
-    foldTrees(roots, compactor);
+    foldTrees(roots, labeller, compactor);
 }
 
-bool Compactor::compactTree(ChildrenByName& index) {
+bool sameSubtree(ProcessNode& a, ProcessNode& b, Labeller& labeller) {
+    // Walks both chains of first children; highlights pass only once the
+    // whole comparison has succeeded.
+    ProcessNode* left = &a;
+    ProcessNode* right = &b;
+    for (;;) {
+        if (labeller.label(*left) != labeller.label(*right)) return false;
+        if (left->childrenByName.empty() != right->childrenByName.empty()) return false;
+        if (left->childrenByName.empty()) break;
+        left = left->firstChild();
+        right = right->firstChild();
+    }
+    passHighlight(a, b);
+    return true;
+}
+
+void passHighlight(ProcessNode& to, const ProcessNode& from) {
+    ProcessNode* target = &to;
+    for (const ProcessNode* source = &from; target != nullptr && source != nullptr;) {
+        if (source->highlight) target->highlight = true;
+        target = target->firstChild();
+        source = source->firstChild();
+    }
+}
+
+bool Compactor::compactTree(ChildrenByName& index, Labeller& labeller) {
     // Folds every index below `index` after all the indexes below it: a walk
     // down the tree that folds a node's index on its way back up, once all
     // its children are done. The path is kept on a stack of its own, not
@@ -54,14 +79,14 @@ bool Compactor::compactTree(ChildrenByName& index) {
                 enter(child);
                 continue;
             }
-            top.node->compactable = compactableIf(foldSiblings(top.node->childrenByName));
+            top.node->compactable = compactableIf(foldSiblings(top.node->childrenByName, labeller));
             path.pop_back();
         }
     }
-    return foldSiblings(index);
+    return foldSiblings(index, labeller);
 }
 
-bool Compactor::foldSiblings(ChildrenByName& index) {
+bool Compactor::foldSiblings(ChildrenByName& index, Labeller& labeller) {
     bool result = true;
     ProcessNode* previous = nullptr;
     Entry groupedUntil = index.end();  // end of a run already folded at once
@@ -79,7 +104,7 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
             result = false;
         } else if (previous == nullptr) {
             previous = &child;
-        } else if (child.label() == previous->label()) {
+        } else if (labeller.label(child) == labeller.label(*previous)) {
             previous = &child;
         } else {
             result = false;
@@ -93,9 +118,9 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
         const auto runLength = static_cast<std::size_t>(runEnd - entry);
         if (runLength == 1) continue;
         if (runLength < groupedRunLength) {
-            foldPairwise(entry, runEnd);
+            foldPairwise(entry, runEnd, labeller);
         } else {
-            foldGrouped(entry, runEnd);
+            foldGrouped(entry, runEnd, labeller);
             groupedUntil = runEnd;
             inGroupedRun = true;
         }
@@ -103,14 +128,14 @@ bool Compactor::foldSiblings(ChildrenByName& index) {
     return result;
 }
 
-void Compactor::foldPairwise(Entry child, Entry runEnd) {
+void Compactor::foldPairwise(Entry child, Entry runEnd, Labeller& labeller) {
     // A candidate that matches is examined before its own turn, so it has
     // never been folded before and heads no group: it joins this one.
     ProcessNode& head = **child;
     std::uint32_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
         ProcessNode& other = **candidate;
-        if (other.compactable == Compactable::yes && head.sameSubtree(other)) {
+        if (other.compactable == Compactable::yes && sameSubtree(head, other, labeller)) {
             other.fold = Fold::hidden;
             ++total;
         }
@@ -120,13 +145,13 @@ void Compactor::foldPairwise(Entry child, Entry runEnd) {
     head.groupSize = total;
 }
 
-void Compactor::foldGrouped(Entry first, Entry runEnd) {
+void Compactor::foldGrouped(Entry first, Entry runEnd, Labeller& labeller) {
     // The head of each class is its earliest member; every member after it
     // matches it, so each is folded once and counted once.
     for (Entry entry = first; entry != runEnd; ++entry) {
         ProcessNode& node = **entry;
         if (node.compactable != Compactable::yes) continue;
-        const std::uint32_t id = chainId(node);
+        const std::uint32_t id = chainId(node, labeller);
         if (id >= headOfChain.size())
             headOfChain.resize(std::max<std::size_t>(id + 1, 2 * headOfChain.size()));
         ProcessNode*& head = headOfChain[id];
@@ -138,13 +163,13 @@ void Compactor::foldGrouped(Entry first, Entry runEnd) {
         leader.groupSize = (leader.fold == Fold::head ? leader.groupSize : 1) + 1;
         leader.fold = Fold::head;
         node.fold = Fold::hidden;
-        leader.passHighlightFrom(node);
+        passHighlight(leader, node);
     }
     for (Entry entry = first; entry != runEnd; ++entry)
         if ((*entry)->compactable == Compactable::yes) headOfChain[(*entry)->chainId] = nullptr;
 }
 
-std::uint32_t Compactor::chainId(ProcessNode& node) {
+std::uint32_t Compactor::chainId(ProcessNode& node, Labeller& labeller) {
     // Collects the chain down to the first node whose id is known (or past
     // the leaf), then numbers it from the bottom up.
     std::vector<ProcessNode*>& chain = chainScratch;
@@ -159,14 +184,14 @@ std::uint32_t Compactor::chainId(ProcessNode& node) {
         walk = walk->firstChild();
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        below = idOf(**it, below);
+        below = idOf(**it, below, labeller);
         (*it)->chainId = below;
     }
     return below;
 }
 
-std::uint32_t Compactor::idOf(ProcessNode& node, std::uint32_t below) {
-    const std::string_view label = node.label();
+std::uint32_t Compactor::idOf(ProcessNode& node, std::uint32_t below, Labeller& labeller) {
+    const std::string_view label = labeller.label(node);
     std::uint64_t hash = std::hash<std::string_view>()(label) ^ (below * 0x9e3779b97f4a7c15ULL);
     hash ^= hash >> 32;
     hash *= 0xd6e8feb86659fd93ULL;
@@ -180,7 +205,8 @@ std::uint32_t Compactor::idOf(ProcessNode& node, std::uint32_t below) {
             slot = {hash, &node, below, ++chainCount};
             return slot.id;
         }
-        if (slot.hash == hash && slot.below == below && slot.node->label() == label) return slot.id;
+        if (slot.hash == hash && slot.below == below && labeller.label(*slot.node) == label)
+            return slot.id;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "process/labeller.h"
 #include "process/process_node.h"
 #include "process/root_choice.h"
 
@@ -13,7 +14,17 @@
 // index is compactable: every visible entry compactable and all carrying one
 // label. Sets compactable, fold, groupSize and highlight of the nodes
 // below. The one-shot form of Compactor::compactTree.
-bool compact(ChildrenByName& index);
+bool compact(ChildrenByName& index, Labeller& labeller);
+
+// Whether `a`'s subtree matches `b`'s: equal labels and the same presence
+// of children at every level of both chains of first children. On a match,
+// passes `b`'s highlights to `a`'s chain (passHighlight).
+bool sameSubtree(ProcessNode& a, ProcessNode& b, Labeller& labeller);
+
+// Highlights every node of `to`'s chain of first children whose
+// counterpart, in the same position on `from`'s chain, is highlighted. The
+// chains are taken to match; it stops at the end of either.
+void passHighlight(ProcessNode& to, const ProcessNode& from);
 
 // The compaction pass with its state. Siblings with one name are compared
 // pairwise, as in sameSubtree; a long run of them would make that quadratic,
@@ -28,29 +39,29 @@ class Compactor {
     // Folds every index below the entries of `index` that is not folded yet,
     // each after all the indexes below it, then `index` itself; answers
     // whether the owner of `index` is compactable.
-    bool compactTree(ChildrenByName& index);
+    bool compactTree(ChildrenByName& index, Labeller& labeller);
 
   private:
     using Entry = ChildrenByName::iterator;
 
     // Folds the siblings of one index whose entries all have their
     // compactable computed; answers whether the owner is compactable.
-    bool foldSiblings(ChildrenByName& index);
+    bool foldSiblings(ChildrenByName& index, Labeller& labeller);
 
     // Folds the later entries of `child`'s run that match it, one by one.
-    void foldPairwise(Entry child, Entry runEnd);
+    void foldPairwise(Entry child, Entry runEnd, Labeller& labeller);
 
     // Folds every class of matching subtrees among [first, runEnd) at once.
-    void foldGrouped(Entry first, Entry runEnd);
+    void foldGrouped(Entry first, Entry runEnd, Labeller& labeller);
 
     // A number that two nodes share exactly when sameSubtree holds between
     // them: it stands for the labels and the presence of children along the
     // chain of first children.
-    std::uint32_t chainId(ProcessNode& node);
+    std::uint32_t chainId(ProcessNode& node, Labeller& labeller);
 
     // The id of a label above the chain numbered `below`, a new one if the
     // pair is new.
-    std::uint32_t idOf(ProcessNode& node, std::uint32_t below);
+    std::uint32_t idOf(ProcessNode& node, std::uint32_t below, Labeller& labeller);
 
     // One numbered pair of the open-addressing table of chain ids: the
     // node whose label it stands for, the id of the chain below that label
@@ -80,5 +91,5 @@ class Compactor {
 // Folds the printed trees: in pid mode the selected node's subtree, whose
 // compactable it sets; in the other modes the roots among themselves and
 // every subtree below them.
-void foldTrees(Roots& roots, Compactor& compactor);
-void foldTrees(Roots& roots);
+void foldTrees(Roots& roots, Labeller& labeller, Compactor& compactor);
+void foldTrees(Roots& roots, Labeller& labeller);

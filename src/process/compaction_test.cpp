@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/folding_examples.h"
+#include "support/options_of.h"
 #include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
@@ -17,9 +18,10 @@ namespace {
 
 TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
-    EXPECT_TRUE(compact(empty));
+    Labeller labeller = labellerOf(0, nullptr);
+    EXPECT_TRUE(compact(empty, labeller));
     Compactor grouped(2);
-    EXPECT_TRUE(grouped.compactTree(empty));
+    EXPECT_TRUE(grouped.compactTree(empty, labeller));
 }
 
 TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
@@ -33,8 +35,9 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
     const OptionFlags flags = Flag::pid | Flag::uidChanges;
     for (std::size_t runLength : {std::size_t{2}, SIZE_MAX}) {
         ProcessTable table = proc.snapshot(flags);
+        Labeller labeller = labellerOf(flags, nullptr);
         Compactor compactor(runLength);
-        EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName))
+        EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName, labeller))
             << "runs of " << runLength;
         EXPECT_EQ(foldOf(*table.find(10)), headOf(2));
         EXPECT_EQ(foldOf(*table.find(11)), hidden);
@@ -63,10 +66,11 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
     const pid_t markedLeaf = 2 + siblings + 2 * classes + 7;  // third of class 7
     for (std::size_t runLength : {std::size_t{8}, SIZE_MAX}) {
         SCOPED_TRACE("runs of " + std::to_string(runLength));
-        ProcessTable table = tableOf(0, nullptr, records);
+        ProcessTable table = tableOf(0, records);
         table.find(markedLeaf)->highlight = true;
+        Labeller labeller = labellerOf(0, nullptr);
         Compactor compactor(runLength);
-        EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName));
+        EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName, labeller));
         for (pid_t i = 0; i < siblings; ++i) {
             ProcessNode& node = *table.find(2 + i);
             ASSERT_EQ(foldOf(node), i < classes ? headOf(3) : hidden) << "sibling " << i;
@@ -93,7 +97,8 @@ TEST_P(FoldingExampleState, FoldsAsDescribed) {
     ProcessNode& top = *table.find(1);
     Roots roots;
     roots.selected = &top;
-    foldTrees(roots);
+    Labeller labeller(optionsOf(flags).labels, proc.lastHandle(), roots);
+    foldTrees(roots, labeller);
     EXPECT_EQ(top.compactable == Compactable::yes, example.topCompactable);
     std::map<pid_t, std::string> folds;
     for (const auto& [path, fold] : example.folds) folds[processes.pid(path)] = fold;
@@ -115,5 +120,55 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleState, testing::ValuesIn(
                          [](const testing::TestParamInfo<FoldingExample>& param) {
                              return param.param.title;
                          });
+
+// A process whose title is its name.
+FakeProcess named(pid_t pid, pid_t ppid, const std::string& name) {
+    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {name}};
+}
+
+TEST(SameSubtreeTest, ComparesLabelsAndChildrenAlongTheFirstChildChain) {
+    ProcFixture proc;
+    // Under init: a (b (c)), a (b (c) z), a (b), a (b (d)), a2.
+    for (const FakeProcess& p :
+         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
+          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(23, 20, "z"),
+          named(30, 1, "a"), named(31, 30, "b"), named(40, 1, "a"), named(41, 40, "b"),
+          named(42, 41, "d"), named(50, 1, "a2")})
+        proc.add(p);
+    const OptionFlags flags = Flag::pid;
+    ProcessTable table = proc.snapshot(flags);
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    ProcessNode& first = *table.find(10);
+    EXPECT_TRUE(sameSubtree(first, *table.find(20), labeller));   // a later child differs
+    EXPECT_FALSE(sameSubtree(first, *table.find(30), labeller));  // the chain ends early
+    EXPECT_FALSE(sameSubtree(first, *table.find(40), labeller));  // a label differs two levels down
+    EXPECT_FALSE(sameSubtree(first, *table.find(50), labeller));  // the labels differ
+    EXPECT_FALSE(sameSubtree(*table.find(31), *table.find(11), labeller));
+}
+
+TEST(SameSubtreeTest, PassesHighlightsOnlyOnSuccessAndOnlyFromTheOther) {
+    ProcFixture proc;
+    // Under init: a (b (c)) three times, the third ending in x instead.
+    for (const FakeProcess& p :
+         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
+          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(30, 1, "a"),
+          named(31, 30, "b"), named(32, 31, "x")})
+        proc.add(p);
+    const OptionFlags flags = Flag::pid;
+    ProcessTable table = proc.snapshot(flags);
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    for (pid_t pid : {11, 22, 30, 32}) table.find(pid)->highlight = true;
+
+    ASSERT_TRUE(sameSubtree(*table.find(10), *table.find(20), labeller));
+    EXPECT_FALSE(table.find(10)->highlight);
+    EXPECT_TRUE(table.find(11)->highlight);   // never cleared
+    EXPECT_TRUE(table.find(12)->highlight);   // from 22, in the same position
+    EXPECT_FALSE(table.find(20)->highlight);  // never from this node to the other
+    EXPECT_FALSE(table.find(21)->highlight);
+
+    // The chains part only at the bottom: the top's highlight stays behind.
+    ASSERT_FALSE(sameSubtree(*table.find(10), *table.find(30), labeller));
+    EXPECT_FALSE(table.find(10)->highlight);
+}
 
 }  // namespace

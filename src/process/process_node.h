@@ -1,5 +1,6 @@
 // One retained process: its record, its links in the hierarchy, its cached
-// name and label, and its fold state.
+// name and label, and its state of highlight, root and folding. Plain data:
+// names and labels are made by the Labeller, folding by compaction.
 #pragma once
 
 #include <sys/types.h>
@@ -13,7 +14,6 @@
 #include "process/child_index.h"
 #include "process/encoded_name.h"
 #include "process/fold_state.h"
-#include "process/label_options.h"
 
 class ProcessNode;
 
@@ -24,14 +24,15 @@ struct PidKey {
 };
 
 // The key of a node in an index by name: its encoded name, which whoever
-// adds the node computes first (name()) and which never changes after.
+// adds the node computes first (Labeller::name) and which never changes
+// after.
 struct NameKey {
     using Node = ProcessNode;
     static std::string_view key(const ProcessNode& node);
 };
 
 // Children keyed by pid, equal pids in insertion order. Filled only for
-// --numeric-sort, the one use of pid order.
+// pid order, its one use.
 using ChildrenByPid = ChildIndex<PidKey>;
 
 // Children keyed by encoded name; names order by unsigned bytes with a
@@ -40,42 +41,17 @@ using ChildrenByName = ChildIndex<NameKey>;
 
 class ProcessNode {
   public:
-    // `options` belongs to the table that owns the node.
-    ProcessNode(const LabelOptions& options, kvm_t* handle, const kinfo_proc& record)
-        : labelOptions(options), kvm(handle), kinfo(record) {}
+    // `record` must outlive the node.
+    explicit ProcessNode(const kinfo_proc& record) : kinfo(record) {}
 
-    // Puts both child indexes in key order, after the last adopt.
-    void sortChildren() {
-        childrenByPid.sort();
-        childrenByName.sort();
-    }
-
-    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB,
-    // in the character-type locale in force.
-    static std::string visEncode(const char* text);
-
-    // The encoded command name, computed once.
-    std::string_view name();
-
-    // The display label: name or title, with the pid and user decorations.
-    std::string_view label();
-
-    // Whether this node's subtree matches `other`'s along both chains of
-    // first children; on a match, passes `other`'s highlights to this chain.
-    bool sameSubtree(ProcessNode& other);
-
-    // Highlights every node of this node's chain of first children whose
-    // counterpart, in the same position on `other`'s chain, is highlighted.
-    // The chains are taken to match; it stops at the end of either.
-    void passHighlightFrom(const ProcessNode& other);
+    // The encoded command name once computed (Labeller::name), else empty.
+    std::string_view name() const { return nameCache.view(); }
 
     // The first child in name order, or none.
     ProcessNode* firstChild() const {
         return childrenByName.empty() ? nullptr : *childrenByName.begin();
     }
 
-    const LabelOptions& labelOptions;
-    kvm_t* kvm;
     const kinfo_proc& kinfo;
     EncodedName nameCache;
     // Only a decorated label is kept apart from the name, and most are not:

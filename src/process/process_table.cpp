@@ -6,6 +6,7 @@
 
 #include "platform/kvm_fields.h"
 #include "platform/system_process.h"
+#include "process/labeller.h"
 #include "process/pid_order.h"
 
 namespace {
@@ -40,9 +41,8 @@ class TopFinder {
 
 }  // namespace
 
-ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions,
-                           const LabelOptions& labels, kvm_t* kvm)
-    : options(tableOptions), labelOptions(std::make_unique<const LabelOptions>(labels)) {
+ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
+    : options(tableOptions) {
     std::vector<PidEntry> retained;
     retained.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
@@ -60,7 +60,7 @@ ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions,
         const kinfo_proc& record = records[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
-        nodes.emplace_back(*labelOptions, kvm, record);
+        nodes.emplace_back(record);
     }
 }
 
@@ -119,7 +119,7 @@ void ProcessTable::link() {
 void ProcessTable::adopt(ProcessNode& parent, ProcessNode& child) {
     child.parent = &parent;
     if (options.childrenByPid) parent.childrenByPid.append(&child);
-    child.name();  // the key by name
+    Labeller::name(child);  // the key by name
     parent.childrenByName.append(&child);
 }
 
@@ -128,9 +128,8 @@ void ProcessTable::markHighlight(pid_t pid) {
         node->highlight = true;
 }
 
-ProcessTable buildForest(Snapshot records, const TableOptions& options, const LabelOptions& labels,
-                         kvm_t* kvm) {
-    ProcessTable table(records, options, labels, kvm);
+ProcessTable buildForest(Snapshot records, const TableOptions& options) {
+    ProcessTable table(records, options);
     table.link();
     return table;
 }

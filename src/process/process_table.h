@@ -3,11 +3,9 @@
 
 #include <sys/types.h>
 
-#include <memory>
 #include <vector>
 
 #include "platform/kvm.h"
-#include "process/label_options.h"
 #include "process/pid_order.h"
 #include "process/process_node.h"
 #include "process/snapshot.h"
@@ -23,8 +21,7 @@ class ProcessTable {
     // showKernel, otherwise those that are no system process of the kernel
     // (isSystemProcess). The nodes refer to the records, which must outlive
     // the table.
-    ProcessTable(Snapshot records, const TableOptions& options, const LabelOptions& labels,
-                 kvm_t* kvm);
+    ProcessTable(Snapshot records, const TableOptions& options);
 
     ProcessTable(ProcessTable&&) = default;
     ProcessTable(const ProcessTable&) = delete;
@@ -57,9 +54,6 @@ class ProcessTable {
     void adopt(ProcessNode& parent, ProcessNode& child);
 
     TableOptions options;
-    // Where the nodes find what their labels show; on the heap, so that it
-    // stays in place when the table moves.
-    std::unique_ptr<const LabelOptions> labelOptions;
     Nodes nodes;
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
@@ -69,5 +63,4 @@ class ProcessTable {
 // The forest of `records`: the retained nodes, linked, every child's name
 // encoded on the way (in the locale in force). The one way a table is made,
 // for the run, the tests and the bench alike.
-ProcessTable buildForest(Snapshot records, const TableOptions& options, const LabelOptions& labels,
-                         kvm_t* kvm);
+ProcessTable buildForest(Snapshot records, const TableOptions& options);

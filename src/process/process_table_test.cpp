@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/options_of.h"
 #include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
@@ -29,7 +30,7 @@ kinfo_proc record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool s
 
 // A table made straight from records in the given order, linked.
 ProcessTable linkedTable(OptionFlags flags, const std::vector<kinfo_proc>& records) {
-    return tableOf(flags, nullptr, records);
+    return tableOf(flags, records);
 }
 
 // Every pid in the table with its parent's pid (0 for none).
@@ -300,8 +301,9 @@ TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren
     ASSERT_EQ(shell->childrenByName.size(), 2u);
     EXPECT_EQ((*shell->childrenByName.begin())->name(), "");  // the empty name sorts first
     EXPECT_EQ(*shell->childrenByName.begin(), table.find(6));
-    EXPECT_EQ(table.find(6)->label(), "nameless");
-    EXPECT_EQ(table.find(7)->label(), "defunct");
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    EXPECT_EQ(labeller.label(*table.find(6)), "nameless");
+    EXPECT_EQ(labeller.label(*table.find(7)), "defunct");
     expectWellFormed(table, flags);
 }
 

@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "process/labeller.h"
+
 namespace {
 
 // Sets `node`'s root flag and adds it under its name, computed here.
 void addRoot(RootSet& roots, ProcessNode& node) {
     node.root = true;
-    node.name();  // the key by name
+    Labeller::name(node);  // the key by name
     roots.append(&node);
 }
 

@@ -58,7 +58,7 @@ TEST(RootChoiceTest, EachModeChoosesItsRootsInNameOrder) {
     const SyntheticRecords made = usersForest();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
-        ProcessTable table = tableOf(Flag::uidChanges, nullptr, made.records);
+        ProcessTable table = tableOf(Flag::uidChanges, made.records);
         Roots roots = chooseRoots(table, c.selection);
         EXPECT_EQ(pidsOf(roots.byName), c.byName);
         EXPECT_EQ(flaggedRoots(table), c.flagged);

@@ -1,16 +1,17 @@
 #include "render/tree_printer.h"
 
 #include <iterator>
+#include <span>
+#include <string>
 #include <vector>
 
-void printNode(ProcessNode& node, LineWriter& writer) {
-    writer.writeLabel(node.label(), node.highlight, node.fold == Fold::head ? node.groupSize : 0);
+void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller) {
+    writer.writeLabel(labeller.label(node), node.highlight,
+                      node.fold == Fold::head ? node.groupSize : 0);
     if ((writer.flags & Flag::arguments) == 0) return;
-    char** vector = kvm_getargv(node.kvm, &node.kinfo, 0);
-    if (vector != nullptr && vector[0] != nullptr) {
-        for (char** argument = vector + 1; *argument != nullptr; ++argument)
-            writer.writeArgument(ProcessNode::visEncode(*argument), argument[1] == nullptr);
-    }
+    const std::span<const std::string> arguments = labeller.arguments(node);
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        writer.writeArgument(arguments[i], i + 1 == arguments.size());
     writer.endLine();
 }
 
@@ -36,8 +37,9 @@ struct Visit {
 // Prints the node itself (its line, or the start of it) and begins the
 // visit of its children.
 template <typename Index>
-Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, const Index& children) {
-    printNode(node, writer);
+Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+                       const Index& children) {
+    printNode(node, writer, labeller);
     return {&node, children.begin(), children.end(), children.size(), 0};
 }
 
@@ -77,10 +79,10 @@ ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
 // down to the node being printed is kept on a stack of its own rather than
 // on the call stack, which a deep enough tree would overflow.
 template <typename Index>
-void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
+void printTreeIn(ProcessNode& top, LineWriter& writer, Labeller& labeller, const Index& children) {
     if (top.fold == Fold::hidden) return;  // folded into an earlier sibling
     std::vector<Visit<Index>> path;
-    path.push_back(enterNode(top, writer, children));
+    path.push_back(enterNode(top, writer, labeller, children));
     while (!path.empty()) {
         Visit<Index>& visit = path.back();
         if (visit.next == visit.end) {
@@ -90,23 +92,25 @@ void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
         }
         ProcessNode& child = takeChild(visit, writer);
         if (child.fold == Fold::hidden) continue;
-        path.push_back(enterNode(child, writer, ownChildren(child, children)));
+        path.push_back(enterNode(child, writer, labeller, ownChildren(child, children)));
     }
 }
 
 }  // namespace
 
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& children) {
-    printTreeIn(node, writer, children);
+void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const ChildrenByName& children) {
+    printTreeIn(node, writer, labeller, children);
 }
 
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children) {
-    printTreeIn(node, writer, children);
+void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const ChildrenByPid& children) {
+    printTreeIn(node, writer, labeller, children);
 }
 
-void printTreeInOrder(ProcessNode& node, LineWriter& writer) {
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller) {
     if ((writer.flags & Flag::numericSort) != 0)
-        printTree(node, writer, node.childrenByPid);
+        printTree(node, writer, labeller, node.childrenByPid);
     else
-        printTree(node, writer, node.childrenByName);
+        printTree(node, writer, labeller, node.childrenByName);
 }

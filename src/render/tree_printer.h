@@ -1,18 +1,22 @@
 // Printing a process and its descendants as a tree.
 #pragma once
 
+#include "process/labeller.h"
 #include "process/process_node.h"
 #include "render/line_writer.h"
 
 // Prints `node` and its descendants, the children of every node in the order
 // of its own index of the kind of `children` (`node`'s own index). However
 // deep the tree, the call stack does not grow with it.
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& children);
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children);
+// Labels and arguments come from `labeller`.
+void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const ChildrenByName& children);
+void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const ChildrenByPid& children);
 
 // printTree in the run's order: by pid with --numeric-sort, else by name.
-void printTreeInOrder(ProcessNode& node, LineWriter& writer);
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller);
 
 // Writes `node`'s branch drawing and label (and, with --arguments, its
 // arguments and the end of its line).
-void printNode(ProcessNode& node, LineWriter& writer);
+void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller);

@@ -25,7 +25,8 @@ struct InProcessRun {
 // Prints the forest of `table` (made with run.flags) as the program does and
 // returns the output. Checks that the writer is left as a run leaves it:
 // no level pushed and not popped, no line pending, no "]" owed.
-std::string printInProcess(ProcessTable& table, const InProcessRun& run);
+// Argument vectors and titles are read through `kvm`.
+std::string printInProcess(ProcessTable& table, kvm_t* kvm, const InProcessRun& run);
 
 // The same for a table of `processes`, snapshot through a fixture
 // directory, with `highlightPid` marked when run.flags asks for it.

@@ -6,3 +6,7 @@ RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
     line.rootPid = rootPid;
     return runOptionsOf(line, rootUid);
 }
+
+Labeller labellerOf(OptionFlags flags, kvm_t* kvm) {
+    return Labeller(optionsOf(flags).labels, kvm, Roots{});
+}

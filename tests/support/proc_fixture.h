@@ -61,6 +61,9 @@ class ProcFixture {
     // to the fixture and is closed with it.
     kvm_t* open();
 
+    // The handle that the last snapshot (or open()) was taken through.
+    kvm_t* lastHandle() const { return handles.back().get(); }
+
     // The forest of a snapshot of this directory, taken through a handle of
     // its own (see open()) as a run with `flags` takes it, with
     // `highlightPid` marked when the flags ask for it. The nodes point into

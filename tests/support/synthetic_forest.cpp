@@ -77,10 +77,10 @@ SyntheticRecords wideDifferentShape(std::size_t count) {
     });
 }
 
-ProcessTable tableOf(OptionFlags flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
+ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid) {
     const RunOptions options = optionsOf(flags);
-    ProcessTable table = buildForest(records, options.table, options.labels, kvm);
+    ProcessTable table = buildForest(records, options.table);
     if (options.highlightPid) table.markHighlight(highlightPid);
     return table;
 }

@@ -55,7 +55,6 @@ SyntheticRecords wideAlikeShape(std::size_t count);
 SyntheticRecords wideDifferentShape(std::size_t count);
 
 // The forest of `records` as a run with `flags` builds it, with
-// `highlightPid` marked (with the highlight bit). `kvm` may be null when no
-// argument vector is asked for.
-ProcessTable tableOf(OptionFlags flags, kvm_t* kvm, const std::vector<kinfo_proc>& records,
+// `highlightPid` marked (with the highlight bit).
+ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid = 0);

@@ -1,4 +1,4 @@
-#include "process/process_node.h"
+#include "process/labeller.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include "platform/vis.h"
 #include "process/process_table.h"
+#include "support/options_of.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -48,8 +49,9 @@ TEST(LabelTest, DecorationsByArgumentsPidsAndUser) {
             ProcessTable table = proc.snapshot(flags);
             ProcessNode* worker = table.find(812);
             ASSERT_NE(worker, nullptr);
+            Labeller labeller = labellerOf(flags, proc.lastHandle());
             std::string base = titles ? "worker: busy" : "worker";
-            EXPECT_EQ(worker->label(), base + row.decoration) << "flags " << flags;
+            EXPECT_EQ(labeller.label(*worker), base + row.decoration) << "flags " << flags;
             EXPECT_EQ(worker->name(), "worker");  // a title never becomes the name
         }
     }
@@ -67,10 +69,11 @@ TEST(LabelTest, TitleFallsBackToTheNameWithoutAReadableVector) {
     std::filesystem::remove(proc.root() + "/11/cmdline");
     OptionFlags flags = Flag::showTitles | Flag::showPids;
     ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(table.find(10)->label(), "empty(10)");
-    EXPECT_EQ(table.find(11)->label(), "gone(11)");
-    EXPECT_EQ(table.find(12)->label(), "t\\011i\\012t^[l\\e(12)");
-    EXPECT_EQ(table.find(13)->label(), "retitled: idle(13)");
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    EXPECT_EQ(labeller.label(*table.find(10)), "empty(10)");
+    EXPECT_EQ(labeller.label(*table.find(11)), "gone(11)");
+    EXPECT_EQ(labeller.label(*table.find(12)), "t\\011i\\012t^[l\\e(12)");
+    EXPECT_EQ(labeller.label(*table.find(13)), "retitled: idle(13)");
 }
 
 TEST(LabelTest, UserShownByKindOfNode) {
@@ -114,8 +117,10 @@ TEST(LabelTest, UserShownByKindOfNode) {
             ProcessNode* node = table.find(c.pid);
             ASSERT_NE(node, nullptr) << c.kind;
             node->root = c.root;
-            std::string expected = uidChanges != 0 ? c.label : std::string(node->name());
-            EXPECT_EQ(node->label(), expected) << c.kind << (uidChanges != 0 ? "" : ", without -u");
+            Labeller labeller = labellerOf(flags, proc.lastHandle());
+            std::string expected = uidChanges != 0 ? c.label : std::string(Labeller::name(*node));
+            EXPECT_EQ(labeller.label(*node), expected)
+                << c.kind << (uidChanges != 0 ? "" : ", without -u");
         }
     }
 }
@@ -126,9 +131,10 @@ TEST(LabelTest, EmptyNameGivesDecorationsOnly) {
     proc.add({.pid = 7, .ppid = 1, .name = ""});
     OptionFlags flags = Flag::showPids;
     ProcessTable table = proc.snapshot(flags);
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
     EXPECT_EQ(table.find(7)->name(), "");
-    EXPECT_EQ(table.find(7)->label(), "(7)");
-    EXPECT_EQ(table.find(7)->label(), "(7)");
+    EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
+    EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
 }
 
 // ---- visEncode -------------------------------------------------------------
@@ -216,7 +222,7 @@ TEST(VisEncodeTest, NoControlCharacterPassesRawInEitherLocale) {
         }
         const bool utf8 = std::string(locale) != "C";
         for (const std::string& text : hostileTexts()) {
-            std::string encoded = ProcessNode::visEncode(text.c_str());
+            std::string encoded = Labeller::visEncode(text.c_str());
             EXPECT_EQ(rawControl(encoded, utf8), "")
                 << locale << ": " << testing::PrintToString(text) << " gave "
                 << testing::PrintToString(encoded);
@@ -259,7 +265,7 @@ TEST(VisEncodeTest, EncodingsOfTheCLocaleAndCUtf8) {
     for (const Case& c : cases) {
         CtypeLocale scope(c.locale);
         ASSERT_TRUE(scope.active) << c.locale;
-        EXPECT_EQ(ProcessNode::visEncode(c.text.c_str()), c.encoded)
+        EXPECT_EQ(Labeller::visEncode(c.text.c_str()), c.encoded)
             << c.locale << ": " << testing::PrintToString(c.text);
     }
 }
@@ -284,58 +290,10 @@ TEST(VisEncodeTest, AgreesWithStrvisOnPrintableAndMixedTexts) {
             std::string expected(4 * text.size() + 1, '\0');
             int written = strvis(expected.data(), text.c_str(), VIS_NOSLASH | VIS_NL | VIS_TAB);
             expected.resize(static_cast<std::size_t>(written));
-            EXPECT_EQ(ProcessNode::visEncode(text.c_str()), expected)
+            EXPECT_EQ(Labeller::visEncode(text.c_str()), expected)
                 << locale << ": " << testing::PrintToString(text);
         }
     }
-}
-
-// A process whose title is its name.
-FakeProcess named(pid_t pid, pid_t ppid, const std::string& name) {
-    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {name}};
-}
-
-TEST(SameSubtreeTest, ComparesLabelsAndChildrenAlongTheFirstChildChain) {
-    ProcFixture proc;
-    // Under init: a (b (c)), a (b (c) z), a (b), a (b (d)), a2.
-    for (const FakeProcess& p :
-         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
-          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(23, 20, "z"),
-          named(30, 1, "a"), named(31, 30, "b"), named(40, 1, "a"), named(41, 40, "b"),
-          named(42, 41, "d"), named(50, 1, "a2")})
-        proc.add(p);
-    const OptionFlags flags = Flag::pid;
-    ProcessTable table = proc.snapshot(flags);
-    ProcessNode& first = *table.find(10);
-    EXPECT_TRUE(first.sameSubtree(*table.find(20)));   // a later child differs
-    EXPECT_FALSE(first.sameSubtree(*table.find(30)));  // the chain ends early
-    EXPECT_FALSE(first.sameSubtree(*table.find(40)));  // a label differs two levels down
-    EXPECT_FALSE(first.sameSubtree(*table.find(50)));  // the labels differ
-    EXPECT_FALSE(table.find(31)->sameSubtree(*table.find(11)));
-}
-
-TEST(SameSubtreeTest, PassesHighlightsOnlyOnSuccessAndOnlyFromTheOther) {
-    ProcFixture proc;
-    // Under init: a (b (c)) three times, the third ending in x instead.
-    for (const FakeProcess& p :
-         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
-          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(30, 1, "a"),
-          named(31, 30, "b"), named(32, 31, "x")})
-        proc.add(p);
-    const OptionFlags flags = Flag::pid;
-    ProcessTable table = proc.snapshot(flags);
-    for (pid_t pid : {11, 22, 30, 32}) table.find(pid)->highlight = true;
-
-    ASSERT_TRUE(table.find(10)->sameSubtree(*table.find(20)));
-    EXPECT_FALSE(table.find(10)->highlight);
-    EXPECT_TRUE(table.find(11)->highlight);   // never cleared
-    EXPECT_TRUE(table.find(12)->highlight);   // from 22, in the same position
-    EXPECT_FALSE(table.find(20)->highlight);  // never from this node to the other
-    EXPECT_FALSE(table.find(21)->highlight);
-
-    // The chains part only at the bottom: the top's highlight stays behind.
-    ASSERT_FALSE(table.find(10)->sameSubtree(*table.find(30)));
-    EXPECT_FALSE(table.find(10)->highlight);
 }
 
 }  // namespace

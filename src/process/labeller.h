@@ -1,0 +1,56 @@
+// The text that stands for a process in the output: its name, its label,
+// its title and its arguments, all made here from its record.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/kvm.h"
+#include "process/label_options.h"
+#include "process/process_node.h"
+#include "process/root_choice.h"
+
+// Makes the labels of one run and keeps what they need: the options that
+// shape them, the kernel-access handle that argument vectors are read
+// through, and the last vector read. Names and labels are cached in the
+// nodes. Text is encoded in the character-type locale in force when it is
+// made.
+class Labeller {
+  public:
+    // A root's label depends on its root flag: the labeller is made from
+    // the run's roots, once they are chosen, so that no label can come
+    // before them. `kvm` must stay open as long as the labeller is used.
+    Labeller(const LabelOptions& options, kvm_t* kvm, const Roots& roots);
+
+    // The node's encoded command name, computed once: the key of the node in
+    // an index by name. Needs nothing but the record, so that linking and
+    // the root choice can key their indexes before any labeller exists.
+    static std::string_view name(ProcessNode& node);
+
+    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB.
+    static std::string visEncode(const char* text);
+
+    // The node's label, computed once: its name or title, with the pid and
+    // user decorations.
+    std::string_view label(ProcessNode& node);
+
+    // The node's arguments after the first, each encoded; none when its
+    // argument vector cannot be read. Valid until the next call.
+    std::span<const std::string> arguments(const ProcessNode& node);
+
+  private:
+    // The node's argument vector, or none. The last vector read is kept:
+    // with titles and arguments both shown, each process's is read once.
+    char** argumentVector(const ProcessNode& node);
+
+    // Whether the node's label carries its user's name.
+    bool showsUser(const ProcessNode& node) const;
+
+    LabelOptions options;
+    kvm_t* kvm;
+    const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
+    char** vector = nullptr;
+    std::vector<std::string> encodedArguments;  // reused from call to call
+};
