@@ -1,4 +1,10 @@
 // vindle: prints the machine's processes as a forest of trees.
+//
+// A run is one pass of steps in a fixed order: parse the command line, open
+// the kernel's process table and take its snapshot, link the forest (every
+// child's name is encoded here, in the locale the program starts in), mark
+// the highlight, set up the output (which may switch the locale), choose the
+// roots, fold, print. docs/architecture.md draws it.
 #include <cstdlib>
 
 #include "cli/options.h"
@@ -21,9 +27,10 @@ int main(int argc, char** argv) {
     // Open until the process exits, never closed: the nodes refer to its
     // records. Being static keeps it reachable for leak checkers to the end.
     static kvm_t* const kvm = openKernelOrExit();
-    ProcessTable table = buildForest(snapshotOrExit(kvm, options.table), options.table);
+    const Snapshot snapshot = snapshotOrExit(kvm, options.table);
+    ProcessTable table = buildForest(snapshot, options.table);
     if (options.highlightPid) table.markHighlight(*options.highlightPid);
-    LineWriter writer(line.flags);
+    LineWriter writer(line.flags);  // the output set-up: may switch the locale
     printForest(table, writer, kvm, options);
     return 0;
 }

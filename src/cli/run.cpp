@@ -37,12 +37,5 @@ void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunO
     Roots roots = chooseRoots(table, options.selection);
     Labeller labeller(options.labels, kvm, roots);
     if (options.compact) foldTrees(roots, labeller);
-    if (roots.selected != nullptr) {
-        printTreeInOrder(*roots.selected, writer, labeller);
-    } else if (options.table.childrenByPid) {
-        for (ProcessNode& node : table)
-            if (node.root) printTreeInOrder(node, writer, labeller);
-    } else {
-        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller);
-    }
+    printTrees(table, roots, writer, labeller);
 }

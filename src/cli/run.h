@@ -19,7 +19,8 @@ uid_t lookUpUser(const CommandLine& line);
 kvm_t* openKernelOrExit();
 Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options);
 
-// Chooses the roots of the selected mode, folds unless told not to, and
-// prints every tree in name or pid order. Arguments and titles are read
-// through `kvm`.
+// The steps after the output set-up: chooses the roots of the selected mode
+// (their names encoded in the locale the set-up left), folds unless told not
+// to, and prints every tree in name or pid order. Labels are made from the
+// root choice on; titles and arguments are read through `kvm`.
 void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options);

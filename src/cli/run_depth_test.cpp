@@ -113,8 +113,9 @@ TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
     const std::size_t depth = bigSize - 1;
     const SyntheticRecords chain = chainShape(depth, true);
     const std::string plain = chainLine("init", depth, [](pid_t) { return std::string("c"); });
-    const std::string root = userNameOf(0);
-    const std::string other = userNameOf(otherUid);
+    UserNames users;
+    const std::string root = users.nameOf(0);
+    const std::string other = users.nameOf(otherUid);
     struct Mode {
         const char* name;
         InProcessRun run;

@@ -49,8 +49,8 @@ TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
     }
 }
 
-const std::string lp = userNameOf(7);
-const std::string mail = userNameOf(8);
+const std::string lp = UserNames().nameOf(7);
+const std::string mail = UserNames().nameOf(8);
 
 const RunCase runCases[] = {
     // Any ancestor of the user's, not only the parent, keeps a process from

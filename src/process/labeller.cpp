@@ -87,7 +87,7 @@ std::string_view Labeller::label(ProcessNode& node) {
     if (pids) text += std::to_string(node.kinfo.ki_pid);
     if (user) {
         if (pids || options.argumentsFollow) text += ',';
-        text += userNameOf(node.kinfo.ki_ruid);
+        text += users.nameOf(node.kinfo.ki_ruid);
     }
     if (parenthesised) text += ')';
     node.labelCache = std::make_unique<std::string>(std::move(text));

@@ -11,6 +11,7 @@
 #include "process/label_options.h"
 #include "process/process_node.h"
 #include "process/root_choice.h"
+#include "process/user_names.h"
 
 // Makes the labels of one run and keeps what they need: the options that
 // shape them, the kernel-access handle that argument vectors are read
@@ -50,6 +51,7 @@ class Labeller {
 
     LabelOptions options;
     kvm_t* kvm;
+    UserNames users;
     const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
     char** vector = nullptr;
     std::vector<std::string> encodedArguments;  // reused from call to call

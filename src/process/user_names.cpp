@@ -2,10 +2,7 @@
 
 #include <pwd.h>
 
-#include <unordered_map>
-
-const std::string& userNameOf(uid_t uid) {
-    static std::unordered_map<uid_t, std::string> names;
+const std::string& UserNames::nameOf(uid_t uid) {
     auto [entry, added] = names.try_emplace(uid);
     if (added) {
         const passwd* account = getpwuid(uid);

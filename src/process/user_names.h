@@ -4,7 +4,15 @@
 #include <sys/types.h>
 
 #include <string>
+#include <unordered_map>
 
-// The password-database name of `uid`, or the uid in decimal when it has no
-// entry. Each uid is looked up once per run.
-const std::string& userNameOf(uid_t uid);
+// The names of the users that labels show, each looked up once.
+class UserNames {
+  public:
+    // The password-database name of `uid`, or the uid in decimal when it
+    // has no entry.
+    const std::string& nameOf(uid_t uid);
+
+  private:
+    std::unordered_map<uid_t, std::string> names;
+};

@@ -114,3 +114,14 @@ void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller)
     else
         printTree(node, writer, labeller, node.childrenByName);
 }
+
+void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller) {
+    if (roots.selected != nullptr) {
+        printTreeInOrder(*roots.selected, writer, labeller);
+    } else if ((writer.flags & Flag::numericSort) != 0) {
+        for (ProcessNode& node : table)
+            if (node.root) printTreeInOrder(node, writer, labeller);
+    } else {
+        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller);
+    }
+}

@@ -76,7 +76,7 @@ const std::vector<FoldingExample>& foldingExamples() {
          .users = {{"init/w#2", 65534}},
          .output = "init-+-w\n"
                    "     `-w(" +
-                   userNameOf(65534) + ")\n",
+                   UserNames().nameOf(65534) + ")\n",
          .topCompactable = false},
         {.title = "TwoGroupsWithTwoLabels",
          .tree = "init(aa*2 zz*2)",
