@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/option_table.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/run_program.h"
