@@ -1,5 +1,5 @@
-// The command line's options, each in one row: its long name, its short
-// letter, what it does and its line in the help text. getopt_long's long-option
+// The command line's options, one row per long name: the name, the short
+// letter, what the option does and its line in the help text. getopt_long's long-option
 // array and short-option string are built from these rows at compile time, the
 // parser acts on the row getopt_long reports, and the help text prints the
 // rows, so the three cannot disagree.
