@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,32 @@ TEST(LabelTest, EmptyNameGivesDecorationsOnly) {
     EXPECT_EQ(table.find(7)->name(), "");
     EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
     EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
+}
+
+// With titles and arguments both shown, the title and the arguments come
+// from one reading of the vector: a process that changes its command line
+// in between shows the one it had when its label was made.
+TEST(ArgumentsTest, TitleAndArgumentsComeFromOneReading) {
+    ProcFixture proc;
+    addWorker(proc, {"worker: busy", "--x", "a\tb"});
+    proc.add({.pid = 813, .ppid = 1, .name = "other", .arguments = {"other", "--y"}});
+    const OptionFlags flags = Flag::showTitles | Flag::arguments;
+    ProcessTable table = proc.snapshot(flags);
+    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    ProcessNode& worker = *table.find(812);
+    EXPECT_EQ(labeller.label(worker), "worker: busy");
+    proc.writeFile("812/cmdline", std::string("worker: idle\0--z\0", 17));
+    const std::span<const std::string> arguments = labeller.arguments(worker);
+    EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.end()),
+              (std::vector<std::string>{"--x", "a\\011b"}));
+    // Another process's vector is read afresh, and so is the first one's
+    // once another was read in between.
+    const std::span<const std::string> others = labeller.arguments(*table.find(813));
+    EXPECT_EQ(std::vector<std::string>(others.begin(), others.end()),
+              (std::vector<std::string>{"--y"}));
+    const std::span<const std::string> again = labeller.arguments(worker);
+    EXPECT_EQ(std::vector<std::string>(again.begin(), again.end()),
+              (std::vector<std::string>{"--z"}));
 }
 
 // ---- visEncode -------------------------------------------------------------
