@@ -6,9 +6,10 @@
 //
 // Columns are counted the way the writer counts them: a text by its bytes
 // and a drawing character as one. A terminal shows a character of the
-// locale in at most as many columns as it has bytes, a wide one in two, so
-// the check counts each character's display columns, at least one, and a
-// byte that starts no character as one.
+// locale in at most as many columns as it has bytes, a wide one in two and a
+// combining mark in none, so the check counts each character's display
+// columns, one for a character without a width, and a byte that starts no
+// character as one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <clocale>
@@ -50,7 +51,7 @@ std::size_t displayColumns(const std::string& text) {
             count += 1;
         } else {
             const int columns = wcwidth(character);
-            count += columns > 1 ? static_cast<std::size_t>(columns) : 1;
+            count += columns < 0 ? 1 : static_cast<std::size_t>(columns);
         }
         at += length;
     }

@@ -16,8 +16,9 @@ enum class SegmentMode : std::uint32_t { Plain = 0, Drawing = 1, Bold = 2 };
 
 // One pending piece of the current line.
 struct Segment {
-    std::uint64_t width;
+    std::uint64_t width;  // the columns claimed for it
     SegmentMode mode;
+    bool drawn;  // spaces and line-drawing characters, each one column wide
     std::string text;
 };
 
@@ -60,13 +61,18 @@ class LineWriter {
     LineWriter(const OptionFlags& flags, DrawingChoice drawing, std::uint64_t columns,
                bool autoMarginNoXenl);
 
-    // Adds a piece `width` columns wide, or cuts the line there.
+    // Adds a piece `width` columns wide, or cuts the line there. A piece in
+    // the Drawing mode is line drawing, one column per character.
     void write(std::uint64_t width, SegmentMode mode, std::string_view text);
 
-    // Adds one space and `argument`, or cuts the line with " ..." forms.
+    // Adds one space and `argument`, or cuts the line with " ..." forms:
+    // the argument then keeps the whole characters that fit before them.
     void writeArgument(std::string_view argument, bool last);
 
-    // Pays the pending "]", prints the line and starts a new one.
+    // Pays the pending "]", prints the line and starts a new one. On a
+    // terminal that wraps by itself at its last column and takes a newline
+    // there as one more line, a line that fills the screen line ends without
+    // the newline.
     void endLine();
 
     // Announces the next child of the node whose level is on top.
@@ -112,8 +118,15 @@ class LineWriter {
     // false.
     bool claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room);
 
+    // write, for a piece that is either text or drawn (spaces and drawing
+    // characters).
+    void put(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+
     // Appends a segment, reusing the text buffer of an earlier line.
-    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text);
+    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+
+    // Whether the pending line takes every column of the screen line.
+    bool fillsTheScreenLine() const;
 
     // Pushes the level of the node just labelled; the level below it, its
     // parent's, joins the indentation.

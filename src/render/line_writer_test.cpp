@@ -72,6 +72,14 @@ void apply(LineWriter& writer, const Step& step) {
 const std::string dots18(18, '.');
 const std::string dots16(16, '.');
 const std::string dots10(10, '.');
+const std::string cafe = "caf\xc3\xa9";  // five bytes, four columns
+const std::string eAcute = "\xc3\xa9";
+
+std::string repeated(const std::string& text, std::size_t count) {
+    std::string result;
+    for (std::size_t i = 0; i < count; ++i) result += text;
+    return result;
+}
 
 // clang-format off
 const LineCase lineCases[] = {
@@ -109,6 +117,8 @@ const LineCase lineCases[] = {
      10, true, "......a\xe6\x97\xa5+\n", 0, "C.UTF-8"},
     {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n", 0,
      "C.UTF-8"},
+    {"CombiningMarkCountsNoColumn", 10, {filler(6), piece(8, "e\xcc\x81" "abcd")},
+     10, true, "......e\xcc\x81" "ab+\n", 0, "C.UTF-8"},
     {"NonAsciiInPosixLocaleEndsTheCut", 10, {filler(6), piece(6, "h\xc3\xa9llo")}, 10, true, "......h+\n"},
     // Arguments.
     {"NonFinalArgumentCutWithDots", 20, {filler(10), argument("0123456789", false)},
@@ -128,8 +138,19 @@ const LineCase lineCases[] = {
      std::string(19, '.') + " \n"},
     {"ArgumentOnFullLineAddsNothingAndTruncates", 20, {filler(20), argument("a", true), piece(1, "b")},
      20, true, std::string(20, '.') + "\n"},
-    {"ArgumentsCutByBytes", 12, {filler(5), argument("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", false)},
-     12, true, "..... \xc3\xa9\xc3...\n", 0, "C.UTF-8"},
+    // A cut argument keeps the whole characters that fill the columns
+    // before its dots, by the columns they take on the terminal.
+    {"ArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 4), false)},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", 0, "C.UTF-8"},
+    {"FinalArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 40), true)},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", 0, "C.UTF-8"},
+    {"WideCharacterThatWouldPassTheDotsIsLeftOut", 12,
+     {filler(5), argument("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", true)},
+     12, true, "..... \xe6\x97\xa5...\n", 0, "C.UTF-8"},
+    {"CombiningMarksStayWithTheirCharacter", 12, {filler(5), argument("ae\xcc\x81" "e\xcc\x81" "bcd", true)},
+     12, true, "..... ae\xcc\x81" "e\xcc\x81...\n", 0, "C.UTF-8"},
+    {"InvalidSequenceEndsTheArgumentCut", 12, {filler(5), argument("a\xff" "bcdefgh", true)},
+     12, true, "..... a...\n", 0, "C.UTF-8"},
     {"NothingAfterACutArgument", 20, {filler(10), argument("0123456789", false), argument("x", true)},
      20, true, dots10 + " 012345...\n"},
     // Closing brackets.
@@ -159,6 +180,21 @@ const LineCase lineCases[] = {
     {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .", 0,
      "C", true},
     {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", 0, "C", true},
+    // Text of several bytes per character takes fewer columns on the screen
+    // than it is counted for: the line ends with a newline unless its
+    // characters fill the screen line.
+    {"AutoMarginMultibyteLabelShortOfTheScreenHasNewline", 10, {filler(5), piece(5, cafe)},
+     10, false, "....." + cafe + "\n", 0, "C.UTF-8", true},
+    {"AutoMarginCutAfterMultibyteLabelHasNewline", 10, {piece(5, cafe), piece(5, "sleep"), piece(5, "sleep")},
+     10, true, cafe + "slee+\n", 0, "C.UTF-8", true},
+    {"AutoMarginCutArgumentFillingTheScreenHasNoNewline", 12, {filler(5), argument(repeated(eAcute, 4), true)},
+     12, true, "..... " + repeated(eAcute, 3) + "...", 0, "C.UTF-8", true},
+    {"AutoMarginCutArgumentAfterMultibyteLabelHasNewline", 12, {piece(5, cafe), argument(repeated(eAcute, 4), true)},
+     12, true, cafe + " " + repeated(eAcute, 3) + "...\n", 0, "C.UTF-8", true},
+    {"AutoMarginWideCharactersShortOfTheScreenHaveNewline", 10, {filler(4), piece(6, "\xe6\x97\xa5\xe6\x9c\xac")},
+     10, false, "....\xe6\x97\xa5\xe6\x9c\xac\n", 0, "C.UTF-8", true},
+    {"AutoMarginAsciiInUtf8FillingTheScreenHasNoNewline", 10, {filler(8), piece(5, "abcde")},
+     10, true, "........a+", 0, "C.UTF-8", true},
 };
 // clang-format on
 
@@ -231,6 +267,32 @@ TEST(LineComposerState, EachLineStartsFresh) {
         writer.endLine();
     });
     EXPECT_EQ(printed, "........a+\nabc]\n\n");
+}
+
+// Drawing characters of several bytes take one column each: a line of
+// Unicode drawing that reaches the width fills the screen line.
+TEST(LineComposerState, AutoMarginUnicodeDrawingFillingTheScreenHasNoNewline) {
+    CharacterLocale locale("C.UTF-8");
+    ASSERT_TRUE(locale.active);
+    const OptionFlags flags = 0;
+    for (const std::uint64_t columns : {7u, 8u}) {
+        LineWriter writer(flags, {unicodeSet, false}, columns, true);
+        const std::string printed = captureOutput([&] {
+            writer.writeLabel("ab", false, 0);
+            writer.enterChild(true, false);
+            writer.writeLabel("cd", false, 0);
+            writer.endLine();
+            writer.leaveNode();
+            writer.enterChild(false, true);
+            writer.writeLabel("ef", false, 0);
+            writer.endLine();
+            writer.leaveNode();
+            writer.leaveNode();
+        });
+        const std::string newline = columns == 7 ? "" : "\n";
+        EXPECT_EQ(printed, "ab\u2500\u252c\u2500cd" + newline + "   \u2514\u2500ef" + newline)
+            << columns << " columns";
+    }
 }
 
 // Whatever the widths, a cut line never passes the width: with texts as wide
