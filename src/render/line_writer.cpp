@@ -1,13 +1,9 @@
 #include "render/line_writer.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
-
-#include "render/terminal.h"
 
 namespace {
 
@@ -22,26 +18,14 @@ constexpr std::uint64_t ellipsisReserve = 4;
 
 }  // namespace
 
-LineWriter::LineWriter(const OptionFlags& optionFlags, DrawingChoice drawing, std::uint64_t width,
-                       bool wrapsAtMargin)
-    : flags(optionFlags),
-      drawingEscapes(drawing.escapes),
-      drawingSet(drawing.set),
-      columns(width),
-      autoMarginNoXenl(wrapsAtMargin) {}
-
-namespace {
-
-LineWriter makeWriter(const OptionFlags& optionFlags) {
-    const bool isTerminal = isatty(1) != 0;
-    DrawingChoice drawing = chooseDrawingSet(optionFlags, isTerminal);
-    TerminalWidth width = queryWidth(optionFlags, isTerminal);
-    return LineWriter(optionFlags, drawing, width.columns, width.autoMarginNoXenl);
-}
-
-}  // namespace
-
-LineWriter::LineWriter(const OptionFlags& optionFlags) : LineWriter(makeWriter(optionFlags)) {}
+LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, std::FILE* printTo)
+    : stream(printTo),
+      drawingSet(style.drawing.set),
+      drawingEscapes(style.drawing.escapes),
+      autoMarginNoXenl(style.autoMarginNoXenl),
+      longLines(options.longLines),
+      arguments(options.arguments),
+      columns(style.columns) {}
 
 std::string_view LineWriter::encode(wchar_t character) const {
     for (std::size_t i = 0; i < encodedCount; ++i)
@@ -136,8 +120,7 @@ std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
 bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room) {
     const std::uint64_t oldColumn = column;
     column += width;
-    if (columns == 0 || (flags & Flag::longLines) != 0 ||
-        (column <= columns && columns - column >= reserve))
+    if (columns == 0 || longLines || (column <= columns && columns - column >= reserve))
         return true;
     room = columns - oldColumn;
     column = columns;
@@ -228,11 +211,11 @@ void LineWriter::endLine() {
     const bool wrapped = autoMarginNoXenl && fillsTheScreenLine();
     for (Segment& segment : segments) spareTexts.push_back(std::move(segment.text));
     segments.clear();
-    std::fwrite(output.data(), 1, output.size(), stdout);
+    std::fwrite(output.data(), 1, output.size(), stream);
     if (wrapped)
-        std::fflush(stdout);
+        std::fflush(stream);
     else
-        std::putchar('\n');
+        std::putc('\n', stream);
     column = 0;
     truncated = false;
 }
@@ -251,7 +234,6 @@ bool LineWriter::fillsTheScreenLine() const {
 
 void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
-    const bool arguments = (flags & Flag::arguments) != 0;
     if (!branches.empty()) {
         Branch& parentLevel = branches.back();
         if (last) parentLevel.last = true;
