@@ -48,8 +48,10 @@ std::string_view ProcessNode::label() {
     if ((flags & Flag::showTitles) == 0 && !pids && !user) return name();
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
+        // An empty title, as a process exec'd with an empty argv[0] has,
+        // would leave the process without a visible label.
         char** vector = kvm_getargv(kvm, &kinfo, 0);
-        if (vector != nullptr && vector[0] != nullptr)
+        if (vector != nullptr && vector[0] != nullptr && vector[0][0] != '\0')
             text = visEncode(vector[0]);
         else
             text = name();
@@ -65,7 +67,9 @@ std::string_view ProcessNode::label() {
     if (pids) text += std::to_string(kinfo.ki_pid);
     if (user) {
         if (pids || arguments) text += ',';
-        text += userNameOf(kinfo.ki_ruid);
+        // A user name comes from the user database, which a directory
+        // service may fill: it is encoded like every other text.
+        text += visEncode(userNameOf(kinfo.ki_ruid));
     }
     if (parenthesised) text += ')';
     labelCache = std::make_unique<std::string>(std::move(text));

@@ -53,7 +53,7 @@ TEST(LabelTest, DecorationsByArgumentsPidsAndUser) {
     }
 }
 
-TEST(LabelTest, TitleFallsBackToTheNameWithoutAReadableVector) {
+TEST(LabelTest, TitleFallsBackToTheNameWhenUnreadableOrEmpty) {
     ProcFixture proc;
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add(
@@ -62,13 +62,23 @@ TEST(LabelTest, TitleFallsBackToTheNameWithoutAReadableVector) {
     proc.add({.pid = 12, .ppid = 1, .name = "odd", .arguments = {"t\ti\nt\x1bl\\e", "arg"}});
     proc.add({.pid = 13, .ppid = 1, .name = "retitled", .arguments = {"x"}});
     proc.writeFile("13/cmdline", "retitled: idle");  // rewritten, no NUL at the end
+    // An empty title: exec'd with argv[0] = "", with and without arguments.
+    proc.add({.pid = 14, .ppid = 1, .name = "blank", .arguments = {"", "arg"}});
+    proc.add({.pid = 15, .ppid = 1, .name = "bare", .arguments = {""}});
     std::filesystem::remove(proc.root() + "/11/cmdline");
-    OptionFlags flags = Flag::showTitles | Flag::showPids;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(table.find(10)->label(), "empty(10)");
-    EXPECT_EQ(table.find(11)->label(), "gone(11)");
-    EXPECT_EQ(table.find(12)->label(), "t\\011i\\012t^[l\\e(12)");
-    EXPECT_EQ(table.find(13)->label(), "retitled: idle(13)");
+    for (OptionFlags pids : {Flag::showPids, OptionFlags{0}}) {
+        OptionFlags flags = Flag::showTitles | pids;
+        ProcessTable table = proc.snapshot(flags);
+        auto decorated = [&](const char* text, const char* pid) {
+            return text + (pids != 0 ? "(" + std::string(pid) + ")" : "");
+        };
+        EXPECT_EQ(table.find(10)->label(), decorated("empty", "10"));
+        EXPECT_EQ(table.find(11)->label(), decorated("gone", "11"));
+        EXPECT_EQ(table.find(12)->label(), decorated("t\\011i\\012t^[l\\e", "12"));
+        EXPECT_EQ(table.find(13)->label(), decorated("retitled: idle", "13"));
+        EXPECT_EQ(table.find(14)->label(), decorated("blank", "14"));
+        EXPECT_EQ(table.find(15)->label(), decorated("bare", "15"));
+    }
 }
 
 TEST(LabelTest, UserShownByKindOfNode) {
