@@ -41,18 +41,17 @@ void appendPosixEncoding(std::string& out, std::string_view bytes) {
 // for the start of an escape sequence.
 bool isC1Control(wchar_t wide) { return wide >= 0x80 && wide <= 0x9f; }
 
-// The length of the character that `text` starts with when it is shown as it
-// is: a character of the locale that the locale calls printable, not a C1
-// control and made of no byte below 0x20 or DEL. Otherwise 0: the first byte
-// is encoded, and the next one is looked at afresh.
+// The length of the character that `text` starts with, its first byte above
+// 0x7F, when it is shown as it is: a character of the locale that the locale
+// calls printable, not a C1 control and made of no byte below 0x20 or DEL.
+// Otherwise 0: that first byte is encoded, and the next one is looked at
+// afresh.
 std::size_t shownCharacterLength(std::string_view text) {
-    const auto first = static_cast<unsigned char>(text.front());
-    if (first < 0x80) return isPrintableAsciiByte(first) ? 1 : 0;
     wchar_t wide = 0;
     std::mbstate_t state{};
     const std::size_t length = std::mbrtowc(&wide, text.data(), text.size(), &state);
-    // 0: a NUL; (size_t)-1 and -2: an invalid or truncated sequence.
-    if (length == 0 || length > text.size()) return 0;
+    // (size_t)-1 and -2: an invalid sequence, or one cut short by the end.
+    if (length > text.size()) return 0;
     if (!std::iswprint(static_cast<wint_t>(wide)) || isC1Control(wide)) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
@@ -73,20 +72,35 @@ std::string visEncode(std::string_view text) {
     if (isPrintableAscii(text)) return std::string(text);
     std::string encoded;
     encoded.reserve(text.size());
-    // Runs of characters shown as they are alternate with runs of bytes
-    // that are encoded.
-    std::size_t encodeFrom = 0;
+    // The text is cut into runs at the characters above ASCII that are shown
+    // as they are. A run holds ASCII and the bytes to encode; it is encoded
+    // as a whole, since the POSIX encoding of each byte does not depend on
+    // its neighbours and leaves printable ASCII as it is, and copied when it
+    // holds nothing to encode. In the POSIX locale, where no byte above ASCII
+    // is a printable character, the whole text is one run.
+    std::size_t runStart = 0;
+    bool runNeedsEncoding = false;
+    auto endRun = [&](std::size_t end) {
+        const std::string_view run = text.substr(runStart, end - runStart);
+        if (runNeedsEncoding)
+            appendPosixEncoding(encoded, run);
+        else
+            encoded.append(run);
+    };
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = shownCharacterLength(text.substr(at));
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = byte < 0x80 ? 0 : shownCharacterLength(text.substr(at));
         if (length == 0) {
+            runNeedsEncoding = runNeedsEncoding || !isPrintableAsciiByte(byte);
             ++at;
             continue;
         }
-        appendPosixEncoding(encoded, text.substr(encodeFrom, at - encodeFrom));
+        endRun(at);
         encoded.append(text.substr(at, length));
         at += length;
-        encodeFrom = at;
+        runStart = at;
+        runNeedsEncoding = false;
     }
-    appendPosixEncoding(encoded, text.substr(encodeFrom));
+    endRun(text.size());
     return encoded;
 }
