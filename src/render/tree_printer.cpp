@@ -3,13 +3,15 @@
 #include <iterator>
 #include <vector>
 
+#include "process/visible_text.h"
+
 void printNode(ProcessNode& node, LineWriter& writer, const OutputOptions& options) {
     writer.writeLabel(node.label(), node.highlight, node.duplicates);
     if (!options.arguments) return;
     char** vector = kvm_getargv(node.kvm, &node.kinfo, 0);
     if (vector != nullptr && vector[0] != nullptr) {
         for (char** argument = vector + 1; *argument != nullptr; ++argument)
-            writer.writeArgument(ProcessNode::visEncode(*argument), argument[1] == nullptr);
+            writer.writeArgument(visEncode(*argument), argument[1] == nullptr);
     }
     writer.endLine();
 }
