@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "cli/run_options.h"
 #include "platform/linux/kvm_handle.h"
@@ -157,8 +158,9 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     const double start = threadSeconds();
     {
         ProcessTable table = tableOf(line.flags, records, last);
-        LineWriter writer(line.flags, {asciiSet, false}, 0, false);
-        printForest(table, writer, emptyHandle(), runOptionsOf(line, otherUid));
+        const RunOptions options = runOptionsOf(line, otherUid);
+        LineWriter writer({}, options.output, stdout);
+        printForest(table, writer, emptyHandle(), options);
         std::fflush(stdout);
     }
     const double elapsed = threadSeconds() - start;

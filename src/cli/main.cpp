@@ -5,6 +5,7 @@
 // child's name is encoded here, in the locale the program starts in), mark
 // the highlight, set up the output (which may switch the locale), choose the
 // roots, fold, print. docs/architecture.md draws it.
+#include <cstdio>
 #include <cstdlib>
 
 #include "cli/options.h"
@@ -13,6 +14,7 @@
 #include "cli/standard_output.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
+#include "render/output_setup.h"
 
 int main(int argc, char** argv) {
     std::atexit(closeStandardOutputAtExit);
@@ -30,7 +32,11 @@ int main(int argc, char** argv) {
     const Snapshot snapshot = snapshotOrExit(kvm, options.table);
     ProcessTable table = buildForest(snapshot, options.table);
     if (options.highlightPid) table.markHighlight(*options.highlightPid);
-    LineWriter writer(line.flags);  // the output set-up: may switch the locale
+    // May switch the locale: the children's names, encoded while linking,
+    // stay in the POSIX locale; roots, titles, arguments and user names are
+    // encoded in the locale this leaves.
+    const OutputStyle style = setUpOutput(options.output);
+    LineWriter writer(style, options.output, stdout);
     printForest(table, writer, kvm, options);
     return 0;
 }

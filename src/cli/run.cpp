@@ -37,5 +37,5 @@ void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunO
     Roots roots = chooseRoots(table, options.selection);
     Labeller labeller(options.labels, kvm, roots);
     if (options.compact) foldTrees(roots, labeller);
-    printTrees(table, roots, writer, labeller);
+    printTrees(table, roots, writer, labeller, options.output);
 }

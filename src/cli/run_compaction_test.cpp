@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "process/compaction.h"
 #include "process/root_choice.h"
@@ -17,10 +18,10 @@
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
 #include "render/tree_printer.h"
-#include "support/capture_output.h"
 #include "support/escapes.h"
 #include "support/folding_examples.h"
 #include "support/in_process_run.h"
+#include "support/memory_stream.h"
 #include "support/options_of.h"
 #include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
@@ -260,15 +261,17 @@ struct CompactedForest {
         Labeller labeller(optionsOf(flags).labels, nullptr, roots);
         Compactor compactor(runLength);
         foldTrees(roots, labeller, compactor);
-        LineWriter writer(flags, {asciiSet, false}, 0, false);
-        byName = captureOutput([&] {
-            for (ProcessNode* node : roots.byName)
-                printTree(*node, writer, labeller, node->childrenByName);
-        });
-        byPid = captureOutput([&] {
-            for (ProcessNode& node : table)
-                if (node.root) printTree(node, writer, labeller, node.childrenByPid);
-        });
+        const OutputOptions options = outputOptionsOf(flags);
+        MemoryStream byNameOutput;
+        LineWriter byNameWriter({}, options, byNameOutput.stream());
+        for (ProcessNode* node : roots.byName)
+            printTree(*node, byNameWriter, labeller, node->childrenByName, options);
+        byName = byNameOutput.text();
+        MemoryStream byPidOutput;
+        LineWriter byPidWriter({}, options, byPidOutput.stream());
+        for (ProcessNode& node : table)
+            if (node.root) printTree(node, byPidWriter, labeller, node.childrenByPid, options);
+        byPid = byPidOutput.text();
     }
 
     ProcessTable table;

@@ -1,5 +1,7 @@
 #include "cli/run_options.h"
 
+#include "cli/output_options.h"
+
 namespace {
 
 bool has(const CommandLine& line, OptionFlags bit) { return (line.flags & bit) != 0; }
@@ -23,6 +25,7 @@ RunOptions runOptionsOf(const CommandLine& line, uid_t userUid) {
                       .argumentsFollow = has(line, Flag::arguments),
                       .userRoots = has(line, Flag::user)};
     options.selection = selectionOf(line, userUid);
+    options.output = outputOptionsOf(line.flags);
     if (has(line, Flag::highlight)) options.highlightPid = line.highlightPid;
     options.compact = !has(line, Flag::noCompact);
     return options;

@@ -9,11 +9,13 @@
 #include "process/label_options.h"
 #include "process/root_choice.h"
 #include "process/table_options.h"
+#include "render/output_setup.h"
 
 struct RunOptions {
     TableOptions table;
     LabelOptions labels;
     Selection selection;
+    OutputOptions output;
     std::optional<pid_t> highlightPid;  // the process shown in bold with its ancestors
     bool compact = true;                // fold identical sibling subtrees
 };

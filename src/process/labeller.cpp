@@ -4,52 +4,18 @@
 #include <memory>
 #include <utility>
 
-#include "platform/vis.h"
-#include "process/user_names.h"
-
-namespace {
-
-// Whether every byte of `text` is printable ASCII (space to tilde), which
-// strvis with our flags leaves as it is in every locale: such a text, as
-// most names and arguments are, needs no encoding pass at all.
-bool isPlainAscii(const char* text, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte > 0x7e) return false;
-    }
-    return true;
-}
-
-}  // namespace
+#include "process/visible_text.h"
 
 Labeller::Labeller(const LabelOptions& labelOptions, kvm_t* handle, const Roots&)
     : options(labelOptions), kvm(handle) {}
-
-std::string Labeller::visEncode(const char* text) {
-    std::size_t length = std::strlen(text);
-    if (isPlainAscii(text, length)) return std::string(text, length);
-    // strvis needs room for four bytes per input byte; a short text is
-    // encoded on the stack, so that the result is sized to fit (most names
-    // then need no heap memory at all).
-    char small[4 * 64 + 1];
-    if (4 * length + 1 <= sizeof small) {
-        int written = strvis(small, text, VIS_NOSLASH | VIS_NL | VIS_TAB);
-        return std::string(small, written > 0 ? static_cast<std::size_t>(written) : 0);
-    }
-    std::string encoded(4 * length + 1, '\0');
-    int written = strvis(encoded.data(), text, VIS_NOSLASH | VIS_NL | VIS_TAB);
-    encoded.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return encoded;
-}
 
 std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
         // Most names are left as they are by the encoding: those are not
         // copied, the record keeps them for the whole run.
-        const char* command = node.kinfo.ki_comm;
-        const std::size_t length = std::strlen(command);
-        if (isPlainAscii(command, length))
-            node.nameCache = EncodedName::viewOf(std::string_view(command, length));
+        const std::string_view command(node.kinfo.ki_comm);
+        if (isPrintableAscii(command))
+            node.nameCache = EncodedName::viewOf(command);
         else
             node.nameCache = EncodedName::copyOf(visEncode(command));
     }
@@ -71,8 +37,10 @@ std::string_view Labeller::label(ProcessNode& node) {
     if (!options.titles && !pids && !user) return name(node);
     std::string text;
     if (options.titles) {
+        // An empty title, as a process exec'd with an empty argv[0] has,
+        // would leave the process without a visible label.
         char** title = argumentVector(node);
-        if (title != nullptr && title[0] != nullptr)
+        if (title != nullptr && title[0] != nullptr && title[0][0] != '\0')
             text = visEncode(title[0]);
         else
             text = name(node);

@@ -30,9 +30,6 @@ class Labeller {
     // the root choice can key their indexes before any labeller exists.
     static std::string_view name(ProcessNode& node);
 
-    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB.
-    static std::string visEncode(const char* text);
-
     // The node's label, computed once: its name or title, with the pid and
     // user decorations.
     std::string_view label(ProcessNode& node);

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller) {
+void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const OutputOptions& options) {
     writer.writeLabel(labeller.label(node), node.highlight,
                       node.fold == Fold::head ? node.groupSize : 0);
-    if ((writer.flags & Flag::arguments) == 0) return;
+    if (!options.arguments) return;
     const std::span<const std::string> arguments = labeller.arguments(node);
     for (std::size_t i = 0; i < arguments.size(); ++i)
         writer.writeArgument(arguments[i], i + 1 == arguments.size());
@@ -38,17 +39,17 @@ struct Visit {
 // visit of its children.
 template <typename Index>
 Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-                       const Index& children) {
-    printNode(node, writer, labeller);
+                       const Index& children, const OutputOptions& options) {
+    printNode(node, writer, labeller, options);
     return {&node, children.begin(), children.end(), children.size(), 0};
 }
 
 // Ends the visit of a node whose children are all printed. A leaf ends its
 // line; with --arguments every line has already ended.
 template <typename Index>
-void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
+void leaveNode(const Visit<Index>& visit, LineWriter& writer, const OutputOptions& options) {
     writer.leaveNode();
-    if (visit.size == 0 && (writer.flags & Flag::arguments) == 0) writer.endLine();
+    if (visit.size == 0 && !options.arguments) writer.endLine();
 }
 
 // Takes the next child of `visit` and tells the writer whether it is the
@@ -79,49 +80,52 @@ ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
 // down to the node being printed is kept on a stack of its own rather than
 // on the call stack, which a deep enough tree would overflow.
 template <typename Index>
-void printTreeIn(ProcessNode& top, LineWriter& writer, Labeller& labeller, const Index& children) {
+void printTreeIn(ProcessNode& top, LineWriter& writer, Labeller& labeller, const Index& children,
+                 const OutputOptions& options) {
     if (top.fold == Fold::hidden) return;  // folded into an earlier sibling
     std::vector<Visit<Index>> path;
-    path.push_back(enterNode(top, writer, labeller, children));
+    path.push_back(enterNode(top, writer, labeller, children, options));
     while (!path.empty()) {
         Visit<Index>& visit = path.back();
         if (visit.next == visit.end) {
-            leaveNode(visit, writer);
+            leaveNode(visit, writer, options);
             path.pop_back();
             continue;
         }
         ProcessNode& child = takeChild(visit, writer);
         if (child.fold == Fold::hidden) continue;
-        path.push_back(enterNode(child, writer, labeller, ownChildren(child, children)));
+        path.push_back(enterNode(child, writer, labeller, ownChildren(child, children), options));
     }
 }
 
 }  // namespace
 
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-               const ChildrenByName& children) {
-    printTreeIn(node, writer, labeller, children);
+               const ChildrenByName& children, const OutputOptions& options) {
+    printTreeIn(node, writer, labeller, children, options);
 }
 
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-               const ChildrenByPid& children) {
-    printTreeIn(node, writer, labeller, children);
+               const ChildrenByPid& children, const OutputOptions& options) {
+    printTreeIn(node, writer, labeller, children, options);
 }
 
-void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller) {
-    if ((writer.flags & Flag::numericSort) != 0)
-        printTree(node, writer, labeller, node.childrenByPid);
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+                      const OutputOptions& options) {
+    if (options.order == ChildOrder::ByPid)
+        printTree(node, writer, labeller, node.childrenByPid, options);
     else
-        printTree(node, writer, labeller, node.childrenByName);
+        printTree(node, writer, labeller, node.childrenByName, options);
 }
 
-void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller) {
+void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller,
+                const OutputOptions& options) {
     if (roots.selected != nullptr) {
-        printTreeInOrder(*roots.selected, writer, labeller);
-    } else if ((writer.flags & Flag::numericSort) != 0) {
+        printTreeInOrder(*roots.selected, writer, labeller, options);
+    } else if (options.order == ChildOrder::ByPid) {
         for (ProcessNode& node : table)
-            if (node.root) printTreeInOrder(node, writer, labeller);
+            if (node.root) printTreeInOrder(node, writer, labeller, options);
     } else {
-        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller);
+        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller, options);
     }
 }

@@ -1,4 +1,4 @@
-// Printing a process and its descendants as a tree.
+// Printing the chosen trees, each node with its branch drawing and label.
 #pragma once
 
 #include "process/labeller.h"
@@ -6,24 +6,28 @@
 #include "process/process_table.h"
 #include "process/root_choice.h"
 #include "render/line_writer.h"
+#include "render/output_setup.h"
+
+// Prints every chosen tree: in pid mode the selected one; otherwise every
+// root's, the roots in the order of `options` (pid order from the table,
+// name order from the roots' index).
+void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller,
+                const OutputOptions& options);
 
 // Prints `node` and its descendants, the children of every node in the order
 // of its own index of the kind of `children` (`node`'s own index). However
-// deep the tree, the call stack does not grow with it.
-// Labels and arguments come from `labeller`.
+// deep the tree, the call stack does not grow with it. Labels and arguments
+// come from `labeller`; of `options` only `arguments` is read here.
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-               const ChildrenByName& children);
+               const ChildrenByName& children, const OutputOptions& options);
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-               const ChildrenByPid& children);
+               const ChildrenByPid& children, const OutputOptions& options);
 
-// Prints every chosen tree: in pid mode the selected one; otherwise every
-// root's, the roots and every node's children in pid order with
-// --numeric-sort, else in name order.
-void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller);
+// printTree in the order of `options`.
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+                      const OutputOptions& options);
 
-// printTree in the run's order: by pid with --numeric-sort, else by name.
-void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller);
-
-// Writes `node`'s branch drawing and label (and, with --arguments, its
-// arguments and the end of its line).
-void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller);
+// Writes `node`'s branch drawing and label (and, with `options.arguments`,
+// its arguments and the end of its line).
+void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+               const OutputOptions& options);

@@ -4,16 +4,21 @@
 
 #include "cli/run.h"
 #include "render/line_writer.h"
-#include "support/capture_output.h"
+#include "support/memory_stream.h"
 #include "support/options_of.h"
 
 std::string printInProcess(ProcessTable& table, kvm_t* kvm, const InProcessRun& run) {
-    LineWriter writer(run.flags, run.drawing, run.columns, false);
+    MemoryStream memory;
     const RunOptions options = optionsOf(run.flags, run.rootPid, run.rootUid);
-    std::string output = captureOutput([&] { printForest(table, writer, kvm, options); });
-    EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
-    EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
-    EXPECT_EQ(writer.closers, 0u) << "every group is closed";
+    LineWriter writer({run.drawing, run.columns, false}, options.output, memory.stream());
+    printForest(table, writer, kvm, options);
+    const std::string output = memory.text();
+    // A label written now is a root on a line of its own, with nothing
+    // before or after it.
+    writer.writeLabel("p", false, 0);
+    writer.endLine();
+    EXPECT_EQ(memory.text().substr(output.size()), "p\n")
+        << "every level pushed is popped, the last line is ended and every group is closed";
     return output;
 }
 
