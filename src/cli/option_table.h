@@ -10,7 +10,7 @@
 #include <array>
 #include <cstddef>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 
 // What an option does when it is reached.
 enum class OptionAction {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 
 // The four results of option parsing.
 struct CommandLine {

@@ -1,7 +1,7 @@
 // The command line's options as the render layer takes them.
 #pragma once
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 #include "render/output_setup.h"
 
 // The drawing set asked for (ASCII before Unicode before VT100 when several

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 #include "process/process_node.h"
 #include "support/proc_fixture.h"
 #include "support/process_tree.h"

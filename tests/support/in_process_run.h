@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 #include "process/process_table.h"
 #include "render/drawing_set.h"
 #include "support/proc_fixture.h"

@@ -4,8 +4,8 @@
 
 #include <sys/types.h>
 
+#include "cli/option_flags.h"
 #include "cli/run_options.h"
-#include "common/option_flags.h"
 #include "process/labeller.h"
 
 // The options of a run with `flags`, `rootPid` for pid mode and `rootUid` for

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 #include "platform/kvm.h"
 #include "process/process_table.h"
 

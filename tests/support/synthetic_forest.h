@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/option_flags.h"
+#include "cli/option_flags.h"
 #include "platform/kvm.h"
 #include "platform/linux/name_store.h"
 #include "process/process_table.h"
