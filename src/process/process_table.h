@@ -13,24 +13,14 @@
 
 // Every retained node, in ascending pid order (equal pids in snapshot
 // order). The table owns the nodes; links between them are plain pointers.
+// Made by buildForest alone.
 class ProcessTable {
   public:
     using Nodes = std::vector<ProcessNode>;
 
-    // Creates a node for every record that is shown: all of them with
-    // showKernel, otherwise those that are no system process of the kernel
-    // (isSystemProcess). The nodes refer to the records, which must outlive
-    // the table.
-    ProcessTable(Snapshot records, const TableOptions& options);
-
     ProcessTable(ProcessTable&&) = default;
     ProcessTable(const ProcessTable&) = delete;
     ProcessTable& operator=(const ProcessTable&) = delete;
-
-    // Links every node below the node of its parent pid and puts every
-    // child index in key order. A link that would close a cycle of parents
-    // is not made.
-    void link();
 
     // Highlights the node of `pid` and all its ancestors.
     void markHighlight(pid_t pid);
@@ -49,6 +39,19 @@ class ProcessTable {
     }
 
   private:
+    friend ProcessTable buildForest(Snapshot records, const TableOptions& options);
+
+    // Creates a node for every record that is shown: all of them with
+    // showKernel, otherwise those that are no system process of the kernel
+    // (isSystemProcess). The nodes refer to the records, which must outlive
+    // the table.
+    ProcessTable(Snapshot records, const TableOptions& options);
+
+    // Links every node below the node of its parent pid and puts every
+    // child index in key order. A link that would close a cycle of parents
+    // is not made.
+    void link();
+
     // Links `child` below `parent`: into its pid index when the table has
     // them, and into its name index under the child's name, computed here.
     void adopt(ProcessNode& parent, ProcessNode& child);
