@@ -120,10 +120,10 @@ class Session {
                 std::string label = pieceText(data);
                 const bool first = data.ConsumeBool();
                 writer.enterChild(first, data.ConsumeBool());
-                const std::uint64_t duplicates =
+                const std::uint64_t groupSize =
                     data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(2, 5000) : 0;
-                writer.writeLabel(label, data.ConsumeBool(), duplicates);
-                if (duplicates != 0) ++owed;
+                writer.writeLabel(label, data.ConsumeBool(), groupSize);
+                if (groupSize != 0) ++owed;
                 ++depth;
                 labelled = true;  // drawing and group prefixes: no exact text to expect
                 break;

@@ -232,7 +232,7 @@ bool LineWriter::fillsTheScreenLine() const {
     return shown == columns;
 }
 
-void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates) {
+void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
     if (!branches.empty()) {
         Branch& parentLevel = branches.back();
@@ -254,9 +254,9 @@ void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_
         }
     }
     std::size_t groupWidth = 1;
-    if (duplicates != 0) {
+    if (groupSize != 0) {
         char group[32];
-        char* end = std::to_chars(group, group + sizeof group - 2, duplicates).ptr;
+        char* end = std::to_chars(group, group + sizeof group - 2, groupSize).ptr;
         *end++ = '*';
         *end++ = '[';
         const auto width = static_cast<std::size_t>(end - group);

@@ -62,8 +62,10 @@ class LineWriter {
     }
 
     // Writes the branch drawing, the group prefix and the label of a node,
-    // then pushes its level.
-    void writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates);
+    // then pushes its level. `groupSize` is the size of the group that the
+    // node heads (its prefix "N*[" and the "]" owed at the line's end), 0
+    // for a node that heads none.
+    void writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize);
 
     // Pops the level of the node whose children are all printed.
     void leaveNode();
