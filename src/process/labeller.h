@@ -15,8 +15,8 @@
 
 // Makes the labels of one run and keeps what they need: the options that
 // shape them, the kernel-access handle that argument vectors are read
-// through, and the last vector read. Names and labels are cached in the
-// nodes. Text is encoded in the character-type locale in force when it is
+// through, the last vector read and the names of users. Names and labels
+// are cached in the nodes. Text is encoded in the character-type locale in force when it is
 // made.
 class Labeller {
   public:
