@@ -20,7 +20,7 @@ CTEST_JOBS ?= 2
 FREEBSD_BUILD ?= build-freebsd
 FREEBSD_SYSROOT ?=
 FREEBSD_DEFAULT_SYSROOT = ../shared/freebsd/freebsd-13.5-amd64-sysroot.tar.xz
-FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
+FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz vis_encode_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 

@@ -58,10 +58,6 @@ class ProcessNode {
         childrenByName.sort();
     }
 
-    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB,
-    // in the character-type locale in force.
-    static std::string visEncode(const char* text);
-
     // The encoded command name, computed once.
     std::string_view name();
 
