@@ -1,5 +1,8 @@
 // vindle: prints the machine's processes as a forest of trees.
+#include <err.h>
+
 #include <cstdlib>
+#include <new>
 
 #include "cli/options.h"
 #include "cli/run.h"
@@ -15,13 +18,20 @@ int main(int argc, char** argv) {
         argc = 1;
         argv = fallbackArgv;
     }
-    const CommandLine line = parseOptions(argc, argv);
-    const uid_t rootUid = lookUpUser(line);
-    // Open until the process exits, never closed: the nodes refer to its
-    // records. Being static keeps it reachable for leak checkers to the end.
-    static kvm_t* const kvm = openKernel();
-    ProcessTable table = takeSnapshot(kvm, line.flags, line.highlightPid);
-    LineWriter writer(line.flags);
-    printForest(table, writer, line, rootUid);
+    // Memory that runs out anywhere ends the run with a message and status
+    // 1, never with the abort of an exception nobody caught. The reader
+    // threads catch their own and report it through the snapshot.
+    try {
+        const CommandLine line = parseOptions(argc, argv);
+        const uid_t rootUid = lookUpUser(line);
+        // Open until the process exits, never closed: the nodes refer to its
+        // records. Being static keeps it reachable for leak checkers to the end.
+        static kvm_t* const kvm = openKernel();
+        ProcessTable table = takeSnapshot(kvm, line.flags, line.highlightPid);
+        LineWriter writer(line.flags);
+        printForest(table, writer, line, rootUid);
+    } catch (const std::bad_alloc&) {
+        errx(1, "out of memory");
+    }
     return 0;
 }

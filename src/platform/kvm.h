@@ -21,6 +21,8 @@
 #include <limits.h>
 #include <sys/types.h>
 
+#include <cstdint>
+
 // Longest command name kept: the kernel reports up to 63 bytes for its workers.
 constexpr int COMMLEN = 64;
 
@@ -40,6 +42,10 @@ struct kinfo_proc {
     // and the record points at its own, for most names are a fraction of
     // the longest.
     const char* ki_comm;
+    // When the process started, in clock ticks after boot (field 22 of
+    // /proc/PID/stat); 0 where unknown: /proc/PID/status does not say.
+    // FreeBSD's ki_start is a struct timeval.
+    std::uint64_t ki_start;
 };
 
 struct kvm_t;

@@ -1,9 +1,13 @@
 #include "process/process_node.h"
 
+#include <err.h>
+
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "platform/kvm_fields.h"
 #include "platform/vis.h"
 #include "process/user_names.h"
 
@@ -47,6 +51,15 @@ std::string ProcessNode::visEncode(const char* text) {
     return encoded;
 }
 
+char** ProcessNode::arguments() {
+    errno = 0;
+    char** vector = kvm_getargv(kvm, &kinfo, 0);
+    if (vector == nullptr) {
+        if (const char* failure = kvmArgvFailure(kvm)) errx(1, "%s", failure);
+    }
+    return vector;
+}
+
 std::string_view ProcessNode::name() {
     if (nameCache.empty()) {
         // Most names are left as they are by the encoding: those are not
@@ -80,7 +93,7 @@ std::string_view ProcessNode::label() {
     if ((flags & Flag::showTitles) == 0 && !pids && !user) return name();
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
-        char** vector = kvm_getargv(kvm, &kinfo, 0);
+        char** vector = arguments();
         if (vector != nullptr && vector[0] != nullptr)
             text = visEncode(vector[0]);
         else

@@ -62,6 +62,12 @@ class ProcessNode {
     // in the character-type locale in force.
     static std::string visEncode(const char* text);
 
+    // The process's argument vector, the title first, ended by a null
+    // entry; null when it has none (gone, hidden from this user, or never
+    // had one). A vector that cannot be read for want of a resource
+    // (descriptors, memory) ends the run with status 1 and the reason.
+    char** arguments();
+
     // The encoded command name, computed once.
     std::string_view name();
 

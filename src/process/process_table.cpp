@@ -22,6 +22,16 @@ bool isRetained(const kinfo_proc& record, OptionFlags flags) {
     return (flags & Flag::showKernel) != 0 || !isSystemProcess(record);
 }
 
+// Whether `parent` started after `child`, both start times being known: then
+// it holds a pid that was given again after the child's real parent ended,
+// and is not the child's parent. Equal times say nothing: the clock is
+// coarser than the time between a fork and the child's start.
+bool startedAfter(const kinfo_proc& parent, const kinfo_proc& child) {
+    const std::uint64_t parentStart = startTimeOf(parent);
+    const std::uint64_t childStart = startTimeOf(child);
+    return parentStart > childStart && childStart != 0;
+}
+
 // The topmost ancestor of each node, found with path halving, so that a
 // would-be cycle is seen without walking whole chains of parents.
 class TopFinder {
@@ -62,6 +72,7 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
         nodes.emplace_back(flags, kvm, record);
+        startsKnown = startsKnown || startTimeOf(record) != 0;
     }
 }
 
@@ -96,6 +107,8 @@ void ProcessTable::link() {
             const std::uint32_t parentIndex = parentOf[childIndex];
             parentOf[childIndex] = none;
             if (parentIndex == none || parentIndex == childIndex) continue;
+            if (startsKnown && startedAfter(nodes[parentIndex].kinfo, child.kinfo))
+                continue;  // the parent's pid was given again after the child's parent ended
             if (tops.top(parentIndex) == childIndex)
                 continue;  // the child is the parent's ancestor
             parentOf[childIndex] = parentIndex;

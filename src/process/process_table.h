@@ -27,7 +27,9 @@ class ProcessTable {
 
     // Links every node below the node of its parent pid and puts every
     // child index in key order. A link that would close a cycle of parents
-    // is not made.
+    // is not made, nor one to a parent that started after the child (where
+    // the records tell when processes started): that process took the pid
+    // of the child's parent after it ended.
     void link();
 
     // Highlights the node of `pid` and all its ancestors.
@@ -51,6 +53,7 @@ class ProcessTable {
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
     std::vector<PidEntry> byParent;
+    bool startsKnown = false;  // whether any record tells when its process started
 };
 
 // Opens the kernel's process table read-only. A failure ends the process

@@ -6,7 +6,7 @@
 void printNode(ProcessNode& node, LineWriter& writer) {
     writer.writeLabel(node.label(), node.highlight, node.duplicates);
     if ((node.flags & Flag::arguments) == 0) return;
-    char** vector = kvm_getargv(node.kvm, &node.kinfo, 0);
+    char** vector = node.arguments();
     if (vector != nullptr && vector[0] != nullptr) {
         for (char** argument = vector + 1; *argument != nullptr; ++argument)
             writer.writeArgument(ProcessNode::visEncode(*argument), argument[1] == nullptr);

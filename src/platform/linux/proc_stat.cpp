@@ -49,5 +49,9 @@ bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name) {
     if (!parseNumber(nextField(text), flags)) return false;
     record.ki_flag &= ~P_SYSTEM;
     if ((flags & PF_KTHREAD) != 0) record.ki_flag |= P_SYSTEM;
+    // minflt cminflt majflt cmajflt utime stime cutime cstime priority nice
+    // num_threads itrealvalue, then the start time.
+    for (int skipped = 0; skipped < 12; ++skipped) nextField(text);
+    if (!parseNumber(nextField(text), record.ki_start)) record.ki_start = 0;
     return true;
 }
