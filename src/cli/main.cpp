@@ -1,7 +1,9 @@
 // vindle: prints the machine's processes as a forest of trees.
 #include <err.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 #include "cli/options.h"
@@ -10,7 +12,21 @@
 #include "process/process_table.h"
 #include "render/line_writer.h"
 
+namespace {
+
+// Where std::terminate ends up. vindle catches every exception it throws,
+// so this is reached only when memory has run out so far that not even the
+// exception that says so could be made (the runtime's reserve for that is
+// itself taken from memory at start-up), on whichever thread that was.
+[[noreturn]] void endOutOfMemory() {
+    warnx("out of memory");
+    _exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    std::set_terminate(endOutOfMemory);
     std::atexit(closeStandardOutputAtExit);
     char fallbackName[] = "vindle";
     char* fallbackArgv[] = {fallbackName, nullptr};

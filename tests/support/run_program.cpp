@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -92,6 +93,11 @@ struct Descriptors {
         (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(*options.user)) != 0 ||
          setuid(*options.user) != 0))
         failSetup(fds.report, "another user", userFailed);
+    for (const ResourceLimit& limit : options.limits) {
+        const rlimit value{static_cast<rlim_t>(limit.value), static_cast<rlim_t>(limit.value)};
+        if (setrlimit(limit.resource, &value) != 0)
+            failSetup(fds.report, "a resource limit", execFailed);
+    }
     if (options.replaceEnvironment)
         execve(program, argv, environment);
     else
