@@ -130,9 +130,10 @@ TEST(ReaderLimitsTest, WithFewDescriptorsTheTableIsWholeOrTheReadFails) {
 
 TEST(ReaderLimitsTest, TheLayerReadsWholeWithOneDescriptorForManyThreads) {
     // Through the layer's own listing, which needs a descriptor of its own
-    // first and gives it back before the readers start.
+    // first and gives it back before the readers start; then sixteen
+    // readers meet on the one descriptor left.
     ProcFixture proc;
-    const std::vector<pid_t> pids = addProcesses(proc, 300);
+    const std::vector<pid_t> pids = addProcesses(proc, 2000);
     for (bool realUid : {false, true}) {
         SCOPED_TRACE(realUid ? "status" : "stat");
         const std::string outcome = inChild([&] {
