@@ -137,8 +137,7 @@ TEST_F(ScarceResourcesTest, LittleMemoryGivesTheWholeTreeOrAMessageNeverASignal)
              bytes += 256 * 1024) {
             SCOPED_TRACE(testing::PrintToString(options) + " in " + std::to_string(bytes) +
                          " bytes");
-            const ProgramResult result =
-                vindle(options, {{.resource = RLIMIT_AS, .value = bytes}});
+            const ProgramResult result = vindle(options, {{.resource = RLIMIT_AS, .value = bytes}});
             EXPECT_EQ(wholeOrFailed(result, expected), "");
             wholeInARow = result.status == 0 ? wholeInARow + 1 : 0;
             failures += result.status == 1;
