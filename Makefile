@@ -14,7 +14,7 @@ FUZZ_SECONDS ?= 10
 # ctest runs this many tests at once; their verdicts do not depend on load,
 # and the few that must run alone say so themselves.
 CTEST_JOBS ?= 2
-FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz
+FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz vis_encode_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 

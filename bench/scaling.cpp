@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "platform/linux/kvm_handle.h"
 #include "render/drawing_set.h"
@@ -156,7 +157,7 @@ Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     const double start = threadSeconds();
     {
         ProcessTable table = tableOf(line.flags, emptyHandle(), records, last);
-        LineWriter writer(line.flags, {asciiSet, false}, 0, false);
+        LineWriter writer({}, outputOptionsOf(line.flags), stdout);
         printForest(table, writer, line, otherUid);
         std::fflush(stdout);
     }

@@ -1,16 +1,20 @@
-// Fuzzes the line composer: a writer of random width, drawing set, locale
-// and margins gets random sequences of write, writeArgument, writeLabel,
-// branch pops and endLine. Every printed line, with the writer's own escape
-// sequences removed, must fit in `columns` whenever lines are cut; and a
-// line that is never cut must print exactly the texts it was given.
+// Fuzzes the line composer: a writer of random width, drawing set, locale,
+// margins and options gets random sequences of the calls of its protocol:
+// write, writeArgument, enterChild, writeLabel, leaveNode and endLine. Every
+// printed line, with the writer's own escape sequences removed, must fit in
+// `columns` whenever lines are cut; a line that is never cut must print
+// exactly the texts it was given; and only a line that reached the last
+// column of a terminal that wraps by itself may end without a newline.
 //
 // Columns are counted the way the writer counts them: a text by its bytes
 // and a drawing character as one. A terminal shows a character of the
-// locale in at most as many columns as it has bytes, a wide one in two, so
-// the check counts each character's display columns, at least one, and a
-// byte that starts no character as one.
+// locale in at most as many columns as it has bytes, a wide one in two and a
+// combining mark in none, so the check counts each character's display
+// columns, one for a character without a width, and a byte that starts no
+// character as one.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -50,7 +54,7 @@ std::size_t displayColumns(const std::string& text) {
             count += 1;
         } else {
             const int columns = wcwidth(character);
-            count += columns > 1 ? static_cast<std::size_t>(columns) : 1;
+            count += columns < 0 ? 1 : static_cast<std::size_t>(columns);
         }
         at += length;
     }
@@ -66,29 +70,36 @@ std::string pieceText(FuzzedDataProvider& data) {
     return text;
 }
 
+std::FILE* openMemory(char** buffer, std::size_t* length) {
+    std::FILE* memory = open_memstream(buffer, length);
+    require(memory != nullptr);
+    return memory;
+}
+
+// One writer printing into memory, driven by the fuzzer's bytes.
 class Session {
   public:
-    Session(FuzzedDataProvider& input) : data(input) {
-        memory = open_memstream(&buffer, &length);
-        require(memory != nullptr);
-        saved = stdout;
-        stdout = memory;
-    }
+    Session(FuzzedDataProvider& input, const OutputStyle& style, const OutputOptions& options)
+        : data(input),
+          columns(style.columns),
+          cuts(style.columns != 0 && !options.longLines),
+          autoMarginNoXenl(style.autoMarginNoXenl),
+          memory(openMemory(&buffer, &length)),
+          writer(style, options, memory) {}
     ~Session() {
-        stdout = saved;
         std::fclose(memory);
         std::free(buffer);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    void run(LineWriter& writer) {
-        for (int step = 0; step < 96 && data.remaining_bytes() > 0; ++step) act(writer);
-        finishLine(writer);
+    void run() {
+        for (int step = 0; step < 96 && data.remaining_bytes() > 0; ++step) act();
+        finishLine();
     }
 
   private:
-    void act(LineWriter& writer) {
+    void act() {
         switch (data.ConsumeIntegralInRange<int>(0, 5)) {
             case 0: {
                 std::string text = pieceText(data);
@@ -96,7 +107,7 @@ class Session {
                     text.size() + data.ConsumeIntegralInRange<std::uint64_t>(0, 3);
                 const auto mode = static_cast<SegmentMode>(data.ConsumeIntegralInRange<int>(0, 2));
                 expected += text;
-                writer.write(width, mode, std::move(text));
+                writer.write(width, mode, text);
                 break;
             }
             case 1: {
@@ -107,56 +118,71 @@ class Session {
             }
             case 2: {
                 std::string label = pieceText(data);
-                writer.first = data.ConsumeBool();
-                writer.last = data.ConsumeBool();
+                const bool first = data.ConsumeBool();
+                writer.enterChild(first, data.ConsumeBool());
                 const std::uint64_t duplicates =
                     data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(2, 5000) : 0;
                 writer.writeLabel(label, data.ConsumeBool(), duplicates);
+                if (duplicates != 0) ++owed;
+                ++depth;
                 labelled = true;  // drawing and group prefixes: no exact text to expect
                 break;
             }
             case 3:
-                if (!writer.branches.empty()) writer.branches.pop_back();
+                if (depth != 0) {
+                    writer.leaveNode();
+                    --depth;
+                }
                 break;
-            case 4:
-                if (!writer.branches.empty()) writer.branches.back().last = data.ConsumeBool();
+            case 4: {
+                const bool first = data.ConsumeBool();
+                writer.enterChild(first, data.ConsumeBool());
                 break;
+            }
             default:
-                finishLine(writer);
+                finishLine();
                 break;
         }
-        if (cuts(writer)) require(writer.column <= writer.columns);
+        if (cuts) require(writer.usedColumns() <= columns);
     }
 
-    bool cuts(const LineWriter& writer) const {
-        return writer.columns != 0 && (writer.flags & Flag::longLines) == 0;
-    }
-
-    void finishLine(LineWriter& writer) {
-        expected += std::string(writer.closers, ']');
+    void finishLine() {
         std::fflush(memory);
         const std::size_t before = length;
+        // The columns the line reaches once endLine has paid the "]" owed
+        // to its group prefixes, when the line is not cut before.
+        std::uint64_t reached = writer.usedColumns();
+        if (!writer.isTruncated() && owed != 0)
+            reached = cuts ? std::min(reached + owed, columns) : reached + owed;
         writer.endLine();
         std::fflush(memory);
         std::string line = withoutEscapes(std::string(buffer + before, length - before));
-        if (!line.empty() && line.back() == '\n') line.pop_back();
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        else
+            require(autoMarginNoXenl && reached == columns);
         require(line.find('\n') == std::string::npos);
-        if (cuts(writer))
-            require(displayColumns(line) <= writer.columns);
+        if (cuts)
+            require(displayColumns(line) <= columns);
         else if (!labelled)
             require(line == expected);
-        require(writer.column == 0 && !writer.truncated && writer.segments.empty() &&
-                writer.closers == 0);
+        require(writer.usedColumns() == 0 && !writer.isTruncated());
         expected.clear();
         labelled = false;
+        owed = 0;
     }
 
     FuzzedDataProvider& data;
-    FILE* memory = nullptr;
-    FILE* saved = nullptr;
+    const std::uint64_t columns;
+    const bool cuts;
+    const bool autoMarginNoXenl;
     char* buffer = nullptr;
     std::size_t length = 0;
-    std::string expected;  // the line's texts, while no label was written
+    std::FILE* memory;
+    LineWriter writer;
+    std::size_t depth = 0;   // levels pushed by labels and not yet left
+    std::uint64_t owed = 0;  // "]" owed to the group prefixes on the line
+    std::string expected;    // the line's texts, while no label (nor "]") was written
     bool labelled = false;
 };
 
@@ -167,13 +193,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::setlocale(LC_CTYPE, data.ConsumeBool() ? "C.UTF-8" : "C");
     const DrawingChoice choices[] = {{asciiSet, false}, {vt100Set, true}, {unicodeSet, false}};
     const DrawingChoice drawing = choices[data.ConsumeIntegralInRange<int>(0, 2)];
-    const OptionFlags flags = data.ConsumeIntegralInRange<int>(0, 7) == 0 ? Flag::longLines : 0;
+    OutputOptions options;
+    options.longLines = data.ConsumeIntegralInRange<int>(0, 7) == 0;
+    options.arguments = data.ConsumeBool();
     const std::uint64_t columns = data.ConsumeBool()
                                       ? data.ConsumeIntegralInRange<std::uint64_t>(0, 12)
                                       : data.ConsumeIntegralInRange<std::uint64_t>(0, 200);
     const bool autoMarginNoXenl = data.ConsumeBool();
-    LineWriter writer(flags, drawing, columns, autoMarginNoXenl);
-    Session session(data);
-    session.run(writer);
+    Session session(data, {drawing, columns, autoMarginNoXenl}, options);
+    session.run();
     return 0;
 }

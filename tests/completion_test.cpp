@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/option_table.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/run_program.h"
@@ -318,28 +318,64 @@ TEST(CompletionBashTest, RegistersForTheCommand) {
     EXPECT_EQ(result.status, 0) << result.err;
 }
 
-// Every option of the table is offered by every shell, with or without its
-// "=", and nothing else is offered for "--".
-TEST(CompletionOptionsTest, OffersEveryOptionOfTheTable) {
-    for (Shell shell : {Shell::bash, Shell::zsh, Shell::fish}) {
-        const std::optional<std::string> program = findShell(shell);
-        if (!program) continue;
-        const std::vector<std::string> longReplies = complete(shell, *program, "vindle --");
-        for (const option* entry = longOptions; entry->name != nullptr; ++entry) {
-            const std::string name = std::string("--") + entry->name;
-            EXPECT_TRUE(contains(longReplies, name) || contains(longReplies, name + "="))
-                << shellName(shell) << ": " << name;
-        }
-        for (const std::string& reply : longReplies)
-            EXPECT_EQ(reply.rfind("--", 0), 0u) << shellName(shell) << ": " << reply;
-
-        const std::vector<std::string> shortReplies = complete(shell, *program, "vindle -");
-        for (const char* letter = shortOptions; *letter != '\0'; ++letter) {
-            if (*letter == ':') continue;
-            EXPECT_TRUE(contains(shortReplies, std::string("-") + *letter))
-                << shellName(shell) << ": -" << *letter;
-        }
+// The options of the table, as a shell offers them: "--name" for each long
+// option, "-x" for each short one.
+std::set<std::string> tableOptions(bool longOnes) {
+    std::set<std::string> options;
+    for (const OptionEntry& entry : optionTable) {
+        if (longOnes)
+            options.insert(std::string("--") + entry.name);
+        else if (definesShortOption(entry))
+            options.insert(std::string("-") + entry.letter);
     }
+    return options;
 }
+
+// Whether the long option `name` ("--name") takes an argument.
+bool takesArgument(const std::string& name) {
+    for (const OptionEntry& entry : optionTable)
+        if (name == std::string("--") + entry.name) return entry.argument != no_argument;
+    return false;
+}
+
+// The options among `replies`, long or short, with a trailing "=" taken off;
+// an "=" is offered only where the option takes an argument.
+std::set<std::string> offeredOptions(Shell shell, const std::vector<std::string>& replies,
+                                     bool longOnes) {
+    std::set<std::string> options;
+    for (std::string reply : replies) {
+        if ((reply.rfind("--", 0) == 0) != longOnes) continue;
+        if (reply.size() > 1 && reply.back() == '=') {
+            reply.pop_back();
+            EXPECT_TRUE(takesArgument(reply)) << shellName(shell) << ": " << reply << "=";
+        }
+        options.insert(reply);
+    }
+    return options;
+}
+
+// Every shell offers exactly the options of the table for "-": each short
+// option and each long one (with or without its "="), and nothing that is no
+// option.
+class CompletionOptionsTest : public testing::TestWithParam<Shell> {};
+
+void PrintTo(Shell shell, std::ostream* stream) { *stream << shellName(shell); }
+
+TEST_P(CompletionOptionsTest, OffersExactlyTheOptionsOfTheTable) {
+    const Shell shell = GetParam();
+    const std::optional<std::string> program = findShell(shell);
+    if (!program)
+        GTEST_SKIP() << shellName(shell) << " is not installed (Debian package " << shellName(shell)
+                     << ")";
+    const std::vector<std::string> replies = complete(shell, *program, "vindle -");
+    EXPECT_EQ(offeredOptions(shell, replies, false), tableOptions(false)) << joined(replies);
+    EXPECT_EQ(offeredOptions(shell, replies, true), tableOptions(true)) << joined(replies);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, CompletionOptionsTest,
+                         testing::Values(Shell::bash, Shell::zsh, Shell::fish),
+                         [](const testing::TestParamInfo<Shell>& param) {
+                             return std::string(shellName(param.param));
+                         });
 
 }  // namespace

@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "render/line_writer.h"
 #include "support/columns.h"
 #include "support/escapes.h"
 #include "support/lines.h"
+#include "support/memory_stream.h"
 #include "support/proc_fixture.h"
 #include "support/process_tree.h"
 #include "support/pty.h"
@@ -154,13 +156,12 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
     int status = exitStatusAsNobody([&] {
         const OptionFlags flags = Flag::arguments;
         ProcessTable table = proc.snapshot(flags);
-        std::string printed = captureOutput([&] {
-            LineWriter writer(flags, {asciiSet, false}, 0, false);
-            CommandLine line;
-            line.flags = flags;
-            printForest(table, writer, line, 0);
-            std::fflush(stdout);
-        });
+        MemoryStream memory;
+        LineWriter writer({}, outputOptionsOf(flags), memory.stream());
+        CommandLine line;
+        line.flags = flags;
+        printForest(table, writer, line, 0);
+        const std::string printed = memory.text();
         // 20 and 21 are left out, so 22 has no parent and is a root of its
         // own; 23 shows no arguments.
         std::vector<std::string> lines = linesOf(printed);

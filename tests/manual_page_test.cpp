@@ -8,11 +8,12 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/option_table.h"
 #include "support/lines.h"
 #include "support/run_program.h"
 
@@ -126,6 +127,53 @@ TEST(ManualPageTest, EveryOptionOfTheTableIsNamed) {
         if (*letter == ':') continue;
         EXPECT_TRUE(containsWord(page, std::string("-") + *letter)) << *letter;
     }
+}
+
+// Whether `word` is an mdoc macro that ends the arguments of the one before
+// it (Ns, Ar, Oo, Oc, Fl ...) or a delimiter that mdoc sets apart.
+bool endsFlagArguments(const std::string& word) {
+    const bool macro = word.size() >= 2 && word.size() <= 3 &&
+                       std::isupper(static_cast<unsigned char>(word[0])) != 0 &&
+                       std::islower(static_cast<unsigned char>(word[1])) != 0;
+    return macro || (word.size() == 1 && std::strchr(",.;:()[]|!?", word[0]) != nullptr);
+}
+
+// The options the page's source marks with the Fl macro, as the reader sees
+// them: "Fl -pid" is --pid, "Fl a" is -a, and a group such as "Fl AacG"
+// names each of its letters.
+std::set<std::string> optionsOfThePage() {
+    std::set<std::string> options;
+    for (const std::string& line : linesOf(contentsOf(sourcePagePath))) {
+        if (line.empty() || line[0] != '.') continue;
+        std::istringstream words(line.substr(1));
+        bool inFlag = false;
+        for (std::string word; words >> word;) {
+            if (word == "Fl") {
+                inFlag = true;
+            } else if (!inFlag || endsFlagArguments(word)) {
+                inFlag = false;
+            } else if (word[0] == '-') {
+                options.insert("-" + word);
+            } else {
+                for (char letter : word) options.insert(std::string("-") + letter);
+            }
+        }
+    }
+    return options;
+}
+
+// The page documents the options of the table and no others.
+TEST(ManualPageTest, NamesExactlyTheOptionsOfTheTable) {
+    std::set<std::string> table;
+    for (const OptionEntry& entry : optionTable) {
+        table.insert(std::string("--") + entry.name);
+        if (entry.letter != '\0') table.insert(std::string("-") + entry.letter);
+    }
+    const std::set<std::string> page = optionsOfThePage();
+    for (const std::string& option : page)
+        EXPECT_TRUE(table.count(option) != 0) << option << " is on the page, not in the table";
+    for (const std::string& option : table)
+        EXPECT_TRUE(page.count(option) != 0) << option << " is in the table, not on the page";
 }
 
 TEST(ManualPageTest, ShowsTheProgramsVersion) {

@@ -32,8 +32,8 @@ TEST(RetitledProcessTest, ArgumentsShowTheTitleAndKeptArgumentsWithoutThePadding
         {{"worker: idle", "--port", "", "5432"},
          "retitle --port  5432\n",
          "worker: idle --port  5432\n"},
-        // Memory wiped whole: an empty title, which makes an empty label.
-        {{""}, "retitle\n", "\n"},
+        // Memory wiped whole: an empty title, which gives way to the name.
+        {{""}, "retitle\n", "retitle\n"},
     };
     // Room for 200 bytes of padding after what the process writes.
     const std::string longArgv0 = toolPath("retitle") + std::string(200, '/');

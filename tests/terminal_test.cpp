@@ -39,12 +39,28 @@ const std::string wideSecondLine = "       `-beta";
 // The drawing sets, on a small tree.
 const char* const drawingTree = "vtdraw(a b(c))";
 
-// What every test here reads: the descriptions and the two trees, set up once
+// `count` times "é", two bytes and one column.
+std::string eAcutes(std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += "\xc3\xa9";
+    return text;
+}
+
+// A process titled "café" (five bytes, four columns) with an argument of
+// forty "é", a group of two children and one more.
+ProcessPlan cafeTree() {
+    return {.name = "vtcafe",
+            .argv = {"caf\xc3\xa9", eAcutes(40)},
+            .children = {{.name = "sleep"}, {.name = "sleep"}, {.name = "zz"}}};
+}
+
+// What every test here reads: the descriptions and the trees, set up once
 // and torn down when the test program ends.
 struct Fixtures {
     TerminfoDirectory terminfo{descriptions};
     ProcessTree wide{wideTree};
     ProcessTree drawing{drawingTree};
+    ProcessTree cafe{cafeTree()};
 };
 
 Fixtures& fixtures() {
@@ -202,6 +218,54 @@ TEST(TerminalCut, Vt100LineCutInsideADrawingRun) {
                       {10, 8}, environment);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "vtdraw" + drawn("q+") + "\n" + drawn(std::string(7, ' ') + "+") + "\n");
+}
+
+// On a terminal that wraps by itself at its last column and takes a newline
+// there as one more line, a line ends without its newline only when it
+// fills the screen line. A multibyte label takes fewer columns than its
+// bytes: the cut line below is one column short of the edge, so the
+// terminal does not wrap and the newline must follow.
+TEST(TerminalCut, AutoMarginLineWithMultibyteLabelShortOfTheEdgeEndsWithANewline) {
+    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
+                                               "TERM=vindle-am", "LC_ALL=C.UTF-8"};
+    const ProgramResult result = runOnTerminal(
+        vindlePath(), {"-U", "-t", "--pid=" + std::to_string(fixtures().cafe.topPid())}, {10, 13},
+        environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "caf\xc3\xa9\u2500\u252c\u25002*[s+\n"
+              "      \u2514\u2500zz\n");
+}
+
+// A cut argument keeps whole characters, as many as fill the columns before
+// its dots; here they reach the edge, so the terminal wraps by itself.
+TEST(TerminalCut, CutArgumentKeepsWholeCharactersToTheEdge) {
+    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
+                                               "TERM=vindle-am", "LC_ALL=C.UTF-8"};
+    const ProgramResult result = runOnTerminal(
+        vindlePath(), {"-U", "-a", "--pid=" + std::to_string(fixtures().cafe.topPid())}, {10, 13},
+        environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "vtcafe " + eAcutes(3) +
+                              "..."
+                              "  \u251c\u2500sleep\n"
+                              "  \u251c\u2500sleep\n"
+                              "  \u2514\u2500zz\n");
+}
+
+// Drawing characters of several bytes take one column each: Unicode lines
+// that reach the width fill the screen line and end without a newline.
+TEST(TerminalCut, AutoMarginUnicodeDrawingReachingTheEdgeWrapsByItself) {
+    const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
+                                               "TERM=vindle-am", "LC_ALL=C.UTF-8"};
+    const ProgramResult result =
+        runOnTerminal(vindlePath(), {"-U", "--pid=" + std::to_string(fixtures().wide.topPid())},
+                      {10, 13}, environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "vtroot\u2500\u252c\u2500alp+       \u2514\u2500beta");
 }
 
 }  // namespace

@@ -2,15 +2,18 @@
 #include <err.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
 
 #include "cli/options.h"
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "cli/standard_output.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
+#include "render/output_setup.h"
 
 namespace {
 
@@ -44,7 +47,12 @@ int main(int argc, char** argv) {
         // records. Being static keeps it reachable for leak checkers to the end.
         static kvm_t* const kvm = openKernel();
         ProcessTable table = takeSnapshot(kvm, line.flags, line.highlightPid);
-        LineWriter writer(line.flags);
+        // May switch the locale: the children's names, encoded while linking,
+        // stay in the POSIX locale; roots, titles and arguments are encoded in
+        // the locale this leaves.
+        const OutputOptions output = outputOptionsOf(line.flags);
+        const OutputStyle style = setUpOutput(output);
+        LineWriter writer(style, output, stdout);
         printForest(table, writer, line, rootUid);
     } catch (const std::bad_alloc&) {
         errx(1, "out of memory");

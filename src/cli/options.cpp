@@ -1,42 +1,33 @@
 #include "cli/options.h"
 
 #include <err.h>
+#include <getopt.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <limits>
 
+#include "cli/option_table.h"
 #include "cli/usage.h"
 #include "platform/getopt_reset.h"
 
-const option longOptions[] = {
-    {"arguments", no_argument, nullptr, 'a'},
-    {"ascii", no_argument, nullptr, 'A'},
-    {"compact", no_argument, nullptr, 'c'},
-    {"no-compact", no_argument, nullptr, 'c'},
-    {"help", no_argument, nullptr, 'h'},
-    {"highlight", optional_argument, nullptr, 'H'},
-    {"highlight-all", no_argument, nullptr, 'H'},
-    {"highlight-pid", required_argument, nullptr, 'H'},
-    {"vt100", no_argument, nullptr, 'G'},
-    {"show-kernel", no_argument, nullptr, 'k'},
-    {"long", no_argument, nullptr, 'l'},
-    {"numeric-sort", no_argument, nullptr, 'n'},
-    {"show-pids", no_argument, nullptr, 'p'},
-    {"show-titles", no_argument, nullptr, 't'},
-    {"uid-changes", no_argument, nullptr, 'u'},
-    {"unicode", no_argument, nullptr, 'U'},
-    {"version", optional_argument, nullptr, 'V'},
-    {"pid", required_argument, nullptr, 0},
-    {"user", required_argument, nullptr, 0},
-    {nullptr, 0, nullptr, 0},
-};
+namespace {
 
-pid_t parseNumber(const char* programPath, const option* options, bool* isNumber) {
-    const char* text = optarg;
+// Numbers are converted into 64 bits wherever the program is built, also
+// where long has 32: a number beyond the largest pid must be rejected, not
+// clamped to it.
+static_assert(std::numeric_limits<long long>::digits == std::numeric_limits<std::int64_t>::digits);
+
+// pid_t is a signed 32-bit integer on every system vindle is built for.
+constexpr std::int64_t largestPid = std::numeric_limits<pid_t>::max();
+static_assert(largestPid == 2147483647);
+
+}  // namespace
+
+pid_t parseNumber(const char* text, const char* programPath, bool* isNumber) {
     char* end = nullptr;
-    long value = std::strtol(text, &end, 0);
+    const std::int64_t value = std::strtoll(text, &end, 0);
     const char* message = nullptr;
     if (end == text || *end != '\0') {
         if (isNumber != nullptr) {
@@ -46,88 +37,64 @@ pid_t parseNumber(const char* programPath, const option* options, bool* isNumber
         message = "Number is invalid: \"%s\"";
     } else if (value < 0) {
         message = "Number is too small: \"%s\"";
-    } else if (value >= 0x80000000L) {
+    } else if (value > largestPid) {
         message = "Number is too large: \"%s\"";
     } else {
         if (isNumber != nullptr) *isNumber = true;
         return static_cast<pid_t>(value);
     }
     warnx(message, text);
-    printUsage(programPath, options, 1);
+    printUsage(programPath, optionTable, 1);
 }
 
 namespace {
-
-void selectMode(CommandLine& line, OptionFlags mode) {
-    line.flags = static_cast<OptionFlags>((line.flags & ~Flag::selection) | mode);
-}
-
-void selectDrawing(CommandLine& line, OptionFlags set) {
-    line.flags = static_cast<OptionFlags>((line.flags & ~Flag::drawingSets) | set);
-}
 
 void set(CommandLine& line, OptionFlags bits) {
     line.flags = static_cast<OptionFlags>(line.flags | bits);
 }
 
-// Acts on one result of getopt_long.
-void applyOption(CommandLine& line, int result, int index, char* programPath) {
-    switch (result) {
-        case 'a':
-            set(line, Flag::arguments | Flag::noCompact);
-            break;
-        case 'A':
-            selectDrawing(line, Flag::ascii);
-            break;
-        case 'c':
-            set(line, Flag::noCompact);
-            break;
-        case 'h':
-            printUsage(programPath, longOptions, 0);
-        case 'H':
+// Sets `bits` in place of the others of their `group`, of which only one may
+// be set.
+void replace(CommandLine& line, OptionFlags group, OptionFlags bits) {
+    line.flags = static_cast<OptionFlags>((line.flags & ~group) | bits);
+}
+
+// The entry that defines the short option getopt_long returned, or null for
+// a result that is none.
+const OptionEntry* shortOption(int letter) {
+    for (const OptionEntry& entry : optionTable)
+        if (definesShortOption(entry) && entry.letter == letter) return &entry;
+    return nullptr;
+}
+
+// Acts on one option of the command line, with its argument or null.
+void applyOption(CommandLine& line, const OptionEntry& entry, const char* argument,
+                 const char* programPath) {
+    switch (entry.action) {
+        case OptionAction::setFlags:
+            set(line, entry.flags);
+            return;
+        case OptionAction::chooseDrawing:
+            replace(line, Flag::drawingSets, entry.flags);
+            return;
+        case OptionAction::highlight:
             line.highlightPid =
-                optarg != nullptr ? parseNumber(programPath, longOptions, nullptr) : getpid();
-            set(line, Flag::highlight);
-            break;
-        case 'G':
-            selectDrawing(line, Flag::vt100);
-            break;
-        case 'k':
-            set(line, Flag::showKernel);
-            break;
-        case 'l':
-            set(line, Flag::longLines);
-            break;
-        case 'n':
-            set(line, Flag::numericSort);
-            break;
-        case 'p':
-            set(line, Flag::showPids | Flag::noCompact);
-            break;
-        case 't':
-            set(line, Flag::showTitles);
-            break;
-        case 'u':
-            set(line, Flag::uidChanges);
-            break;
-        case 'U':
-            selectDrawing(line, Flag::unicode);
-            break;
-        case 'V':
-            printVersion(optarg);
-        case 0:
-            if (std::strcmp(longOptions[index].name, "user") == 0) {
-                line.userName = optarg;
-                selectMode(line, Flag::user);
-            } else if (std::strcmp(longOptions[index].name, "pid") == 0) {
-                line.rootPid = parseNumber(programPath, longOptions, nullptr);
-                selectMode(line, Flag::pid);
-            }
-            break;
-        case '?':
-            printUsage(programPath, longOptions, 1);
-        default:
-            break;
+                argument != nullptr ? parseNumber(argument, programPath, nullptr) : getpid();
+            set(line, entry.flags);
+            return;
+        case OptionAction::selectPid:
+            line.rootPid = parseNumber(argument, programPath, nullptr);
+            replace(line, Flag::selection, entry.flags);
+            return;
+        case OptionAction::selectUser:
+            line.userName = argument;
+            replace(line, Flag::selection, entry.flags);
+            return;
+        // Neither of these returns: the run ends with its output.
+        case OptionAction::showHelp:
+            return printUsage(programPath, optionTable, 0);
+        case OptionAction::showVersion:
+            return printVersion(argument);
     }
 }
 
@@ -136,9 +103,8 @@ void applyOption(CommandLine& line, int result, int index, char* programPath) {
 void applyPositional(CommandLine& line, int argc, char** argv) {
     OptionFlags mode = 0;
     for (int i = optind; i < argc; ++i) {
-        optarg = argv[i];
         bool isNumber = false;
-        line.rootPid = parseNumber(argv[0], longOptions, &isNumber);
+        line.rootPid = parseNumber(argv[i], argv[0], &isNumber);
         if (isNumber) {
             mode = Flag::pid;
         } else {
@@ -146,7 +112,7 @@ void applyPositional(CommandLine& line, int argc, char** argv) {
             mode = Flag::user;
         }
     }
-    if (mode != 0) selectMode(line, mode);
+    if (mode != 0) replace(line, Flag::selection, mode);
 }
 
 }  // namespace
@@ -155,10 +121,15 @@ CommandLine parseOptions(int argc, char** argv) {
     CommandLine line;
     resetGetopt();
     for (;;) {
-        int index = 0;
-        int result = getopt_long(argc, argv, shortOptions, longOptions, &index);
+        // getopt_long reports a long option by its place in the table and
+        // leaves the index alone for a short one.
+        int index = -1;
+        const int result = getopt_long(argc, argv, shortOptions, longOptions, &index);
         if (result == -1) break;
-        applyOption(line, result, index, argv[0]);
+        if (result == '?') printUsage(argv[0], optionTable, 1);  // after the library's diagnostic
+        const OptionEntry* entry =
+            index >= 0 ? &optionTable[static_cast<std::size_t>(index)] : shortOption(result);
+        if (entry != nullptr) applyOption(line, *entry, optarg, argv[0]);
     }
     applyPositional(line, argc, argv);
     return line;

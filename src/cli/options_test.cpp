@@ -68,10 +68,9 @@ TEST(ParseNumberTest, AcceptsNumbersFromZeroToTheLargestPid) {
     };
     for (const AcceptedNumber& c : cases) {
         SCOPED_TRACE(std::string("text [") + c.text + "]");
-        optarg = const_cast<char*>(c.text);
-        EXPECT_EQ(parseNumber("vindle", longOptions, nullptr), c.value);
+        EXPECT_EQ(parseNumber(c.text, "vindle", nullptr), c.value);
         bool isNumber = false;
-        EXPECT_EQ(parseNumber("vindle", longOptions, &isNumber), c.value);
+        EXPECT_EQ(parseNumber(c.text, "vindle", &isNumber), c.value);
         EXPECT_TRUE(isNumber);
     }
 }
@@ -86,9 +85,8 @@ const char* const notNumbers[] = {
 TEST(ParseNumberTest, ReportsATextThatIsNotANumberThroughIsNumber) {
     for (const char* text : notNumbers) {
         SCOPED_TRACE(std::string("text [") + text + "]");
-        optarg = const_cast<char*>(text);
         bool isNumber = true;
-        parseNumber("vindle", longOptions, &isNumber);
+        parseNumber(text, "vindle", &isNumber);
         EXPECT_FALSE(isNumber);
     }
 }
@@ -98,8 +96,7 @@ std::string warning(const std::string& message, const std::string& text) {
 }
 
 void rejectNumber(const char* text, bool* isNumber) {
-    optarg = const_cast<char*>(text);
-    parseNumber("/usr/local/bin/vindle", longOptions, isNumber);
+    parseNumber(text, "/usr/local/bin/vindle", isNumber);
 }
 
 TEST(ParseNumberDeathTest, TextThatIsNotANumberIsInvalidWithoutIsNumber) {
@@ -115,6 +112,21 @@ struct RejectedNumber {
     const char* text;
     const char* message;
 };
+
+// The number's message and the help text, with isNumber and without.
+void expectRejected(const RejectedNumber& c) {
+    for (bool withIsNumber : {false, true}) {
+        SCOPED_TRACE(std::string("text [") + c.text +
+                     (withIsNumber ? "] with isNumber" : "] without isNumber"));
+        std::string out = stdoutOfExit(
+            [&] {
+                bool isNumber = false;
+                rejectNumber(c.text, withIsNumber ? &isNumber : nullptr);
+            },
+            1, warning(c.message, c.text));
+        EXPECT_EQ(out, helpText("vindle"));
+    }
+}
 
 TEST(ParseNumberDeathTest, NumbersOutOfRangeAreRejectedWithAndWithoutIsNumber) {
     const RejectedNumber cases[] = {
@@ -138,19 +150,34 @@ TEST(ParseNumberDeathTest, NumbersOutOfRangeAreRejectedWithAndWithoutIsNumber) {
         {"99999999999999999999999", "Number is too large"},
         {"0xffffffffffffffffffff", "Number is too large"},
     };
-    for (const RejectedNumber& c : cases) {
-        for (bool withIsNumber : {false, true}) {
-            SCOPED_TRACE(std::string("text [") + c.text +
-                         (withIsNumber ? "] with isNumber" : "] without isNumber"));
-            std::string out = stdoutOfExit(
-                [&] {
-                    bool isNumber = false;
-                    rejectNumber(c.text, withIsNumber ? &isNumber : nullptr);
-                },
-                1, warning(c.message, c.text));
-            EXPECT_EQ(out, helpText("vindle"));
-        }
-    }
+    for (const RejectedNumber& c : cases) expectRejected(c);
+}
+
+// Numbers past 32 bits, which a conversion into a 32-bit long would clamp to
+// its limits (99999999999 to the largest pid, which is accepted) and one cut
+// to 32 bits would wrap (6442450943 to the largest pid, 0x100000005 to 5,
+// -4294967296 to 0); past 64 bits, where an unsigned conversion would wrap
+// -18446744073709551615 to 1.
+TEST(ParseNumberDeathTest, NumbersPastThirtyTwoAndSixtyFourBitsAreOutOfRange) {
+    const RejectedNumber cases[] = {
+        {"99999999999", "Number is too large"},
+        {"2147483648", "Number is too large"},
+        {"4294967295", "Number is too large"},
+        {"0xffffffff", "Number is too large"},
+        {"6442450943", "Number is too large"},
+        {"0x100000005", "Number is too large"},
+        {"0x7fffffffffffffff", "Number is too large"},
+        {"0x8000000000000000", "Number is too large"},
+        {"18446744073709551615", "Number is too large"},
+        {"18446744073709551616", "Number is too large"},
+        {"-99999999999", "Number is too small"},
+        {"-2147483649", "Number is too small"},
+        {"-4294967296", "Number is too small"},
+        {"-9223372036854775808", "Number is too small"},
+        {"-9223372036854775809", "Number is too small"},
+        {"-18446744073709551615", "Number is too small"},
+    };
+    for (const RejectedNumber& c : cases) expectRejected(c);
 }
 
 // --- parseOptions -----------------------------------------------------------

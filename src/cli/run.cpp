@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cli/output_options.h"
 #include "process/compaction.h"
 #include "render/tree_printer.h"
 
@@ -67,31 +68,33 @@ RootSet chooseRoots(ProcessTable& table, OptionFlags flags, uid_t rootUid) {
     return roots;
 }
 
-void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLine& line) {
+void printSelectedTree(ProcessTable& table, LineWriter& writer, const CommandLine& line,
+                       const OutputOptions& output) {
     ProcessNode* node = table.find(line.rootPid);
     if (node == nullptr) return;
     if ((line.flags & Flag::noCompact) == 0)
         node->compactable = compact(node->childrenByName) ? 1 : 0;
-    printTreeInOrder(*node, writer);
+    printTreeInOrder(*node, writer, output);
 }
 
 void printRootedTrees(ProcessTable& table, LineWriter& writer, const CommandLine& line,
-                      uid_t rootUid) {
+                      uid_t rootUid, const OutputOptions& output) {
     RootSet roots = chooseRoots(table, line.flags, rootUid);
     if ((line.flags & Flag::noCompact) == 0) compact(roots);
     if ((line.flags & Flag::numericSort) != 0) {
         for (ProcessNode& node : table)
-            if (node.root) printTreeInOrder(node, writer);
+            if (node.root) printTreeInOrder(node, writer, output);
     } else {
-        for (ProcessNode* node : roots) printTreeInOrder(*node, writer);
+        for (ProcessNode* node : roots) printTreeInOrder(*node, writer, output);
     }
 }
 
 }  // namespace
 
 void printForest(ProcessTable& table, LineWriter& writer, const CommandLine& line, uid_t rootUid) {
+    const OutputOptions output = outputOptionsOf(line.flags);
     if ((line.flags & Flag::pid) != 0)
-        printSelectedTree(table, writer, line);
+        printSelectedTree(table, writer, line, output);
     else
-        printRootedTrees(table, writer, line, rootUid);
+        printRootedTrees(table, writer, line, rootUid, output);
 }

@@ -10,16 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "process/compaction.h"
 #include "process/user_names.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
 #include "render/tree_printer.h"
-#include "support/capture_output.h"
 #include "support/escapes.h"
 #include "support/folding_examples.h"
 #include "support/in_process_run.h"
+#include "support/memory_stream.h"
 #include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
@@ -267,14 +268,17 @@ struct CompactedForest {
         roots.sort();
         Compactor compactor(runLength);
         compactor.compactTree(roots);
-        LineWriter writer(flags, {asciiSet, false}, 0, false);
-        byName = captureOutput([&] {
-            for (ProcessNode* node : roots) printTree(*node, writer, node->childrenByName);
-        });
-        byPid = captureOutput([&] {
-            for (ProcessNode& node : table)
-                if (node.root) printTree(node, writer, node.childrenByPid);
-        });
+        const OutputOptions options = outputOptionsOf(flags);
+        MemoryStream byNameOutput;
+        LineWriter byNameWriter({}, options, byNameOutput.stream());
+        for (ProcessNode* node : roots)
+            printTree(*node, byNameWriter, node->childrenByName, options);
+        byName = byNameOutput.text();
+        MemoryStream byPidOutput;
+        LineWriter byPidWriter({}, options, byPidOutput.stream());
+        for (ProcessNode& node : table)
+            if (node.root) printTree(node, byPidWriter, node.childrenByPid, options);
+        byPid = byPidOutput.text();
     }
 
     OptionFlags tableFlags;

@@ -1,10 +1,14 @@
 // The help text and the version output; both end the process.
 #pragma once
 
-#include <getopt.h>
+#include <span>
 
-// Prints the help text, generated from `options`, and exits with `status`.
-[[noreturn]] void printUsage(const char* programPath, const option* options, int status);
+#include "cli/option_table.h"
+
+// Prints the help text, one line for each entry of `options` that is not an
+// alias, and exits with `status`.
+[[noreturn]] void printUsage(const char* programPath, std::span<const OptionEntry> options,
+                             int status);
 
 // Prints "vindle 1.0.3" for "s"/"short", otherwise the long version line
 // (followed by the licence notice for "l"/"license"), and exits with 0.

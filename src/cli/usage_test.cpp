@@ -16,43 +16,37 @@
 
 namespace {
 
-// The help text is built from whatever table it is given. The program's own
-// table is checked byte for byte on the built binary; this one holds the
-// entries that table lacks: an unknown letter and an unknown long-only name
-// (empty descriptions), a column too wide for its field, a description chosen
-// by letter whatever the name, the left-out aliases in another order, and an
-// entry behind the terminating record.
-const option unusualOptions[] = {
-    {"all", no_argument, nullptr, 'a'},
-    {"highlight-pid", required_argument, nullptr, 'H'},
-    {"zebra", no_argument, nullptr, 'z'},
-    {"no-compact", no_argument, nullptr, 'c'},
-    {"an-option-with-a-long-name", required_argument, nullptr, 'q'},
-    {"frobnicate", optional_argument, nullptr, 0},
-    {"highlight", optional_argument, nullptr, 'H'},
-    {"compact", no_argument, nullptr, 'c'},
-    {"user", required_argument, nullptr, 0},
-    {"pid", required_argument, nullptr, 0},
-    {nullptr, 0, nullptr, 0},
-    {"hidden", no_argument, nullptr, 'x'},
+// The help text prints whatever table it is given. The program's own table is
+// checked byte for byte on the built binary; this one holds what that table
+// lacks: aliases before and after the entry they stand for, an empty
+// description, a column of exactly 27 characters (no filling) and a longer
+// one (never cut), and a description whose second line is its own.
+const OptionEntry unusualOptions[] = {
+    {"every", no_argument, 'a', OptionAction::setFlags, 0, nullptr, nullptr},
+    {"all", no_argument, 'a', OptionAction::setFlags, 0, "-a, --all", "show everything"},
+    {"zebra", no_argument, 'z', OptionAction::setFlags, 0, "-z, --zebra", ""},
+    {"twenty-seven-in-width", no_argument, 'w', OptionAction::setFlags, 0,
+     "-w, --twenty-seven-in-width", "needs no filling"},
+    {"an-option-with-a-long-name", required_argument, 'q', OptionAction::setFlags, 0,
+     "-q, --an-option-with-a-long-name=X", "is not cut"},
+    {"frobnicate", optional_argument, '\0', OptionAction::setFlags, 0, "KNOB, --frobnicate[=KNOB]",
+     "turns\n  the knob"},
+    {"frob", optional_argument, '\0', OptionAction::setFlags, 0, nullptr, nullptr},
 };
 
-TEST(PrintUsageDeathTest, BuildsOneLinePerShownEntryOfAnyTable) {
+TEST(PrintUsageDeathTest, PrintsOneLinePerEntryThatIsNoAlias) {
     const std::string out =
         stdoutOfExit([] { printUsage("/opt/tools/walk", unusualOptions, 0); }, 0, "");
     EXPECT_EQ(out,
               "Usage: walk [options] [PID|USER]\n"
               "\n"
               "Options:\n"
-              "  -a, --all                   show command line arguments\n"
+              "  -a, --all                   show everything\n"
               "  -z, --zebra                 \n"
-              "  -c, --no-compact            don't compact identical subtrees\n"
-              "  -q, --an-option-with-a-long-name \n"
-              "  --frobnicate                \n"
-              "  -H[PID], --highlight[=PID]  highlight the current process (or PID) and its\n"
-              "                              ancestors\n"
-              "  USER, --user=USER           show only trees rooted at processes of USER\n"
-              "  PID, --pid=PID              show only the tree rooted at the process PID\n");
+              "  -w, --twenty-seven-in-width needs no filling\n"
+              "  -q, --an-option-with-a-long-name=X is not cut\n"
+              "  KNOB, --frobnicate[=KNOB]   turns\n"
+              "  the knob\n");
 }
 
 // From here on, every uname call of this process fails with EPERM.

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/kvm_fields.h"
-#include "platform/vis.h"
 #include "process/user_names.h"
+#include "process/visible_text.h"
 
 void ProcessNode::adopt(ProcessNode& child) {
     if (&child == this) return;
@@ -17,38 +17,6 @@ void ProcessNode::adopt(ProcessNode& child) {
     if ((flags & Flag::numericSort) != 0) childrenByPid.append(&child);
     child.name();  // the child's key by name, computed before it is added
     childrenByName.append(&child);
-}
-
-namespace {
-
-// Whether every byte of `text` is printable ASCII (space to tilde), which
-// strvis with our flags leaves as it is in every locale: such a text, as
-// most names and arguments are, needs no encoding pass at all.
-bool isPlainAscii(const char* text, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte > 0x7e) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-std::string ProcessNode::visEncode(const char* text) {
-    std::size_t length = std::strlen(text);
-    if (isPlainAscii(text, length)) return std::string(text, length);
-    // strvis needs room for four bytes per input byte; a short text is
-    // encoded on the stack, so that the result is sized to fit (most names
-    // then need no heap memory at all).
-    char small[4 * 64 + 1];
-    if (4 * length + 1 <= sizeof small) {
-        int written = strvis(small, text, VIS_NOSLASH | VIS_NL | VIS_TAB);
-        return std::string(small, written > 0 ? static_cast<std::size_t>(written) : 0);
-    }
-    std::string encoded(4 * length + 1, '\0');
-    int written = strvis(encoded.data(), text, VIS_NOSLASH | VIS_NL | VIS_TAB);
-    encoded.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return encoded;
 }
 
 char** ProcessNode::arguments() {
@@ -65,10 +33,10 @@ std::string_view ProcessNode::name() {
         // Most names are left as they are by the encoding: those are not
         // copied, the record keeps them for the whole run.
         const std::size_t length = std::strlen(kinfo.ki_comm);
-        if (isPlainAscii(kinfo.ki_comm, length))
+        if (isPrintableAscii(std::string_view(kinfo.ki_comm, length)))
             nameCache = EncodedName::viewOf(std::string_view(kinfo.ki_comm, length));
         else
-            nameCache = EncodedName::copyOf(visEncode(kinfo.ki_comm));
+            nameCache = EncodedName::copyOf(visEncode(std::string_view(kinfo.ki_comm, length)));
     }
     return nameCache.view();
 }
@@ -93,8 +61,10 @@ std::string_view ProcessNode::label() {
     if ((flags & Flag::showTitles) == 0 && !pids && !user) return name();
     std::string text;
     if ((flags & Flag::showTitles) != 0) {
+        // An empty title, as a process exec'd with an empty argv[0] has,
+        // would leave the process without a visible label.
         char** vector = arguments();
-        if (vector != nullptr && vector[0] != nullptr)
+        if (vector != nullptr && vector[0] != nullptr && vector[0][0] != '\0')
             text = visEncode(vector[0]);
         else
             text = name();
@@ -110,7 +80,9 @@ std::string_view ProcessNode::label() {
     if (pids) text += std::to_string(kinfo.ki_pid);
     if (user) {
         if (pids || arguments) text += ',';
-        text += userNameOf(kinfo.ki_ruid);
+        // A user name comes from the user database, which a directory
+        // service may fill: it is encoded like every other text.
+        text += visEncode(userNameOf(kinfo.ki_ruid));
     }
     if (parenthesised) text += ')';
     labelCache = std::make_unique<std::string>(std::move(text));

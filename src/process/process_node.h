@@ -58,10 +58,6 @@ class ProcessNode {
         childrenByName.sort();
     }
 
-    // `text` made safe to print: strvis with VIS_NOSLASH | VIS_NL | VIS_TAB,
-    // in the character-type locale in force.
-    static std::string visEncode(const char* text);
-
     // The process's argument vector, the title first, ended by a null
     // entry; null when it has none (gone, hidden from this user, or never
     // had one). A vector that cannot be read for want of a resource

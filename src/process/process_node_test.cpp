@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/vis.h"
 #include "process/process_table.h"
 #include "support/proc_fixture.h"
 
@@ -55,7 +53,7 @@ TEST(LabelTest, DecorationsByArgumentsPidsAndUser) {
     }
 }
 
-TEST(LabelTest, TitleFallsBackToTheNameWithoutAReadableVector) {
+TEST(LabelTest, TitleFallsBackToTheNameWhenUnreadableOrEmpty) {
     ProcFixture proc;
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add(
@@ -64,13 +62,23 @@ TEST(LabelTest, TitleFallsBackToTheNameWithoutAReadableVector) {
     proc.add({.pid = 12, .ppid = 1, .name = "odd", .arguments = {"t\ti\nt\x1bl\\e", "arg"}});
     proc.add({.pid = 13, .ppid = 1, .name = "retitled", .arguments = {"x"}});
     proc.writeFile("13/cmdline", "retitled: idle");  // rewritten, no NUL at the end
+    // An empty title: exec'd with argv[0] = "", with and without arguments.
+    proc.add({.pid = 14, .ppid = 1, .name = "blank", .arguments = {"", "arg"}});
+    proc.add({.pid = 15, .ppid = 1, .name = "bare", .arguments = {""}});
     std::filesystem::remove(proc.root() + "/11/cmdline");
-    OptionFlags flags = Flag::showTitles | Flag::showPids;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(table.find(10)->label(), "empty(10)");
-    EXPECT_EQ(table.find(11)->label(), "gone(11)");
-    EXPECT_EQ(table.find(12)->label(), "t\\011i\\012t^[l\\e(12)");
-    EXPECT_EQ(table.find(13)->label(), "retitled: idle(13)");
+    for (OptionFlags pids : {Flag::showPids, OptionFlags{0}}) {
+        OptionFlags flags = Flag::showTitles | pids;
+        ProcessTable table = proc.snapshot(flags);
+        auto decorated = [&](const char* text, const char* pid) {
+            return text + (pids != 0 ? "(" + std::string(pid) + ")" : "");
+        };
+        EXPECT_EQ(table.find(10)->label(), decorated("empty", "10"));
+        EXPECT_EQ(table.find(11)->label(), decorated("gone", "11"));
+        EXPECT_EQ(table.find(12)->label(), decorated("t\\011i\\012t^[l\\e", "12"));
+        EXPECT_EQ(table.find(13)->label(), decorated("retitled: idle", "13"));
+        EXPECT_EQ(table.find(14)->label(), decorated("blank", "14"));
+        EXPECT_EQ(table.find(15)->label(), decorated("bare", "15"));
+    }
 }
 
 TEST(LabelTest, UserShownByKindOfNode) {
@@ -129,165 +137,6 @@ TEST(LabelTest, EmptyNameGivesDecorationsOnly) {
     EXPECT_EQ(table.find(7)->name(), "");
     EXPECT_EQ(table.find(7)->label(), "(7)");
     EXPECT_EQ(table.find(7)->label(), "(7)");
-}
-
-// ---- visEncode -------------------------------------------------------------
-
-// Sets LC_CTYPE for one scope and restores the previous one.
-class CtypeLocale {
-  public:
-    explicit CtypeLocale(const char* name) : previous(std::setlocale(LC_CTYPE, nullptr)) {
-        active = std::setlocale(LC_CTYPE, name) != nullptr;
-    }
-    ~CtypeLocale() { std::setlocale(LC_CTYPE, previous.c_str()); }
-    bool active = false;
-
-  private:
-    std::string previous;
-};
-
-// The first control character (C0, DEL or C1) that `text` carries raw, as
-// the terminal would see it: in UTF-8, a C1 control is U+0080 to U+009F or a
-// lone byte 0x80 to 0x9F; in the C locale, every byte above 0x7F counts.
-std::string rawControl(const std::string& text, bool utf8) {
-    auto hex = [](unsigned value) {
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "0x%02x", value);
-        return std::string(buffer);
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7f) return hex(byte);
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
-        if (!utf8) return hex(byte);
-        std::size_t length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc0 ? 2 : 1;
-        bool valid = length > 1 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-        if (!valid) {
-            if (byte < 0xa0) return hex(byte);  // a lone C1 byte
-            ++i;
-            continue;
-        }
-        unsigned second = static_cast<unsigned char>(text[i + 1]);
-        if (length == 2 && byte == 0xc2 && second < 0xa0) return "U+00" + hex(second).substr(2);
-        i += length;
-    }
-    return "";
-}
-
-std::vector<std::string> hostileTexts() {
-    std::vector<std::string> texts = {
-        "tab\there",
-        "new\nline",
-        "\x1b[2J\x1b]0;title\x07",
-        "\x1b"
-        "c",
-        "csi\x9b"
-        "31m",
-        "utf8 csi \xc2\x9b"
-        "31m",
-        "\xc2\x85next line",
-        "\xc2\xa0nbsp",
-        "invalid \xff\xfe\xc3",
-        "\xe2\x94",
-        "back\\slash \\n \\\\",
-        "del\x7f",
-        "\r\b\f\v",
-        "é è ✓ \xf0\x9f\x98\x80",
-    };
-    for (int byte = 1; byte < 256; ++byte)
-        texts.push_back(std::string(1, static_cast<char>(byte)) + "x");
-    for (int lead = 0xc0; lead < 0x100; ++lead)
-        for (int next = 0x80; next < 0xc0; ++next)
-            texts.push_back({static_cast<char>(lead), static_cast<char>(next), 'x'});
-    return texts;
-}
-
-TEST(VisEncodeTest, NoControlCharacterPassesRawInEitherLocale) {
-    for (const char* locale : {"C", "C.UTF-8"}) {
-        CtypeLocale scope(locale);
-        if (!scope.active) {
-            ADD_FAILURE() << "locale " << locale << " is missing";
-            continue;
-        }
-        const bool utf8 = std::string(locale) != "C";
-        for (const std::string& text : hostileTexts()) {
-            std::string encoded = ProcessNode::visEncode(text.c_str());
-            EXPECT_EQ(rawControl(encoded, utf8), "")
-                << locale << ": " << testing::PrintToString(text) << " gave "
-                << testing::PrintToString(encoded);
-            EXPECT_LE(encoded.size(), 4 * text.size());
-        }
-    }
-}
-
-TEST(VisEncodeTest, EncodingsOfTheCLocaleAndCUtf8) {
-    struct Case {
-        const char* locale;
-        std::string text;
-        std::string encoded;
-    };
-    const Case cases[] = {
-        {"C", "plain text", "plain text"},
-        {"C", "a\tb", "a\\011b"},
-        {"C", "a\nb", "a\\012b"},
-        {"C", "\x1b[1mX", "^[[1mX"},
-        {"C", "\x01\x7f", "^A^?"},
-        {"C", "back\\slash", "back\\slash"},  // not doubled
-        {"C",
-         "\x9b"
-         "1",
-         "M^[1"},                     // C1 byte
-        {"C", "\xc3\xa9", "M-CM-)"},  // é: no multibyte text in C
-        {"C", "", ""},
-        {"C.UTF-8", "\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"},  // printable, kept
-        {"C.UTF-8", "\xe2\x94\x80", "\xe2\x94\x80"},
-        {"C.UTF-8",
-         "\xc2\x9b"
-         "1",
-         "M^[1"},  // U+009B
-        {"C.UTF-8",
-         "\x9b"
-         "1",
-         "M^[1"},  // lone C1 byte
-        {"C.UTF-8", "a\tb\\", "a\\011b\\"},
-    };
-    for (const Case& c : cases) {
-        CtypeLocale scope(c.locale);
-        ASSERT_TRUE(scope.active) << c.locale;
-        EXPECT_EQ(ProcessNode::visEncode(c.text.c_str()), c.encoded)
-            << c.locale << ": " << testing::PrintToString(c.text);
-    }
-}
-
-TEST(VisEncodeTest, AgreesWithStrvisOnPrintableAndMixedTexts) {
-    // Printable ASCII takes a path of its own; whatever the text, the
-    // result must be strvis's with the same flags.
-    std::vector<std::string> texts = {"", " ", "\\", "a b\\c~", "sshd: root@pts/0 [priv]"};
-    unsigned seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
-    for (int i = 0; i < 300; ++i) {
-        std::string text(next() % 90, ' ');
-        for (char& c : text) c = static_cast<char>(0x20 + next() % 95);
-        if (i % 3 == 0 && !text.empty())
-            text[next() % text.size()] = static_cast<char>(1 + next() % 255);
-        texts.push_back(text);
-    }
-    for (const char* locale : {"C", "C.UTF-8"}) {
-        CtypeLocale scope(locale);
-        ASSERT_TRUE(scope.active) << locale;
-        for (const std::string& text : texts) {
-            std::string expected(4 * text.size() + 1, '\0');
-            int written = strvis(expected.data(), text.c_str(), VIS_NOSLASH | VIS_NL | VIS_TAB);
-            expected.resize(static_cast<std::size_t>(written));
-            EXPECT_EQ(ProcessNode::visEncode(text.c_str()), expected)
-                << locale << ": " << testing::PrintToString(text);
-        }
-    }
 }
 
 // A process whose title is its name.

@@ -28,10 +28,17 @@ DrawingChoice probeUnicode() {
 
 }  // namespace
 
-DrawingChoice chooseDrawingSet(OptionFlags flags, bool isTerminal) {
-    if ((flags & Flag::ascii) != 0) return {asciiSet, false};
-    if ((flags & Flag::unicode) != 0) return probeUnicode();
-    if ((flags & Flag::vt100) != 0) return {vt100Set, true};
+DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal) {
+    switch (request) {
+        case DrawingRequest::Ascii:
+            return {asciiSet, false};
+        case DrawingRequest::Unicode:
+            return probeUnicode();
+        case DrawingRequest::Vt100:
+            return {vt100Set, true};
+        case DrawingRequest::Automatic:
+            break;
+    }
     if (isTerminal) return probeUnicode();
     return {asciiSet, false};
 }

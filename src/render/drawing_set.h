@@ -1,9 +1,8 @@
 // The three sets of line-drawing characters and the choice among them.
 #pragma once
 
+#include <cstdint>
 #include <cwchar>
-
-#include "common/option_flags.h"
 
 struct DrawingSet {
     wchar_t horizontal;
@@ -23,11 +22,15 @@ struct DrawingChoice {
     bool escapes;  // the set needs the alternate-character-set escapes
 };
 
-// Picks the set from the option bits and whether standard output is a
-// terminal. The Unicode probe switches the character-type locale to the
-// environment's and falls back to the VT100 set when the box-drawing
-// characters do not survive a round trip through it.
-DrawingChoice chooseDrawingSet(OptionFlags flags, bool isTerminal);
+// The set the run asks for: one by name, or the one that suits the output.
+enum class DrawingRequest : std::uint8_t { Automatic, Ascii, Vt100, Unicode };
+
+// Picks the set from the request and whether standard output is a terminal.
+// The Unicode probe (asked for, or on a terminal when nothing is asked for)
+// switches the character-type locale to the environment's and falls back to
+// the VT100 set when the box-drawing characters do not survive a round trip
+// through it.
+DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal);
 
 // The probe alone: sets the locale and tells whether the Unicode set works.
 bool unicodeWorks();

@@ -60,7 +60,7 @@ Set which(const DrawingSet& set) {
 
 struct ChoiceCase {
     const char* name;
-    OptionFlags flags;
+    DrawingRequest request;
     bool isTerminal;
     const char* lcAll;  // null: unset
     Set set;
@@ -70,31 +70,33 @@ struct ChoiceCase {
 
 void PrintTo(const ChoiceCase& c, std::ostream* out) { *out << c.name; }
 
+constexpr DrawingRequest automatic = DrawingRequest::Automatic;
+constexpr DrawingRequest ascii = DrawingRequest::Ascii;
+constexpr DrawingRequest vt100 = DrawingRequest::Vt100;
+constexpr DrawingRequest unicode = DrawingRequest::Unicode;
+
 constexpr const char* utf8 = "C.UTF-8";
 constexpr const char* missing = "xx_XX.NO-SUCH-CHARSET";
 
 // clang-format off
 const ChoiceCase choiceCases[] = {
     // A pipe: ASCII unless a set is asked for; the locale is left alone.
-    {"PipeNoOption", 0, false, utf8, Set::Ascii, "C"},
-    {"PipeAscii", Flag::ascii, false, utf8, Set::Ascii, "C"},
-    {"PipeVt100", Flag::vt100, false, utf8, Set::Vt100, "C"},
-    {"PipeUnicodeInUtf8", Flag::unicode, false, utf8, Set::Unicode, "C.UTF-8"},
-    {"PipeUnicodeInPosix", Flag::unicode, false, "C", Set::Vt100, "C"},
-    {"PipeUnicodeInMissingLocale", Flag::unicode, false, missing, Set::Vt100, "C"},
+    {"PipeNoOption", automatic, false, utf8, Set::Ascii, "C"},
+    {"PipeAscii", ascii, false, utf8, Set::Ascii, "C"},
+    {"PipeVt100", vt100, false, utf8, Set::Vt100, "C"},
+    {"PipeUnicodeInUtf8", unicode, false, utf8, Set::Unicode, "C.UTF-8"},
+    {"PipeUnicodeInPosix", unicode, false, "C", Set::Vt100, "C"},
+    {"PipeUnicodeInMissingLocale", unicode, false, missing, Set::Vt100, "C"},
     // A terminal: the probe decides unless a set is asked for.
-    {"TerminalNoOptionInUtf8", 0, true, utf8, Set::Unicode, "C.UTF-8"},
-    {"TerminalNoOptionInPosix", 0, true, "C", Set::Vt100, "C"},
-    {"TerminalNoOptionInMissingLocale", 0, true, missing, Set::Vt100, "C"},
-    {"TerminalNoOptionFromLang", 0, true, nullptr, Set::Unicode, "C.UTF-8", utf8},
-    {"TerminalNoLocaleVariables", 0, true, nullptr, Set::Vt100, "C"},
-    {"TerminalAscii", Flag::ascii, true, utf8, Set::Ascii, "C"},
-    {"TerminalVt100", Flag::vt100, true, utf8, Set::Vt100, "C"},
-    {"TerminalUnicodeInPosix", Flag::unicode, true, "C", Set::Vt100, "C"},
-    // Several bits: ASCII before Unicode before VT100.
-    {"AsciiBeforeUnicode", Flag::ascii | Flag::unicode, true, utf8, Set::Ascii, "C"},
-    {"AsciiBeforeVt100", Flag::ascii | Flag::vt100, true, utf8, Set::Ascii, "C"},
-    {"UnicodeBeforeVt100", Flag::unicode | Flag::vt100, false, utf8, Set::Unicode, "C.UTF-8"},
+    {"TerminalNoOptionInUtf8", automatic, true, utf8, Set::Unicode, "C.UTF-8"},
+    {"TerminalNoOptionInPosix", automatic, true, "C", Set::Vt100, "C"},
+    {"TerminalNoOptionInMissingLocale", automatic, true, missing, Set::Vt100, "C"},
+    {"TerminalNoOptionFromLang", automatic, true, nullptr, Set::Unicode, "C.UTF-8", utf8},
+    {"TerminalNoLocaleVariables", automatic, true, nullptr, Set::Vt100, "C"},
+    {"TerminalAscii", ascii, true, utf8, Set::Ascii, "C"},
+    {"TerminalVt100", vt100, true, utf8, Set::Vt100, "C"},
+    {"TerminalUnicodeInPosix", unicode, true, "C", Set::Vt100, "C"},
+    {"TerminalUnicodeInUtf8", unicode, true, utf8, Set::Unicode, "C.UTF-8"},
 };
 // clang-format on
 
@@ -103,7 +105,7 @@ class DrawingChoiceTable : public testing::TestWithParam<ChoiceCase> {};
 TEST_P(DrawingChoiceTable, ChoosesTheSetAndTouchesTheLocaleOnlyInTheProbe) {
     const ChoiceCase& c = GetParam();
     LocaleEnvironment environment(c.lcAll, c.lang);
-    const DrawingChoice choice = chooseDrawingSet(c.flags, c.isTerminal);
+    const DrawingChoice choice = chooseDrawingSet(c.request, c.isTerminal);
     EXPECT_EQ(which(choice.set), c.set);
     EXPECT_EQ(choice.escapes, c.set == Set::Vt100) << "escapes go with the VT100 set only";
     EXPECT_EQ(currentCharacterLocale(), c.localeAfter);

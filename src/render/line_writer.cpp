@@ -1,13 +1,9 @@
 #include "render/line_writer.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
-
-#include "render/terminal.h"
 
 namespace {
 
@@ -22,26 +18,14 @@ constexpr std::uint64_t ellipsisReserve = 4;
 
 }  // namespace
 
-LineWriter::LineWriter(const OptionFlags& optionFlags, DrawingChoice drawing, std::uint64_t width,
-                       bool wrapsAtMargin)
-    : flags(optionFlags),
-      drawingEscapes(drawing.escapes),
-      drawingSet(drawing.set),
-      columns(width),
-      autoMarginNoXenl(wrapsAtMargin) {}
-
-namespace {
-
-LineWriter makeWriter(const OptionFlags& optionFlags) {
-    const bool isTerminal = isatty(1) != 0;
-    DrawingChoice drawing = chooseDrawingSet(optionFlags, isTerminal);
-    TerminalWidth width = queryWidth(optionFlags, isTerminal);
-    return LineWriter(optionFlags, drawing, width.columns, width.autoMarginNoXenl);
-}
-
-}  // namespace
-
-LineWriter::LineWriter(const OptionFlags& optionFlags) : LineWriter(makeWriter(optionFlags)) {}
+LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, std::FILE* printTo)
+    : stream(printTo),
+      drawingSet(style.drawing.set),
+      drawingEscapes(style.drawing.escapes),
+      autoMarginNoXenl(style.autoMarginNoXenl),
+      longLines(options.longLines),
+      arguments(options.arguments),
+      columns(style.columns) {}
 
 std::string_view LineWriter::encode(wchar_t character) const {
     for (std::size_t i = 0; i < encodedCount; ++i)
@@ -57,24 +41,78 @@ std::string_view LineWriter::encode(wchar_t character) const {
     return slot.bytes;
 }
 
-std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
-    // Keeps whole characters of the locale that fill at most width - 1
-    // columns, and stops early at a byte sequence that is no character. A
-    // character fills one column, or two when the terminal shows it wide:
-    // counted as one, wide characters would carry the line past the width.
+namespace {
+
+// The columns a character of the locale takes on the terminal: none for a
+// combining mark, two for a wide character. One for a character that has no
+// width of its own (text is encoded before it gets here, so there are none
+// in practice): the terminal shows something for it.
+std::uint64_t characterColumns(wchar_t character) {
+    const int shown = wcwidth(character);
+    return shown < 0 ? 1 : static_cast<std::uint64_t>(shown);
+}
+
+// The bytes of the longest start of `text` that is whole characters of the
+// locale filling at most `width` columns. It stops early at a byte sequence
+// that is no character.
+std::size_t fittingBytes(std::string_view text, std::uint64_t width) {
     std::mbstate_t state{};
     std::size_t kept = 0;
     for (std::uint64_t used = 0; kept < text.size();) {
         wchar_t character = 0;
-        std::size_t length =
+        const std::size_t length =
             std::mbrtowc(&character, text.data() + kept, text.size() - kept, &state);
         if (length == 0 || length > text.size() - kept) break;
-        const int shown = wcwidth(character);
-        used += shown > 1 ? static_cast<std::uint64_t>(shown) : 1;
-        if (used >= width) break;
+        used += characterColumns(character);
+        if (used > width) break;
         kept += length;
     }
-    std::string cut(text.substr(0, kept));
+    return kept;
+}
+
+// The columns that `text` takes on the terminal. A byte that starts no
+// character counts as one, as a terminal shows one replacement for it.
+std::uint64_t textColumns(std::string_view text) {
+    std::mbstate_t state{};
+    std::uint64_t used = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        wchar_t character = 0;
+        std::size_t length = std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
+        if (length == 0 || length > text.size() - at) {
+            state = std::mbstate_t{};
+            length = 1;
+            used += 1;
+        } else {
+            used += characterColumns(character);
+        }
+        at += length;
+    }
+    return used;
+}
+
+// The characters of `text`, each of them one column wide: spaces and line
+// drawing characters. A byte that starts no character counts as one.
+std::uint64_t characterCount(std::string_view text) {
+    std::mbstate_t state{};
+    std::uint64_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count) {
+        std::size_t length = std::mbrtowc(nullptr, text.data() + at, text.size() - at, &state);
+        if (length == 0 || length > text.size() - at) {
+            state = std::mbstate_t{};
+            length = 1;
+        }
+        at += length;
+    }
+    return count;
+}
+
+}  // namespace
+
+std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
+    // Whole characters of the locale by the columns they take on the
+    // terminal, so that the cut text with its "+" is never wider than
+    // `width`, whatever its bytes.
+    std::string cut(text.substr(0, fittingBytes(text, width - 1)));
     cut += '+';
     return cut;
 }
@@ -82,8 +120,7 @@ std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
 bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room) {
     const std::uint64_t oldColumn = column;
     column += width;
-    if (columns == 0 || (flags & Flag::longLines) != 0 ||
-        (column <= columns && columns - column >= reserve))
+    if (columns == 0 || longLines || (column <= columns && columns - column >= reserve))
         return true;
     room = columns - oldColumn;
     column = columns;
@@ -91,21 +128,26 @@ bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t
     return false;
 }
 
-void LineWriter::addSegment(std::uint64_t width, SegmentMode mode, std::string_view text) {
+void LineWriter::addSegment(std::uint64_t width, SegmentMode mode, std::string_view text,
+                            bool drawn) {
     std::string buffer;
     if (!spareTexts.empty()) {
         buffer = std::move(spareTexts.back());
         spareTexts.pop_back();
     }
     buffer.assign(text);
-    segments.push_back({width, mode, std::move(buffer)});
+    segments.push_back({width, mode, drawn, std::move(buffer)});
 }
 
 void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string_view text) {
+    put(width, mode, text, mode == SegmentMode::Drawing);
+}
+
+void LineWriter::put(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn) {
     if (truncated) return;
     std::uint64_t room = 0;
     if (claim(width, 0, room)) {
-        addSegment(width, mode, text);
+        addSegment(width, mode, text, drawn);
         return;
     }
     if (room == 0) {
@@ -118,7 +160,7 @@ void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string_view t
         }
         return;
     }
-    addSegment(room, mode, cutText(text, room));
+    addSegment(room, mode, cutText(text, room), drawn);
 }
 
 void LineWriter::writeArgument(std::string_view argument, bool lastArgument) {
@@ -129,19 +171,19 @@ void LineWriter::writeArgument(std::string_view argument, bool lastArgument) {
         piece.clear();
         piece += ' ';
         piece += argument;
-        addSegment(width, SegmentMode::Plain, piece);
+        addSegment(width, SegmentMode::Plain, piece, false);
         return;
     }
     if (room == 0) return;
     if (room > ellipsisReserve) {
         piece.clear();
         piece += ' ';
-        piece += argument.substr(0, static_cast<std::size_t>(room - ellipsisReserve));
+        piece += argument.substr(0, fittingBytes(argument, room - ellipsisReserve));
         piece += "...";
     } else {
         piece.assign(std::string_view(" ...").substr(0, static_cast<std::size_t>(room)));
     }
-    addSegment(room, SegmentMode::Plain, piece);
+    addSegment(room, SegmentMode::Plain, piece, false);
 }
 
 void LineWriter::endLine() {
@@ -166,37 +208,49 @@ void LineWriter::endLine() {
             output += segment.text;
         }
     }
+    const bool wrapped = autoMarginNoXenl && fillsTheScreenLine();
     for (Segment& segment : segments) spareTexts.push_back(std::move(segment.text));
     segments.clear();
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    if (autoMarginNoXenl && column == columns)
-        std::fflush(stdout);
+    std::fwrite(output.data(), 1, output.size(), stream);
+    if (wrapped)
+        std::fflush(stream);
     else
-        std::putchar('\n');
+        std::putc('\n', stream);
     column = 0;
     truncated = false;
 }
 
+bool LineWriter::fillsTheScreenLine() const {
+    // The columns counted so far are bytes for text, and text of several
+    // bytes per character takes fewer columns on the screen: a line whose
+    // count falls short of the width cannot fill it, and one that reaches
+    // it fills it only when its pieces take as many columns on the screen.
+    if (column != columns) return false;
+    std::uint64_t shown = 0;
+    for (const Segment& segment : segments)
+        shown += segment.drawn ? characterCount(segment.text) : textColumns(segment.text);
+    return shown == columns;
+}
+
 void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
-    const bool arguments = (flags & Flag::arguments) != 0;
     if (!branches.empty()) {
         Branch& parentLevel = branches.back();
         if (last) parentLevel.last = true;
         if (!first || arguments) {
             // A line of its own: the levels above the parent, then the
             // parent's, which joins this node to the parent's column.
-            if (indentationWidth != 0) write(indentationWidth, drawing, indentation);
+            if (indentationWidth != 0) put(indentationWidth, drawing, indentation, true);
             piece.assign(parentLevel.prefix);
             piece += encode(last ? drawingSet.corner : drawingSet.tee);
             piece += encode(drawingSet.horizontal);
-            write(parentLevel.prefix.size() + 2, drawing, piece);
+            put(parentLevel.prefix.size() + 2, drawing, piece, true);
         } else {
             // The first child goes on along its parent's line.
             piece.assign(encode(drawingSet.horizontal));
             piece += encode(last ? drawingSet.horizontal : drawingSet.downTee);
             piece += encode(drawingSet.horizontal);
-            write(3, drawing, piece);
+            put(3, drawing, piece, true);
         }
     }
     std::size_t groupWidth = 1;

@@ -5,32 +5,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/option_flags.h"
 #include "render/drawing_set.h"
+#include "render/output_setup.h"
 
 enum class SegmentMode : std::uint32_t { Plain = 0, Drawing = 1, Bold = 2 };
-
-// One pending piece of the current line.
-struct Segment {
-    std::uint64_t width;
-    SegmentMode mode;
-    std::string text;
-};
-
-// One level of the indentation stack: the node whose children are being
-// printed at that depth.
-struct Branch {
-    std::string prefix;  // spaces: the node's group prefix and label, and one more
-    bool last = false;   // its last printed child has been written
-    // Where this level's piece of the path's indentation begins, in bytes and
-    // in columns (see LineWriter::indentation).
-    std::size_t indentationBytes = 0;
-    std::uint64_t indentationWidth = 0;
-};
 
 // The printer drives the writer through a small protocol, node by node in
 // depth-first order:
@@ -53,20 +36,23 @@ struct Branch {
 // vertical line must not run on towards them.
 class LineWriter {
   public:
-    // Chooses the drawing set and the width for the run's output.
-    explicit LineWriter(const OptionFlags& flags);
+    // A writer in `style` that prints to `stream`, which must stay open as
+    // long as the writer prints. Of `options` it keeps whether lines are
+    // never cut and whether every process has a line of its own.
+    LineWriter(const OutputStyle& style, const OutputOptions& options, std::FILE* stream);
 
-    // A writer with a given set and width, for tests.
-    LineWriter(const OptionFlags& flags, DrawingChoice drawing, std::uint64_t columns,
-               bool autoMarginNoXenl);
-
-    // Adds a piece `width` columns wide, or cuts the line there.
+    // Adds a piece `width` columns wide, or cuts the line there. A piece in
+    // the Drawing mode is line drawing, one column per character.
     void write(std::uint64_t width, SegmentMode mode, std::string_view text);
 
-    // Adds one space and `argument`, or cuts the line with " ..." forms.
+    // Adds one space and `argument`, or cuts the line with " ..." forms:
+    // the argument then keeps the whole characters that fit before them.
     void writeArgument(std::string_view argument, bool last);
 
-    // Pays the pending "]", prints the line and starts a new one.
+    // Pays the pending "]", prints the line and starts a new one. On a
+    // terminal that wraps by itself at its last column and takes a newline
+    // there as one more line, a line that fills the screen line ends without
+    // the newline.
     void endLine();
 
     // Announces the next child of the node whose level is on top.
@@ -76,34 +62,43 @@ class LineWriter {
     }
 
     // Writes the branch drawing, the group prefix and the label of a node,
-    // then pushes its Branch.
+    // then pushes its level.
     void writeLabel(std::string_view label, bool highlight, std::uint64_t duplicates);
-
-    // Owes a "]" at the end of the current line to a group prefix written on
-    // it.
-    void openGroup() { ++closers; }
 
     // Pops the level of the node whose children are all printed.
     void leaveNode();
 
-    const OptionFlags& flags;
-    bool drawingEscapes;
-    DrawingSet drawingSet;
-    std::uint64_t columns;
-    std::uint64_t column = 0;
-    bool truncated = false;
-    bool autoMarginNoXenl;
-    std::vector<Segment> segments;
-    std::vector<Branch> branches;
-    bool first = false;
-    bool last = false;
-    std::uint64_t closers = 0;
+    // The columns used on the current line, as the pieces claimed them.
+    std::uint64_t usedColumns() const { return column; }
+
+    // Whether the current line has been cut: nothing more is added to it.
+    bool isTruncated() const { return truncated; }
 
   private:
+    // One pending piece of the current line.
+    struct Segment {
+        std::uint64_t width;  // the columns claimed for it
+        SegmentMode mode;
+        bool drawn;  // spaces and line-drawing characters, each one column wide
+        std::string text;
+    };
+
+    // One level of the indentation stack: the node whose children are being
+    // printed at that depth.
+    struct Branch {
+        std::string prefix;  // spaces: the node's group prefix and label, and one more
+        bool last = false;   // its last printed child has been written
+        // Where this level's piece of the path's indentation begins, in bytes
+        // and in columns (see indentation).
+        std::size_t indentationBytes = 0;
+        std::uint64_t indentationWidth = 0;
+    };
+
     // A drawing character as multibyte text in the locale of the run.
     std::string_view encode(wchar_t character) const;
 
-    // `text` cut to `width` columns: at most width - 1 characters and "+".
+    // `text` cut to `width` columns: the whole characters that fill at most
+    // width - 1 of them, and "+".
     static std::string cutText(std::string_view text, std::uint64_t width);
 
     // Takes `width` more columns for the next piece, leaving `reserve` free
@@ -112,12 +107,43 @@ class LineWriter {
     // false.
     bool claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room);
 
+    // write, for a piece that is either text or drawn (spaces and drawing
+    // characters).
+    void put(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+
     // Appends a segment, reusing the text buffer of an earlier line.
-    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text);
+    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+
+    // Whether the pending line takes every column of the screen line.
+    bool fillsTheScreenLine() const;
+
+    // Owes a "]" at the end of the current line to a group prefix written on
+    // it.
+    void openGroup() { ++closers; }
 
     // Pushes the level of the node just labelled; the level below it, its
     // parent's, joins the indentation.
     void pushLevel(std::size_t prefixWidth);
+
+    // Fixed for the run.
+    std::FILE* stream;
+    DrawingSet drawingSet;
+    bool drawingEscapes;
+    bool autoMarginNoXenl;
+    bool longLines;
+    bool arguments;
+    std::uint64_t columns;
+
+    // The current line.
+    std::uint64_t column = 0;
+    bool truncated = false;
+    std::vector<Segment> segments;
+    std::uint64_t closers = 0;  // "]" owed to the group prefixes on it
+
+    // The path down to the node being printed.
+    std::vector<Branch> branches;
+    bool first = false;  // the next child is its parent's first printed one
+    bool last = false;   // ... and its last
 
     // The indentation that every line starting below the top level begins
     // with: for every level but the top one, its prefix and either the

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/capture_output.h"
+#include "support/memory_stream.h"
 
 namespace {
 
@@ -23,9 +23,10 @@ class CharacterLocale {
     bool active = false;
 };
 
-// One call on the writer: a write, an argument, or a group prefix's pending "]".
+// One call on the writer: a write, an argument, or the label of a group of
+// identical processes, whose prefix owes a "]" at the end of the line.
 struct Step {
-    enum Kind { Write, Argument, Closer } kind;
+    enum Kind { Write, Argument, Group } kind;
     std::uint64_t width = 0;
     SegmentMode mode = SegmentMode::Plain;
     std::string text;
@@ -39,7 +40,11 @@ Step filler(std::uint64_t width) { return piece(width, std::string(width, '.'));
 Step argument(std::string text, bool last) {
     return {Step::Argument, 0, SegmentMode::Plain, std::move(text), last};
 }
-Step closer() { return {Step::Closer, 0, SegmentMode::Plain, {}, false}; }
+// A node's label with its group prefix, "2*[": the first child of the node
+// before it, or a root.
+Step group(std::string label) {
+    return {Step::Group, 2, SegmentMode::Plain, std::move(label), false};
+}
 
 struct LineCase {
     const char* name;
@@ -48,7 +53,7 @@ struct LineCase {
     std::uint64_t column;  // after the steps, before endLine
     bool truncated;
     std::string printed;  // what endLine prints, newline included
-    OptionFlags flags = 0;
+    bool longLines = false;
     const char* locale = "C";
     bool autoMarginNoXenl = false;
 };
@@ -63,8 +68,9 @@ void apply(LineWriter& writer, const Step& step) {
         case Step::Argument:
             writer.writeArgument(step.text, step.last);
             break;
-        case Step::Closer:
-            ++writer.closers;
+        case Step::Group:
+            writer.enterChild(true, true);
+            writer.writeLabel(step.text, false, step.width);
             break;
     }
 }
@@ -72,6 +78,14 @@ void apply(LineWriter& writer, const Step& step) {
 const std::string dots18(18, '.');
 const std::string dots16(16, '.');
 const std::string dots10(10, '.');
+const std::string cafe = "caf\xc3\xa9";  // five bytes, four columns
+const std::string eAcute = "\xc3\xa9";
+
+std::string repeated(const std::string& text, std::size_t count) {
+    std::string result;
+    for (std::size_t i = 0; i < count; ++i) result += text;
+    return result;
+}
 
 // clang-format off
 const LineCase lineCases[] = {
@@ -82,7 +96,7 @@ const LineCase lineCases[] = {
      393, false, std::string(40, 'a') + std::string(50, 'b') + " " + std::string(300, 'c') + " d\n"},
     {"LongBitIgnoresTheWidth", 20,
      {piece(30, std::string(30, 'a')), argument("argument", false), argument("x", true)},
-     41, false, std::string(30, 'a') + " argument x\n", Flag::longLines},
+     41, false, std::string(30, 'a') + " argument x\n", true},
     // Cutting a piece.
     {"CutPieceKeepsWidthMinusOneCharacters", 20, {filler(18), piece(5, "abcde"), piece(3, "xyz")},
      20, true, dots18 + "a+\n"},
@@ -98,17 +112,19 @@ const LineCase lineCases[] = {
      20, true, dots16 + "abc+\x1b[1m\x1b[22m\n"},
     // Multibyte text is cut by characters of the locale.
     {"UnicodeCutNeverSplitsACharacter", 10, {filler(6), piece(6, "h\xc3\xa9llo")},
-     10, true, "......h\xc3\xa9l+\n", 0, "C.UTF-8"},
+     10, true, "......h\xc3\xa9l+\n", false, "C.UTF-8"},
     {"UnicodeDrawingCutCountsCharacters", 10,
      {filler(6), piece(7, "  \xe2\x94\x9c\xe2\x94\x80\xe2\x94\x80\xe2\x94\x80", SegmentMode::Plain)},
-     10, true, "......  \xe2\x94\x9c+\n", 0, "C.UTF-8"},
+     10, true, "......  \xe2\x94\x9c+\n", false, "C.UTF-8"},
     {"WideCharactersCutToTheColumnsTheyFill", 10,
      {filler(4), piece(24, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab")},
-     10, true, "....\xe6\x97\xa5\xe6\x9c\xac+\n", 0, "C.UTF-8"},
+     10, true, "....\xe6\x97\xa5\xe6\x9c\xac+\n", false, "C.UTF-8"},
     {"WideCharacterThatWouldPassTheCutIsLeftOut", 10, {filler(6), piece(5, "a\xe6\x97\xa5" "b")},
-     10, true, "......a\xe6\x97\xa5+\n", 0, "C.UTF-8"},
-    {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n", 0,
+     10, true, "......a\xe6\x97\xa5+\n", false, "C.UTF-8"},
+    {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n", false,
      "C.UTF-8"},
+    {"CombiningMarkCountsNoColumn", 10, {filler(6), piece(8, "e\xcc\x81" "abcd")},
+     10, true, "......e\xcc\x81" "ab+\n", false, "C.UTF-8"},
     {"NonAsciiInPosixLocaleEndsTheCut", 10, {filler(6), piece(6, "h\xc3\xa9llo")}, 10, true, "......h+\n"},
     // Arguments.
     {"NonFinalArgumentCutWithDots", 20, {filler(10), argument("0123456789", false)},
@@ -128,17 +144,29 @@ const LineCase lineCases[] = {
      std::string(19, '.') + " \n"},
     {"ArgumentOnFullLineAddsNothingAndTruncates", 20, {filler(20), argument("a", true), piece(1, "b")},
      20, true, std::string(20, '.') + "\n"},
-    {"ArgumentsCutByBytes", 12, {filler(5), argument("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", false)},
-     12, true, "..... \xc3\xa9\xc3...\n", 0, "C.UTF-8"},
+    // A cut argument keeps the whole characters that fill the columns
+    // before its dots, by the columns they take on the terminal.
+    {"ArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 4), false)},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8"},
+    {"FinalArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 40), true)},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8"},
+    {"WideCharacterThatWouldPassTheDotsIsLeftOut", 12,
+     {filler(5), argument("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", true)},
+     12, true, "..... \xe6\x97\xa5...\n", false, "C.UTF-8"},
+    {"CombiningMarksStayWithTheirCharacter", 12, {filler(5), argument("ae\xcc\x81" "e\xcc\x81" "bcd", true)},
+     12, true, "..... ae\xcc\x81" "e\xcc\x81...\n", false, "C.UTF-8"},
+    {"InvalidSequenceEndsTheArgumentCut", 12, {filler(5), argument("a\xff" "bcdefgh", true)},
+     12, true, "..... a...\n", false, "C.UTF-8"},
     {"NothingAfterACutArgument", 20, {filler(10), argument("0123456789", false), argument("x", true)},
      20, true, dots10 + " 012345...\n"},
-    // Closing brackets.
-    {"ClosersWithRoom", 20, {closer(), closer(), piece(5, "getty")}, 5, false, "getty]]\n"},
-    {"ClosersOnTruncatedLineAreLost", 10, {closer(), filler(8), piece(5, "getty")}, 10, true, "........g+\n"},
-    {"CloserOnExactlyFullLineRecutsLastPiece", 10, {closer(), filler(6), piece(4, "sshd")}, 10, false,
-     "......ssh+\n"},
-    {"CloserThatOverflowsIsCut", 10, {closer(), closer(), filler(5), piece(4, "sshd")}, 9, false,
-     ".....sshd+\n"},
+    // Closing brackets: a group's "]" is paid at the end of the line, when it
+    // is not cut.
+    {"ClosersWithRoom", 20, {group("sh"), group("getty")}, 16, false, "2*[sh---2*[getty]]\n"},
+    {"ClosersOnTruncatedLineAreLost", 10, {group("ab"), filler(3), piece(5, "getty")}, 10, true,
+     "2*[ab...g+\n"},
+    {"CloserOnExactlyFullLineRecutsLastPiece", 10, {group("ab"), filler(1), piece(4, "sshd")}, 10, false,
+     "2*[ab.ssh+\n"},
+    {"CloserThatOverflowsIsCut", 12, {group("a"), group("b")}, 11, false, "2*[a---2*[b+\n"},
     // Escapes.
     {"DrawingRunsShareOneEscapePair", 0,
      {piece(2, "qq", SegmentMode::Drawing), piece(3, "  x", SegmentMode::Drawing), piece(4, "init"),
@@ -154,37 +182,58 @@ const LineCase lineCases[] = {
     {"EmptyLine", 20, {}, 0, false, "\n"},
     // Automatic margins without xenl: a line that reaches the last column has
     // already moved the cursor to the next line.
-    {"AutoMarginExactlyFullHasNoNewline", 10, {filler(10)}, 10, false, std::string(10, '.'), 0, "C", true},
-    {"AutoMarginCutLineHasNoNewline", 10, {filler(8), piece(5, "abcde")}, 10, true, "........a+", 0, "C", true},
-    {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .", 0,
+    {"AutoMarginExactlyFullHasNoNewline", 10, {filler(10)}, 10, false, std::string(10, '.'), false, "C", true},
+    {"AutoMarginCutLineHasNoNewline", 10, {filler(8), piece(5, "abcde")}, 10, true, "........a+", false, "C", true},
+    {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .", false,
      "C", true},
-    {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", 0, "C", true},
+    {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", false, "C", true},
+    // Text of several bytes per character takes fewer columns on the screen
+    // than it is counted for: the line ends with a newline unless its
+    // characters fill the screen line.
+    {"AutoMarginMultibyteLabelShortOfTheScreenHasNewline", 10, {filler(5), piece(5, cafe)},
+     10, false, "....." + cafe + "\n", false, "C.UTF-8", true},
+    {"AutoMarginCutAfterMultibyteLabelHasNewline", 10, {piece(5, cafe), piece(5, "sleep"), piece(5, "sleep")},
+     10, true, cafe + "slee+\n", false, "C.UTF-8", true},
+    {"AutoMarginCutArgumentFillingTheScreenHasNoNewline", 12, {filler(5), argument(repeated(eAcute, 4), true)},
+     12, true, "..... " + repeated(eAcute, 3) + "...", false, "C.UTF-8", true},
+    {"AutoMarginCutArgumentAfterMultibyteLabelHasNewline", 12, {piece(5, cafe), argument(repeated(eAcute, 4), true)},
+     12, true, cafe + " " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8", true},
+    {"AutoMarginWideCharactersShortOfTheScreenHaveNewline", 10, {filler(4), piece(6, "\xe6\x97\xa5\xe6\x9c\xac")},
+     10, false, "....\xe6\x97\xa5\xe6\x9c\xac\n", false, "C.UTF-8", true},
+    {"AutoMarginAsciiInUtf8FillingTheScreenHasNoNewline", 10, {filler(8), piece(5, "abcde")},
+     10, true, "........a+", false, "C.UTF-8", true},
 };
 // clang-format on
 
 class LineComposer : public testing::TestWithParam<LineCase> {};
 
+// A style of the ASCII set, or of `drawing`, `columns` wide.
+OutputStyle style(std::uint64_t columns, bool autoMarginNoXenl = false,
+                  DrawingChoice drawing = {asciiSet, false}) {
+    return {drawing, columns, autoMarginNoXenl};
+}
+
 TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
     const LineCase& c = GetParam();
     CharacterLocale locale(c.locale);
     ASSERT_TRUE(locale.active) << c.locale;
-    const OptionFlags flags = c.flags;
-    LineWriter writer(flags, {asciiSet, false}, c.columns, c.autoMarginNoXenl);
-    const std::string beforeEnd = captureOutput([&] {
-        for (const Step& step : c.steps) apply(writer, step);
-    });
-    EXPECT_EQ(beforeEnd, "") << "nothing is printed before the line ends";
-    EXPECT_EQ(writer.column, c.column);
-    EXPECT_EQ(writer.truncated, c.truncated);
-    if (c.columns != 0 && (flags & Flag::longLines) == 0) {
-        EXPECT_LE(writer.column, c.columns);
+    MemoryStream memory;
+    LineWriter writer(style(c.columns, c.autoMarginNoXenl), {.longLines = c.longLines},
+                      memory.stream());
+    for (const Step& step : c.steps) apply(writer, step);
+    EXPECT_EQ(memory.text(), "") << "nothing is printed before the line ends";
+    EXPECT_EQ(writer.usedColumns(), c.column);
+    EXPECT_EQ(writer.isTruncated(), c.truncated);
+    if (c.columns != 0 && !c.longLines) {
+        EXPECT_LE(writer.usedColumns(), c.columns);
     }
-    const std::string printed = captureOutput([&] { writer.endLine(); });
-    EXPECT_EQ(printed, c.printed);
-    EXPECT_EQ(writer.column, 0u);
-    EXPECT_FALSE(writer.truncated);
-    EXPECT_TRUE(writer.segments.empty());
-    EXPECT_EQ(writer.closers, 0u);
+    writer.endLine();
+    EXPECT_EQ(memory.text(), c.printed);
+    EXPECT_EQ(writer.usedColumns(), 0u);
+    EXPECT_FALSE(writer.isTruncated());
+    // Nothing of the line is left over: no piece and no "]".
+    writer.endLine();
+    EXPECT_EQ(memory.text(), c.printed + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineComposer, testing::ValuesIn(lineCases),
@@ -192,69 +241,90 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineComposer, testing::ValuesIn(lineCases),
                              return std::string(test.param.name);
                          });
 
+// A cut piece takes the room that was left, whatever the length of its
+// text, and keeps its mode.
 TEST(LineComposerState, CutWidthIsTheRoomLeftWhateverTheTextLength) {
-    const OptionFlags flags = 0;
-    LineWriter writer(flags, {asciiSet, false}, 20, false);
+    MemoryStream memory;
+    LineWriter writer(style(20), {}, memory.stream());
     writer.write(18, SegmentMode::Plain, std::string(18, '.'));
     writer.write(5, SegmentMode::Bold, "abcde");
-    ASSERT_EQ(writer.segments.size(), 2u);
-    EXPECT_EQ(writer.segments[1].width, 2u);
-    EXPECT_EQ(writer.segments[1].mode, SegmentMode::Bold);
-    EXPECT_EQ(writer.segments[1].text, "a+");
-    captureOutput([&] { writer.endLine(); });
+    EXPECT_EQ(writer.usedColumns(), 20u);
+    writer.endLine();
+    EXPECT_EQ(memory.text(), std::string(18, '.') + "\x1b[1ma+\x1b[22m\n");
 }
 
 TEST(LineComposerState, RecutKeepsWidthAndModeOfTheLastPiece) {
-    const OptionFlags flags = 0;
-    LineWriter writer(flags, {asciiSet, false}, 10, false);
+    MemoryStream memory;
+    LineWriter writer(style(10), {}, memory.stream());
     writer.write(6, SegmentMode::Plain, "......");
     writer.write(4, SegmentMode::Drawing, "  mq");
     writer.write(2, SegmentMode::Plain, "vi");
-    ASSERT_EQ(writer.segments.size(), 2u);
-    EXPECT_EQ(writer.segments[1].width, 4u);
-    EXPECT_EQ(writer.segments[1].mode, SegmentMode::Drawing);
-    EXPECT_EQ(writer.segments[1].text, "  m+");
-    captureOutput([&] { writer.endLine(); });
+    EXPECT_EQ(writer.usedColumns(), 10u);
+    writer.endLine();
+    EXPECT_EQ(memory.text(), "......\x1b(0\x0f  m+\x1b(B\x0f\n");
 }
 
 TEST(LineComposerState, EachLineStartsFresh) {
-    const OptionFlags flags = 0;
-    LineWriter writer(flags, {asciiSet, false}, 10, false);
-    const std::string printed = captureOutput([&] {
-        writer.write(8, SegmentMode::Plain, "........");
-        writer.write(5, SegmentMode::Plain, "abcde");
-        ++writer.closers;
+    MemoryStream memory;
+    LineWriter writer(style(10), {}, memory.stream());
+    writer.writeLabel("ab", false, 2);
+    writer.write(5, SegmentMode::Plain, "abcde");
+    writer.endLine();
+    writer.leaveNode();
+    writer.writeLabel("abc", false, 2);
+    writer.endLine();
+    writer.leaveNode();
+    writer.endLine();
+    EXPECT_EQ(memory.text(), "2*[ababcd+\n2*[abc]\n\n");
+}
+
+// Drawing characters of several bytes take one column each: a line of
+// Unicode drawing that reaches the width fills the screen line.
+TEST(LineComposerState, AutoMarginUnicodeDrawingFillingTheScreenHasNoNewline) {
+    CharacterLocale locale("C.UTF-8");
+    ASSERT_TRUE(locale.active);
+    for (const std::uint64_t columns : {7u, 8u}) {
+        MemoryStream memory;
+        LineWriter writer(style(columns, true, {unicodeSet, false}), {}, memory.stream());
+        writer.writeLabel("ab", false, 0);
+        writer.enterChild(true, false);
+        writer.writeLabel("cd", false, 0);
         writer.endLine();
-        writer.write(3, SegmentMode::Plain, "abc");
-        ++writer.closers;
+        writer.leaveNode();
+        writer.enterChild(false, true);
+        writer.writeLabel("ef", false, 0);
         writer.endLine();
-        writer.endLine();
-    });
-    EXPECT_EQ(printed, "........a+\nabc]\n\n");
+        writer.leaveNode();
+        writer.leaveNode();
+        const std::string newline = columns == 7 ? "" : "\n";
+        EXPECT_EQ(memory.text(), "ab\u2500\u252c\u2500cd" + newline + "   \u2514\u2500ef" + newline)
+            << columns << " columns";
+    }
 }
 
 // Whatever the widths, a cut line never passes the width: with texts as wide
 // as their widths, no printed line is longer than the terminal.
 TEST(LineComposerState, LinesNeverPassTheWidth) {
-    const OptionFlags flags = 0;
     for (std::uint64_t columns = 1; columns <= 12; ++columns) {
-        LineWriter writer(flags, {asciiSet, false}, columns, false);
-        const std::string printed = captureOutput([&] {
-            for (std::uint64_t first = 0; first <= 13; ++first) {
-                for (std::uint64_t second = 0; second <= 13; ++second) {
-                    for (int arguments = 0; arguments < 3; ++arguments) {
-                        writer.write(first, SegmentMode::Plain, std::string(first, 'a'));
-                        writer.write(0, SegmentMode::Plain, "");
-                        writer.write(second, SegmentMode::Plain, std::string(second, 'b'));
-                        for (int i = 0; i < arguments; ++i)
-                            writer.writeArgument("cc", i + 1 == arguments);
-                        ++writer.closers;
-                        EXPECT_LE(writer.column, columns);
-                        writer.endLine();
-                    }
+        MemoryStream memory;
+        LineWriter writer(style(columns), {}, memory.stream());
+        for (std::uint64_t first = 0; first <= 13; ++first) {
+            for (std::uint64_t second = 0; second <= 13; ++second) {
+                for (int arguments = 0; arguments < 3; ++arguments) {
+                    writer.write(first, SegmentMode::Plain, std::string(first, 'a'));
+                    // An empty label, which takes no room; on every third
+                    // line with a group prefix, which owes a "]".
+                    writer.writeLabel("", false, arguments == 1 ? 2 : 0);
+                    writer.write(second, SegmentMode::Plain, std::string(second, 'b'));
+                    for (int i = 0; i < arguments; ++i)
+                        writer.writeArgument("cc", i + 1 == arguments);
+                    EXPECT_LE(writer.usedColumns(), columns);
+                    writer.endLine();
+                    writer.leaveNode();
                 }
             }
-        });
+        }
+        const std::string printed = memory.text();
         std::size_t lines = 0;
         for (std::size_t start = 0; start < printed.size(); ++lines) {
             const std::size_t end = printed.find('\n', start);

@@ -4,9 +4,9 @@
 #include <term.h>
 #undef columns  // term.h names every capability as a macro
 
-TerminalWidth queryWidth(OptionFlags flags, bool isTerminal) {
+TerminalWidth queryWidth(bool longLines, bool isTerminal) {
     TerminalWidth width;
-    if (!isTerminal || (flags & Flag::longLines) != 0) return width;
+    if (!isTerminal || longLines) return width;
     int error = 0;
     if (setupterm(nullptr, 1, &error) != OK) {
         width.columns = 80;

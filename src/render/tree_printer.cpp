@@ -3,13 +3,15 @@
 #include <iterator>
 #include <vector>
 
-void printNode(ProcessNode& node, LineWriter& writer) {
+#include "process/visible_text.h"
+
+void printNode(ProcessNode& node, LineWriter& writer, const OutputOptions& options) {
     writer.writeLabel(node.label(), node.highlight, node.duplicates);
-    if ((node.flags & Flag::arguments) == 0) return;
+    if (!options.arguments) return;
     char** vector = node.arguments();
     if (vector != nullptr && vector[0] != nullptr) {
         for (char** argument = vector + 1; *argument != nullptr; ++argument)
-            writer.writeArgument(ProcessNode::visEncode(*argument), argument[1] == nullptr);
+            writer.writeArgument(visEncode(*argument), argument[1] == nullptr);
     }
     writer.endLine();
 }
@@ -36,17 +38,18 @@ struct Visit {
 // Prints the node itself (its line, or the start of it) and begins the
 // visit of its children.
 template <typename Index>
-Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, const Index& children) {
-    printNode(node, writer);
+Visit<Index> enterNode(ProcessNode& node, LineWriter& writer, const Index& children,
+                       const OutputOptions& options) {
+    printNode(node, writer, options);
     return {&node, children.begin(), children.end(), children.size(), 0};
 }
 
 // Ends the visit of a node whose children are all printed. A leaf ends its
 // line; with --arguments every line has already ended.
 template <typename Index>
-void leaveNode(const Visit<Index>& visit, LineWriter& writer) {
+void leaveNode(const Visit<Index>& visit, LineWriter& writer, const OutputOptions& options) {
     writer.leaveNode();
-    if (visit.size == 0 && (visit.node->flags & Flag::arguments) == 0) writer.endLine();
+    if (visit.size == 0 && !options.arguments) writer.endLine();
 }
 
 // Takes the next child of `visit` and tells the writer whether it is the
@@ -77,36 +80,39 @@ ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
 // down to the node being printed is kept on a stack of its own rather than
 // on the call stack, which a deep enough tree would overflow.
 template <typename Index>
-void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children) {
+void printTreeIn(ProcessNode& top, LineWriter& writer, const Index& children,
+                 const OutputOptions& options) {
     if (top.duplicates == 1) return;  // folded into an earlier sibling
     std::vector<Visit<Index>> path;
-    path.push_back(enterNode(top, writer, children));
+    path.push_back(enterNode(top, writer, children, options));
     while (!path.empty()) {
         Visit<Index>& visit = path.back();
         if (visit.next == visit.end) {
-            leaveNode(visit, writer);
+            leaveNode(visit, writer, options);
             path.pop_back();
             continue;
         }
         ProcessNode& child = takeChild(visit, writer);
         if (child.duplicates == 1) continue;
-        path.push_back(enterNode(child, writer, ownChildren(child, children)));
+        path.push_back(enterNode(child, writer, ownChildren(child, children), options));
     }
 }
 
 }  // namespace
 
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& children) {
-    printTreeIn(node, writer, children);
+void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByName& children,
+               const OutputOptions& options) {
+    printTreeIn(node, writer, children, options);
 }
 
-void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children) {
-    printTreeIn(node, writer, children);
+void printTree(ProcessNode& node, LineWriter& writer, const ChildrenByPid& children,
+               const OutputOptions& options) {
+    printTreeIn(node, writer, children, options);
 }
 
-void printTreeInOrder(ProcessNode& node, LineWriter& writer) {
-    if ((node.flags & Flag::numericSort) != 0)
-        printTree(node, writer, node.childrenByPid);
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, const OutputOptions& options) {
+    if (options.order == ChildOrder::ByPid)
+        printTree(node, writer, node.childrenByPid, options);
     else
-        printTree(node, writer, node.childrenByName);
+        printTree(node, writer, node.childrenByName, options);
 }

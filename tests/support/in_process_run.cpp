@@ -2,19 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/output_options.h"
 #include "cli/run.h"
 #include "render/line_writer.h"
-#include "support/capture_output.h"
+#include "support/memory_stream.h"
 
 std::string printInProcess(ProcessTable& table, const InProcessRun& run) {
-    LineWriter writer(run.flags, run.drawing, run.columns, false);
+    MemoryStream memory;
+    LineWriter writer({run.drawing, run.columns, false}, outputOptionsOf(run.flags),
+                      memory.stream());
     CommandLine line;
     line.flags = run.flags;
     line.rootPid = run.rootPid;
-    std::string output = captureOutput([&] { printForest(table, writer, line, run.rootUid); });
-    EXPECT_TRUE(writer.branches.empty()) << "every level pushed is popped";
-    EXPECT_TRUE(writer.segments.empty()) << "the last line is ended";
-    EXPECT_EQ(writer.closers, 0u) << "every group is closed";
+    printForest(table, writer, line, run.rootUid);
+    const std::string output = memory.text();
+    // A label written now is a root on a line of its own, with nothing
+    // before or after it.
+    writer.writeLabel("p", false, 0);
+    writer.endLine();
+    EXPECT_EQ(memory.text().substr(output.size()), "p\n")
+        << "every level pushed is popped, the last line is ended and every group is closed";
     return output;
 }
 

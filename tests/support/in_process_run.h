@@ -1,5 +1,5 @@
 // The run after the snapshot, in this process: root choice, compaction and
-// printing through the real printForest, with standard output captured.
+// printing through the real printForest into memory.
 #pragma once
 
 #include <sys/types.h>

@@ -1,0 +1,14 @@
+#include "render/output_setup.h"
+
+#include <unistd.h>
+
+#include "render/terminal.h"
+
+OutputStyle setUpOutput(const OutputOptions& options) {
+    const bool isTerminal = isatty(STDOUT_FILENO) != 0;
+    // The drawing set first: the terminal library is set up in the locale
+    // that the output is printed in.
+    const DrawingChoice drawing = chooseDrawingSet(options.drawing, isTerminal);
+    const TerminalWidth width = queryWidth(options.longLines, isTerminal);
+    return {drawing, width.columns, width.autoMarginNoXenl};
+}
