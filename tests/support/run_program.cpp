@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <pty.h>
 #include <sched.h>
@@ -93,6 +94,10 @@ struct Descriptors {
         (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(*options.user)) != 0 ||
          setuid(*options.user) != 0))
         failSetup(fds.report, "another user", userFailed);
+    // Under limits the program starts with standard input, output and error
+    // alone, whatever the test inherited, so that the limits count what the
+    // program opens itself.
+    if (!options.limits.empty()) close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
     for (const ResourceLimit& limit : options.limits) {
         const rlimit value{static_cast<rlim_t>(limit.value), static_cast<rlim_t>(limit.value)};
         if (setrlimit(limit.resource, &value) != 0)

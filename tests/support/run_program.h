@@ -62,7 +62,8 @@ struct ProgramOptions {
     // Run in a mount namespace of its own, on a new proc filesystem mounted
     // on /proc with these options (e.g. "hidepid=1"). Needs root.
     std::optional<std::string> privateProc{};
-    // Set in the child just before exec.
+    // Set in the child just before exec; the program then inherits no
+    // descriptor but 0, 1 and 2.
     std::vector<ResourceLimit> limits{};
 };
 
