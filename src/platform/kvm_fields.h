@@ -24,8 +24,11 @@ inline std::uint64_t startTimeOf(const kinfo_proc& record) {
 
 // The system's kvm_getargv reads through sysctl, which needs no descriptor;
 // of its failures only a lack of memory is not the process's own doing.
-inline const char* kvmArgvFailure(kvm_t*) {
-    return errno == ENOMEM ? std::strerror(ENOMEM) : nullptr;
+inline char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure) {
+    errno = 0;
+    char** vector = kvm_getargv(kd, &record, 0);
+    failure = vector == nullptr && errno == ENOMEM ? std::strerror(ENOMEM) : nullptr;
+    return vector;
 }
 
 #else
@@ -40,9 +43,9 @@ void kvmNeedRealUid(kvm_t* kd, bool needed);
 // unknown.
 inline std::uint64_t startTimeOf(const kinfo_proc& record) { return record.ki_start; }
 
-// After kvm_getargv on `kd` gave no vector, with errno 0 before the call:
-// why, when a resource ran out (descriptors, memory) rather than the process
-// being gone, hidden from this user or without arguments; otherwise null.
-const char* kvmArgvFailure(kvm_t* kd);
+// kvm_getargv of `record`. When that gives no vector because a resource ran
+// out (descriptors, memory), not because the process is gone, hidden from
+// this user or without arguments, `failure` says why; otherwise it is null.
+char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure);
 
 #endif

@@ -2,7 +2,6 @@
 
 #include <err.h>
 
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -20,11 +19,9 @@ void ProcessNode::adopt(ProcessNode& child) {
 }
 
 char** ProcessNode::arguments() {
-    errno = 0;
-    char** vector = kvm_getargv(kvm, &kinfo, 0);
-    if (vector == nullptr) {
-        if (const char* failure = kvmArgvFailure(kvm)) errx(1, "%s", failure);
-    }
+    const char* failure = nullptr;
+    char** vector = kvmArguments(kvm, kinfo, failure);
+    if (failure != nullptr) errx(1, "%s", failure);
     return vector;
 }
 

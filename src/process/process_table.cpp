@@ -67,13 +67,15 @@ ProcessTable::ProcessTable(const OptionFlags& flags, kvm_t* kvm, const kinfo_pro
     nodes.reserve(retained.size());
     pids.reserve(retained.size());
     byParent.reserve(retained.size());
+    std::uint64_t anyStart = 0;
     for (const PidEntry& entry : retained) {
         const kinfo_proc& record = records[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
         nodes.emplace_back(flags, kvm, record);
-        startsKnown = startsKnown || startTimeOf(record) != 0;
+        anyStart |= startTimeOf(record);
     }
+    startsKnown = anyStart != 0;
 }
 
 ProcessNode* ProcessTable::find(pid_t pid) {

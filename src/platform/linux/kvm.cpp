@@ -32,28 +32,30 @@ bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
     const int fd = openFile(dirFd, path);
     if (fd < 0) return false;
     std::size_t used = 0;
-    int error = 0;
+    ssize_t n = 0;
     try {
         if (scratch.size() < 4096) scratch.resize(4096);
         for (;;) {
             const std::size_t room = scratch.size() - used;
-            const ssize_t n = readUpTo(fd, scratch.data() + used, room);
-            if (n < 0) {
-                error = errno;
-                break;
-            }
+            n = readUpTo(fd, scratch.data() + used, room);
+            if (n < 0) break;
             used += static_cast<std::size_t>(n);
             if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
             scratch.resize(2 * scratch.size());
         }
-        text.assign(scratch.data(), scratch.data() + (error == 0 ? used : 0));
+        if (n >= 0) text.assign(scratch.data(), scratch.data() + used);
     } catch (...) {
         closeFile(fd);
         throw;
     }
+    if (n < 0) {
+        const int error = errno;
+        closeFile(fd);
+        errno = error;
+        return false;
+    }
     closeFile(fd);
-    errno = error;
-    return error == 0;
+    return true;
 }
 
 // Sets the handle's message to "DIRECTORY/PATH: reason".

@@ -4,4 +4,8 @@
 
 void kvmNeedRealUid(kvm_t* kd, bool needed) { kd->needRealUid = needed; }
 
-const char* kvmArgvFailure(kvm_t* kd) { return kd->argumentsFailed ? kd->error : nullptr; }
+char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure) {
+    char** vector = kvm_getargv(kd, &record, 0);
+    failure = vector == nullptr && kd->argumentsFailed ? kd->error : nullptr;
+    return vector;
+}

@@ -41,9 +41,9 @@ class KvmTest : public testing::Test {
     std::optional<std::vector<std::string>> arguments(pid_t pid) {
         kinfo_proc record{};
         record.ki_pid = pid;
-        errno = 0;
-        char** argv = kvm_getargv(kd, &record, 0);
-        EXPECT_STREQ(kvmArgvFailure(kd), nullptr);
+        const char* failure = nullptr;
+        char** argv = kvmArguments(kd, record, failure);
+        EXPECT_STREQ(failure, nullptr);
         if (argv == nullptr) return std::nullopt;
         std::vector<std::string> words;
         for (char** word = argv; *word != nullptr; ++word) words.emplace_back(*word);
@@ -197,17 +197,16 @@ TEST_P(KvmReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAPro
     EXPECT_EQ(count, 2);  // 20 is gone now, and left out
     kinfo_proc record{};
     record.ki_pid = 21;
-    errno = 0;
-    EXPECT_EQ(kvm_getargv(kd, &record, 0), nullptr);
-    ASSERT_NE(kvmArgvFailure(kd), nullptr);
-    EXPECT_EQ(std::string(kvmArgvFailure(kd)), proc.root() + "/21/cmdline: Is a directory");
+    const char* failure = nullptr;
+    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(std::string(failure), proc.root() + "/21/cmdline: Is a directory");
     record.ki_pid = 1;  // the next vector that reads clears the failure
-    EXPECT_NE(kvm_getargv(kd, &record, 0), nullptr);
-    EXPECT_STREQ(kvmArgvFailure(kd), nullptr);
+    EXPECT_NE(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_STREQ(failure, nullptr);
     record.ki_pid = 22;  // nor is a process that is gone a failure
-    errno = 0;
-    EXPECT_EQ(kvm_getargv(kd, &record, 0), nullptr);
-    EXPECT_STREQ(kvmArgvFailure(kd), nullptr);
+    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_STREQ(failure, nullptr);
 }
 
 TEST_F(KvmTest, ReadsOnlyTheFileThatTheRunNeeds) {

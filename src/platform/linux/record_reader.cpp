@@ -52,9 +52,13 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
     const int fd = openFile(dirFd, path);
     if (fd < 0) return -1;
     const ssize_t read = readUpTo(fd, buffer, size);
-    const int error = errno;
+    if (read < 0) {
+        const int error = errno;
+        closeFile(fd);
+        errno = error;
+        return -1;
+    }
     closeFile(fd);
-    errno = error;
     return read;
 }
 

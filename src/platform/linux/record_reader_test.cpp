@@ -220,9 +220,8 @@ TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort
         kinfo_proc record{};
         record.ki_pid = 2;
         setSoftLimit(RLIMIT_AS, mappedBytes() + 1024 * 1024);
-        errno = 0;
-        char** vector = kvm_getargv(kd, &record, 0);
-        const char* failure = vector == nullptr ? kvmArgvFailure(kd) : nullptr;
+        const char* failure = nullptr;
+        char** vector = kvmArguments(kd, record, failure);
         setSoftLimit(RLIMIT_AS, RLIM_INFINITY);
         if (vector != nullptr) return std::string("read ") + std::to_string(std::strlen(vector[0]));
         return std::string("failed: ") + (failure != nullptr ? failure : "(no reason)");
