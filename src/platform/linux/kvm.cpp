@@ -132,9 +132,11 @@ kinfo_proc* readTable(kvm_t* kd, int* count) {
     const unsigned threads = readerThreads(kd->pids.size(), kd->threads, kd->threadedFrom);
     const ReadFailure failure = readRecords(source, kd->pids, threads, kd->records, kd->names);
     std::vector<pid_t>().swap(kd->pids);  // not needed again: give the memory back
-    if (failure.error == ENOMEM && failure.pid == 0) throw std::bad_alloc();
     if (failure.error != 0) {
-        setError(kd, std::to_string(failure.pid).c_str(), failure.error);
+        if (failure.pid == 0)  // memory ran out
+            std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
+        else
+            setError(kd, std::to_string(failure.pid).c_str(), failure.error);
         return nullptr;
     }
     kd->records.reserve(1);  // data() is not null even for an empty table
