@@ -14,12 +14,18 @@ FUZZ_SECONDS ?= 10
 # ctest runs this many tests at once; their verdicts do not depend on load,
 # and the few that must run alone say so themselves.
 CTEST_JOBS ?= 2
+# The FreeBSD cross-build: a FreeBSD 13.5 base system, a directory or the
+# .tar.xz of one. Without it, the one beside the clone's parent directory is
+# used when it is there, and the check is skipped when it is not.
+FREEBSD_BUILD ?= build-freebsd
+FREEBSD_SYSROOT ?=
+FREEBSD_DEFAULT_SYSROOT = ../shared/freebsd/freebsd-13.5-amd64-sysroot.tar.xz
 FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz vis_encode_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 .PHONY: all deps deps-build configure build run test test-plain test-sanitized test-tsan test-fuzz \
-	package package-debian clean
+	test-freebsd package package-debian clean
 
 all: build
 
@@ -51,7 +57,9 @@ package: build
 package-debian: deps
 	dpkg-buildpackage -us -uc -b
 
-test: test-plain test-sanitized test-tsan test-fuzz
+# The stages run in this order, and a failing one stops the rest; `make -k
+# test` runs every stage whatever the others give.
+test: test-plain test-sanitized test-tsan test-fuzz test-freebsd
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure --timeout 300 --parallel $(CTEST_JOBS)
@@ -89,7 +97,15 @@ test-fuzz: deps
 		grep -h '^Done' $(FUZZ_BUILD)/$$target.log | sed "s/^/$$target: /"; \
 	done
 
+# vindle cross-built for FreeBSD 13.5 with clang and lld, warnings as errors,
+# and checked: a FreeBSD executable, its libraries in the base system, the
+# kernel-memory calls taken from libkvm (scripts/check-freebsd-build). It is
+# built and linked here, not run.
+test-freebsd: deps
+	./scripts/check-freebsd-build $(FREEBSD_BUILD) \
+		$(if $(FREEBSD_SYSROOT),$(FREEBSD_SYSROOT),--if-present $(FREEBSD_DEFAULT_SYSROOT))
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(FREEBSD_BUILD)
 	# What dpkg-buildpackage leaves in the tree: debhelper's work and obj-*/.
 	! command -v dh >/dev/null || debian/rules clean

@@ -1,8 +1,9 @@
 // Configuring the source tree for the FreeBSD path: the tests and the fuzz
 // targets, which need the Linux kernel-access layer, are refused with a
-// clear message instead of failing to link; and a system whose pkg-config
-// knows no ncursesw builds with the library and headers found directly.
-// These tests run CMake (and one build) and are labelled slow; they test the
+// clear message instead of failing to link; a system whose pkg-config knows
+// no ncursesw builds with the library and headers found directly; and the
+// flags that an ncursesw.pc brings reach the terminal unit alone.
+// These tests run CMake (and two builds) and are labelled slow; they test the
 // source tree, not the build at hand, and run in ordinary builds only.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -23,9 +24,12 @@ namespace {
 
 const fs::path sourceDir = VINDLE_SOURCE_DIR;
 
-// Runs cmake, found through PATH, with `arguments`.
-ProgramResult cmake(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words = {"cmake"};
+// Runs cmake, found through PATH, with `arguments`, and the environment
+// variables `settings` ("NAME=VALUE") added to the test's own.
+ProgramResult cmake(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& settings = {}) {
+    std::vector<std::string> words = settings;
+    words.push_back("cmake");
     words.insert(words.end(), arguments.begin(), arguments.end());
     ProgramOptions options;
     options.timeoutSeconds = 600;
@@ -85,6 +89,49 @@ TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
     ProgramResult tree = runProgram(binary, {"-p", std::to_string(getpid())});
     EXPECT_EQ(tree.status, 0) << tree.err;
     EXPECT_NE(tree.out.find("---vindle("), std::string::npos) << tree.out;
+}
+
+// An ncursesw.pc whose Cflags carry feature-test macros, as Debian's and the
+// FreeBSD port's do: under _XOPEN_SOURCE FreeBSD's headers hide the BSD
+// types that <kvm.h> needs, so the flags must reach the one unit that
+// includes <curses.h> and <term.h>, and no other. The build still links
+// (the library comes through to the program) and the program runs.
+TEST(ConfigureTest, NcurseswFlagsReachTheTerminalUnitAlone) {
+    if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
+    ScratchDirectory scratch;
+    {
+        std::ofstream pc(scratch.path / "ncursesw.pc");
+        pc << "Name: ncursesw\n"
+              "Description: ncurses with wide characters, made by the test\n"
+              "Version: 6.99\n"
+              "Libs: -lncursesw\n"
+              "Cflags: -D_DEFAULT_SOURCE -D_XOPEN_SOURCE=600\n";
+    }
+    const fs::path build = scratch.path / "build";
+    ProgramResult configure = cmake({"-S", sourceDir.string(), "-B", build.string(), "-G", "Ninja",
+                                     "-DVINDLE_BUILD_TESTS=OFF", "-DCMAKE_BUILD_TYPE=Debug"},
+                                    {"PKG_CONFIG_PATH=" + scratch.path.string()});
+    ASSERT_EQ(configure.status, 0) << configure.out << configure.err;
+    ASSERT_NE(configure.out.find("Found ncursesw, version 6.99"), std::string::npos)
+        << configure.out;
+
+    // compile_commands.json: one line per compile command.
+    std::ifstream commands(build / "compile_commands.json");
+    ASSERT_TRUE(commands) << "no compile_commands.json";
+    std::vector<std::string> withFlags;
+    int units = 0;
+    for (std::string line; std::getline(commands, line);) {
+        if (line.find("\"command\":") == std::string::npos) continue;
+        ++units;
+        if (line.find("-D_XOPEN_SOURCE=600") != std::string::npos) withFlags.push_back(line);
+    }
+    EXPECT_GT(units, 10);
+    ASSERT_EQ(withFlags.size(), 1u) << "ncursesw's flags reach " << withFlags.size() << " units";
+    EXPECT_NE(withFlags[0].find("src/render/terminal.cpp"), std::string::npos) << withFlags[0];
+
+    ProgramResult compile = cmake({"--build", build.string(), "--target", "vindle"});
+    ASSERT_EQ(compile.status, 0) << compile.out << compile.err;
+    EXPECT_EQ(runProgram((build / "vindle").string(), {"-Vs"}).out, runVindle({"-Vs"}).out);
 }
 
 }  // namespace

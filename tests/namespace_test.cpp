@@ -17,12 +17,11 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -30,6 +29,7 @@
 
 #include "support/background_program.h"
 #include "support/exec_helpers.h"
+#include "support/program_copy.h"
 #include "support/run_program.h"
 
 namespace {
@@ -124,22 +124,11 @@ class NamespaceTest : public testing::Test {
     static void SetUpTestSuite() {
         reason = unavailable();
         if (!reason.empty()) return;
-        char pattern[] = "/tmp/vindle-namespace-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            reason = "cannot make a temporary directory";
-            return;
-        }
-        copyDirectory = pattern;
-        sharedVindle = copyDirectory + "/vindle";
-        std::filesystem::copy_file(vindlePath(), sharedVindle);
-        chmod(pattern, 0755);
-        chmod(sharedVindle.c_str(), 0755);
+        sharedCopy = std::make_unique<ProgramCopy>(vindlePath());
+        sharedVindle = sharedCopy->path();
     }
 
-    static void TearDownTestSuite() {
-        if (!copyDirectory.empty()) std::filesystem::remove_all(copyDirectory);
-        copyDirectory.clear();
-    }
+    static void TearDownTestSuite() { sharedCopy.reset(); }
 
     void SetUp() override {
         if (!reason.empty()) GTEST_SKIP() << reason;
@@ -163,12 +152,12 @@ class NamespaceTest : public testing::Test {
     static std::string unprivilegedName() { return getpwuid(unprivilegedUid)->pw_name; }
 
     static std::string reason;
-    static std::string copyDirectory;
+    static std::unique_ptr<ProgramCopy> sharedCopy;
     static std::string sharedVindle;
 };
 
 std::string NamespaceTest::reason;
-std::string NamespaceTest::copyDirectory;
+std::unique_ptr<ProgramCopy> NamespaceTest::sharedCopy;
 std::string NamespaceTest::sharedVindle;
 
 TEST_F(NamespaceTest, TreeOfANewPidNamespace) {

@@ -6,9 +6,12 @@
 
 // True for a process that the kernel runs for itself rather than for a user.
 //
-// The kernel marks such a process with P_SYSTEM: FreeBSD does so itself, and
-// the Linux layer sets the mark for kernel threads. FreeBSD also starts every
-// one of them with parent pid 0, which only init shares, so there the parent
-// pid tells the same. On Linux it does not: a user process entered into a pid
-// namespace from outside has parent pid 0 there too, and is no system process.
+// FreeBSD marks its kernel processes (pid 0, named kernel, and every process
+// the kernel starts for itself) with P_KPROC, and starts all of them with
+// parent pid 0, which only init shares. Its P_SYSTEM mark is no guide: init
+// carries it as well, and init is shown.
+//
+// On Linux the layer marks kernel threads with P_SYSTEM, and the parent pid
+// tells nothing: a user process entered into a pid namespace from outside has
+// parent pid 0 there too, and is no system process.
 bool isSystemProcess(const kinfo_proc& record);

@@ -14,10 +14,11 @@ namespace {
 
 // Without --show-kernel the kernel's own processes are hidden, and nothing
 // else. FreeBSD and Linux agree on which those are: what the kernel marks as
-// its own (P_SYSTEM; on Linux the kernel threads). On FreeBSD these are also
-// the processes with parent pid 0 other than init; on Linux a user process can
-// have parent pid 0 (one entered into a pid namespace from outside), and it is
-// kept, to be printed as a root with its subtree.
+// its own (isSystemProcess: FreeBSD's kernel processes, Linux's kernel
+// threads). On FreeBSD these are also the processes with parent pid 0 other
+// than init; on Linux a user process can have parent pid 0 (one entered into
+// a pid namespace from outside), and it is kept, to be printed as a root with
+// its subtree.
 bool isRetained(const kinfo_proc& record, OptionFlags flags) {
     return (flags & Flag::showKernel) != 0 || !isSystemProcess(record);
 }

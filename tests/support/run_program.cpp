@@ -16,9 +16,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "support/exec_helpers.h"
+#include "support/program_copy.h"
 
 std::string vindlePath() { return VINDLE_BINARY; }
 
@@ -172,6 +174,12 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     fds.readReport = pipeEnds[0];
     fds.report = pipeEnds[1];
 
+    // Another user may not be able to reach the program where it is; a copy
+    // it can reach runs in its place, under the name the caller gave.
+    std::optional<ProgramCopy> copy;
+    if (options.user) copy.emplace(program);
+    const std::string& executed = copy ? copy->path() : program;
+
     std::vector<std::string> argv{options.argv0.empty() ? program : options.argv0};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = options.environment;
@@ -180,7 +188,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0)
-        becomeProgram(options, fds, program.c_str(), argvPointers.data(),
+        becomeProgram(options, fds, executed.c_str(), argvPointers.data(),
                       environmentPointers.data());
 
     // The child's ends; standard input may be the terminal's slave side,

@@ -57,7 +57,9 @@ struct ProgramOptions {
     // has its default action.
     bool ignorePipeSignal = false;
     // Run as this user, with the group of the same number and no
-    // supplementary groups. Needs root.
+    // supplementary groups. Needs root. The program runs from a copy that
+    // every user can reach (support/program_copy.h), since the way to the
+    // original may be closed to this user; argv[0] is still its given path.
     std::optional<uid_t> user{};
     // Run in a mount namespace of its own, on a new proc filesystem mounted
     // on /proc with these options (e.g. "hidepid=1"). Needs root.
