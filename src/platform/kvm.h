@@ -21,6 +21,8 @@
 #include <limits.h>
 #include <sys/types.h>
 
+#include <cstdint>
+
 // Longest command name kept. Linux gives a user process up to 15 bytes and
 // reports up to 63 for its kernel workers; FreeBSD's COMMLEN is 19, its
 // MAXCOMLEN, and the record holds the name in COMMLEN + 1 bytes.
@@ -42,14 +44,18 @@ struct kinfo_proc {
     pid_t ki_ppid;
     uid_t ki_ruid;
     // FreeBSD's is a long. An int holds the one mark set here and keeps the
-    // record at 24 bytes; the program only tests bits in it, which reads the
-    // same with either type.
+    // record small; the program only tests bits in it, which reads the same
+    // with either type.
     int ki_flag;
     // The command name, NUL-terminated, at most COMMLEN bytes. FreeBSD keeps
     // it in the record; here the handle keeps every name of a snapshot apart
     // and the record points at its own, for most names are a fraction of
     // the longest.
     const char* ki_comm;
+    // When the process started, in clock ticks after boot (field 22 of
+    // /proc/PID/stat); 0 where unknown: /proc/PID/status does not say.
+    // FreeBSD's ki_start is a struct timeval.
+    std::uint64_t ki_start;
 };
 
 struct kvm_t;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/kvm_fields.h"
 #include "process/visible_text.h"
 
 Labeller::Labeller(const LabelOptions& labelOptions, kvm_t* handle, const Roots&)
@@ -75,9 +76,11 @@ std::span<const std::string> Labeller::arguments(const ProcessNode& node) {
 }
 
 char** Labeller::argumentVector(const ProcessNode& node) {
-    if (vectorOwner != &node.kinfo) {
-        vector = kvm_getargv(kvm, &node.kinfo, 0);
-        vectorOwner = &node.kinfo;
-    }
+    if (vectorOwner == &node.kinfo) return vector;
+    const char* failure = nullptr;
+    vectorOwner = nullptr;
+    vector = kvmArguments(kvm, node.kinfo, failure);
+    if (failure != nullptr) throw ArgumentsUnreadable{failure};
+    vectorOwner = &node.kinfo;
     return vector;
 }

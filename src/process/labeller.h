@@ -13,6 +13,14 @@
 #include "process/root_choice.h"
 #include "process/user_names.h"
 
+// Thrown when an argument vector cannot be read for want of a resource
+// (descriptors, memory) rather than because its process is gone, hidden or
+// without one: what would be printed is not the process's, so the run
+// cannot go on. `message` is the kernel-access layer's reason.
+struct ArgumentsUnreadable {
+    std::string message;
+};
+
 // Makes the labels of one run and keeps what they need: the options that
 // shape them, the kernel-access handle that argument vectors are read
 // through, the last vector read and the names of users. Names and labels
@@ -35,12 +43,14 @@ class Labeller {
     std::string_view label(ProcessNode& node);
 
     // The node's arguments after the first, each encoded; none when its
-    // argument vector cannot be read. Valid until the next call.
+    // process has no argument vector. Valid until the next call.
     std::span<const std::string> arguments(const ProcessNode& node);
 
   private:
-    // The node's argument vector, or none. The last vector read is kept:
-    // with titles and arguments both shown, each process's is read once.
+    // The node's argument vector, or none (gone, hidden from this user, or
+    // never had one); throws ArgumentsUnreadable when a resource ran out.
+    // The last vector read is kept: with titles and arguments both shown,
+    // each process's is read once.
     char** argumentVector(const ProcessNode& node);
 
     // Whether the node's label carries its user's name.

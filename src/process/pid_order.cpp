@@ -1,7 +1,6 @@
 #include "process/pid_order.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 
 namespace {
@@ -21,8 +20,11 @@ void sortByPid(std::vector<PidEntry>& entries) {
     constexpr unsigned bits = 11;
     constexpr std::size_t buckets = std::size_t{1} << bits;
     std::vector<PidEntry> scratch;
+    // The counts are on the heap: at 16 KiB they would take most of a small
+    // stack (RLIMIT_STACK may be as low as a few pages).
+    std::vector<std::size_t> start(buckets);
     for (unsigned shift = 0; shift < 32; shift += bits) {
-        std::array<std::size_t, buckets> start{};
+        std::fill(start.begin(), start.end(), 0);
         for (const PidEntry& entry : entries) ++start[(keyOf(entry.pid) >> shift) & (buckets - 1)];
         bool oneDigit = false;
         for (std::size_t count : start)

@@ -22,6 +22,16 @@ bool isRetained(const kinfo_proc& record, const TableOptions& options) {
     return options.showKernel || !isSystemProcess(record);
 }
 
+// Whether `parent` started after `child`, both start times being known: then
+// it holds a pid that was given again after the child's real parent ended,
+// and is not the child's parent. Equal times say nothing: the clock is
+// coarser than the time between a fork and the child's start.
+bool startedAfter(const kinfo_proc& parent, const kinfo_proc& child) {
+    const std::uint64_t parentStart = startTimeOf(parent);
+    const std::uint64_t childStart = startTimeOf(child);
+    return parentStart > childStart && childStart != 0;
+}
+
 // The topmost ancestor of each node, found with path halving, so that a
 // would-be cycle is seen without walking whole chains of parents.
 class TopFinder {
@@ -57,12 +67,15 @@ ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
     nodes.reserve(retained.size());
     pids.reserve(retained.size());
     byParent.reserve(retained.size());
+    std::uint64_t anyStart = 0;
     for (const PidEntry& entry : retained) {
         const kinfo_proc& record = records[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
         nodes.emplace_back(record);
+        anyStart |= startTimeOf(record);
     }
+    startsKnown = anyStart != 0;
 }
 
 ProcessNode* ProcessTable::find(pid_t pid) {
@@ -96,6 +109,8 @@ void ProcessTable::link() {
             const std::uint32_t parentIndex = parentOf[childIndex];
             parentOf[childIndex] = none;
             if (parentIndex == none || parentIndex == childIndex) continue;
+            if (startsKnown && startedAfter(nodes[parentIndex].kinfo, child.kinfo))
+                continue;  // the parent's pid was given again after the child's parent ended
             if (tops.top(parentIndex) == childIndex)
                 continue;  // the child is the parent's ancestor
             parentOf[childIndex] = parentIndex;

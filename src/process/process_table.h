@@ -49,7 +49,9 @@ class ProcessTable {
 
     // Links every node below the node of its parent pid and puts every
     // child index in key order. A link that would close a cycle of parents
-    // is not made.
+    // is not made, nor one to a parent that started after the child (where
+    // the records tell when processes started): that process took the pid
+    // of the child's parent after it ended.
     void link();
 
     // Links `child` below `parent`: into its pid index when the table has
@@ -61,6 +63,7 @@ class ProcessTable {
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
     std::vector<PidEntry> byParent;
+    bool startsKnown = false;  // whether any record tells when its process started
 };
 
 // The forest of `records`: the retained nodes, linked, every child's name

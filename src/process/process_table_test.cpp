@@ -275,6 +275,40 @@ TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
     }
 }
 
+TEST(ProcessTableTest, AParentThatStartedAfterItsChildIsNotItsParent) {
+    // The first 20 ended, and its pid went to a process that started
+    // later: 21, orphaned, is a root rather than the newcomer's child. A
+    // parent that started in the same clock tick as its child, or when
+    // either start is unknown, is taken at its word.
+    ProcFixture proc;
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .start = 5});
+    proc.add({.pid = 20, .ppid = 1, .name = "newcomer", .start = 9000});
+    proc.add({.pid = 21, .ppid = 20, .name = "orphan", .start = 500});
+    proc.add({.pid = 22, .ppid = 21, .name = "grandchild", .start = 501});
+    proc.add({.pid = 30, .ppid = 1, .name = "parent", .start = 700});
+    proc.add({.pid = 31, .ppid = 30, .name = "same tick", .start = 700});
+    proc.add({.pid = 32, .ppid = 30, .name = "later", .start = 701});
+    proc.add({.pid = 40, .ppid = 1, .name = "unknown", .start = 0});
+    proc.add({.pid = 41, .ppid = 40, .name = "child", .start = 10});
+    proc.add({.pid = 50, .ppid = 1, .name = "known", .start = 800});
+    proc.add({.pid = 51, .ppid = 50, .name = "unknown child", .start = 0});
+    const std::map<pid_t, pid_t> linked = {{1, 0},   {20, 1}, {21, 0},  {22, 21}, {30, 1}, {31, 30},
+                                           {32, 30}, {40, 1}, {41, 40}, {50, 1},  {51, 50}};
+
+    OptionFlags flags = 0;
+    ProcessTable table = proc.snapshot(flags);
+    expectWellFormed(table, flags);
+    EXPECT_EQ(parents(table), linked);
+
+    // The user's id comes from status, which has no start time: every link
+    // is taken at its word.
+    OptionFlags withUsers = Flag::uidChanges;
+    ProcessTable unguarded = proc.snapshot(withUsers);
+    std::map<pid_t, pid_t> unchecked = linked;
+    unchecked[21] = 20;
+    EXPECT_EQ(parents(unguarded), unchecked);
+}
+
 TEST(ProcessTableTest, CycleThroughTheSnapshotPrintsEveryProcessOnce) {
     ProcFixture proc;
     proc.add({.pid = 1, .ppid = 0, .name = "init"});

@@ -63,8 +63,8 @@ std::string ProcFixture::statText(const FakeProcess& process) {
     unsigned long flags = 0x00400040ul | (process.kthread ? 0x00200000ul : 0ul);
     std::string pid = std::to_string(process.pid);
     return pid + " (" + process.name + ") S " + std::to_string(process.ppid) + " " + pid + " " +
-           pid + " 0 -1 " + std::to_string(flags) +
-           " 0 0 0 0 0 0 0 0 20 0 1 0 32 0 0 18446744073709551615\n";
+           pid + " 0 -1 " + std::to_string(flags) + " 0 0 0 0 0 0 0 0 20 0 1 0 " +
+           std::to_string(process.start) + " 0 0 18446744073709551615\n";
 }
 
 void ProcFixture::add(const FakeProcess& process) {

@@ -34,6 +34,9 @@ struct FakeProcess {
     // Whether status carries the "Kthread:" line of current kernels; without
     // it, only the flags of PID/stat tell a kernel thread.
     bool kthreadLine = true;
+    // When it started, in clock ticks after boot (stat only; status has no
+    // start time). The same for every process unless a test says otherwise.
+    unsigned long long start = 32;
 };
 
 // A user process `name` whose argument vector is its name alone, or the

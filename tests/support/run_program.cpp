@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <pty.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -94,6 +96,15 @@ struct Descriptors {
         (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(*options.user)) != 0 ||
          setuid(*options.user) != 0))
         failSetup(fds.report, "another user", userFailed);
+    // Under limits the program starts with standard input, output and error
+    // alone, whatever the test inherited, so that the limits count what the
+    // program opens itself.
+    if (!options.limits.empty()) close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
+    for (const ResourceLimit& limit : options.limits) {
+        const rlimit value{static_cast<rlim_t>(limit.value), static_cast<rlim_t>(limit.value)};
+        if (setrlimit(limit.resource, &value) != 0)
+            failSetup(fds.report, "a resource limit", execFailed);
+    }
     if (options.replaceEnvironment)
         execve(program, argv, environment);
     else

@@ -34,6 +34,13 @@ enum class StandardOutput {
     readerGone,  // a pipe whose reading end is closed before the program starts
 };
 
+// A resource limit that the program starts under, as `prlimit` or `ulimit`
+// would set it: soft and hard limit alike.
+struct ResourceLimit {
+    int resource = 0;  // RLIMIT_NOFILE, RLIMIT_AS, RLIMIT_STACK, ...
+    unsigned long long value = 0;
+};
+
 // Every member has an initialiser, so that designated initialisers may leave
 // any of them out.
 struct ProgramOptions {
@@ -57,6 +64,9 @@ struct ProgramOptions {
     // Run in a mount namespace of its own, on a new proc filesystem mounted
     // on /proc with these options (e.g. "hidepid=1"). Needs root.
     std::optional<std::string> privateProc{};
+    // Set in the child just before exec; the program then inherits no
+    // descriptor but 0, 1 and 2.
+    std::vector<ResourceLimit> limits{};
 };
 
 // Runs `program` with `arguments`: standard input /dev/null (or the

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,29 +25,46 @@ namespace {
 
 // Reads the whole of `path` below `dirFd` into `text`, through `scratch`,
 // which only ever grows: a fresh buffer for every process would be filled
-// with zeros first, at a cost far above that of the few bytes read.
+// with zeros first, at a cost far above that of the few bytes read. False,
+// with errno set, when the file cannot be opened or read.
 bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
                    std::vector<char>& text) {
     const int fd = openFile(dirFd, path);
     if (fd < 0) return false;
-    if (scratch.size() < 4096) scratch.resize(4096);
     std::size_t used = 0;
-    bool ok = true;
-    for (;;) {
-        const std::size_t room = scratch.size() - used;
-        const ssize_t n = readUpTo(fd, scratch.data() + used, room);
-        if (n < 0) {
-            ok = false;
-            break;
+    ssize_t n = 0;
+    try {
+        if (scratch.size() < 4096) scratch.resize(4096);
+        for (;;) {
+            const std::size_t room = scratch.size() - used;
+            n = readUpTo(fd, scratch.data() + used, room);
+            if (n < 0) break;
+            used += static_cast<std::size_t>(n);
+            if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
+            scratch.resize(2 * scratch.size());
         }
-        used += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
-        scratch.resize(2 * scratch.size());
+        if (n >= 0) text.assign(scratch.data(), scratch.data() + used);
+    } catch (...) {
+        closeFile(fd);
+        throw;
+    }
+    if (n < 0) {
+        const int error = errno;
+        closeFile(fd);
+        errno = error;
+        return false;
     }
     closeFile(fd);
-    text.assign(scratch.data(), scratch.data() + (ok ? used : 0));
-    return ok;
+    return true;
 }
+
+// Sets the handle's message to "DIRECTORY/PATH: reason".
+void setError(kvm_t* kd, const char* path, int error) {
+    std::snprintf(kd->error, sizeof kd->error, "%s/%s: %s", kd->directory.c_str(), path,
+                  std::strerror(error));
+}
+
+constexpr char outOfMemory[] = "out of memory";
 
 bool parsePid(const char* text, pid_t& pid) {
     const char* end = text + std::strlen(text);
@@ -68,43 +86,77 @@ kvm_t* kvm_openfiles(const char*, const char*, const char*, int, char* errbuf) {
     return kd;
 }
 
-struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
-    if (op != KERN_PROC_PROC) {
-        std::snprintf(kd->error, sizeof kd->error, "unsupported process selection %d", op);
-        return nullptr;
-    }
+namespace {
+
+// Lists the processes of the handle's directory into kd->pids; false, with
+// the handle's message set, when the listing fails.
+bool listProcesses(kvm_t* kd) {
     int listFd = dup(kd->rootFd);
     DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
     if (dir == nullptr) {
         std::snprintf(kd->error, sizeof kd->error, "%s: %s", kd->directory.c_str(),
                       std::strerror(errno));
         if (listFd >= 0) close(listFd);
-        return nullptr;
+        return false;
     }
     // The listing shares its offset with the handle's descriptor: start
     // from the top, or a second snapshot of the handle would list nothing.
     rewinddir(dir);
     kd->pids.clear();
     errno = 0;
-    while (dirent* entry = readdir(dir)) {
-        pid_t pid = 0;
-        if (parsePid(entry->d_name, pid)) kd->pids.push_back(pid);
-        errno = 0;
+    try {
+        while (dirent* entry = readdir(dir)) {
+            pid_t pid = 0;
+            if (parsePid(entry->d_name, pid)) kd->pids.push_back(pid);
+            errno = 0;
+        }
+    } catch (...) {
+        closedir(dir);
+        throw;
     }
     int listError = errno;
     closedir(dir);
     if (listError != 0) {
         std::snprintf(kd->error, sizeof kd->error, "%s: %s", kd->directory.c_str(),
                       std::strerror(listError));
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+// The snapshot; null, with the handle's message set, when the table cannot
+// be read whole.
+kinfo_proc* readTable(kvm_t* kd, int* count) {
+    if (!listProcesses(kd)) return nullptr;
     const RecordSource source{.rootFd = kd->rootFd, .realUid = kd->needRealUid};
     const unsigned threads = readerThreads(kd->pids.size(), kd->threads, kd->threadedFrom);
-    readRecords(source, kd->pids, threads, kd->records, kd->names);
+    const ReadFailure failure = readRecords(source, kd->pids, threads, kd->records, kd->names);
     std::vector<pid_t>().swap(kd->pids);  // not needed again: give the memory back
-    kd->records.reserve(1);               // data() is not null even for an empty table
+    if (failure.error != 0) {
+        if (failure.pid == 0)  // memory ran out
+            std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
+        else
+            setError(kd, std::to_string(failure.pid).c_str(), failure.error);
+        return nullptr;
+    }
+    kd->records.reserve(1);  // data() is not null even for an empty table
     *count = static_cast<int>(kd->records.size());
     return kd->records.data();
+}
+
+}  // namespace
+
+struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int, int* count) {
+    if (op != KERN_PROC_PROC) {
+        std::snprintf(kd->error, sizeof kd->error, "unsupported process selection %d", op);
+        return nullptr;
+    }
+    try {
+        return readTable(kd, count);
+    } catch (const std::bad_alloc&) {
+        std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
+        return nullptr;
+    }
 }
 
 char* kvm_geterr(kvm_t* kd) { return kd->error; }
@@ -116,8 +168,26 @@ int kvm_close(kvm_t* kd) {
 }
 
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
+    kd->argumentsFailed = false;
     const EntryPath path(record->ki_pid, "cmdline");
-    if (!readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText)) return nullptr;
-    splitArguments(kd->argumentText, kd->argumentVector);
+    try {
+        // A failure that is not the process's own doing may pass (another
+        // process may have given back descriptors or memory): one more try.
+        bool read = readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText);
+        if (!read && !leavesProcessOut(errno))
+            read = readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText);
+        if (!read) {
+            const int error = errno;
+            kd->argumentsFailed = !leavesProcessOut(error);
+            if (kd->argumentsFailed) setError(kd, path.text, error);
+            errno = error;
+            return nullptr;
+        }
+        splitArguments(kd->argumentText, kd->argumentVector);
+    } catch (const std::bad_alloc&) {
+        kd->argumentsFailed = true;
+        std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
+        return nullptr;
+    }
     return kd->argumentVector.empty() ? nullptr : kd->argumentVector.data();
 }

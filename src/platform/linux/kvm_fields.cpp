@@ -3,3 +3,9 @@
 #include "platform/linux/kvm_handle.h"
 
 void kvmNeedRealUid(kvm_t* kd, bool needed) { kd->needRealUid = needed; }
+
+char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure) {
+    char** vector = kvm_getargv(kd, &record, 0);
+    failure = vector == nullptr && kd->argumentsFailed ? kd->error : nullptr;
+    return vector;
+}

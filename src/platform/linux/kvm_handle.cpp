@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 kvm_t* kvmOpenDirectory(const char* directory, char* errbuf) {
     int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -13,8 +15,15 @@ kvm_t* kvmOpenDirectory(const char* directory, char* errbuf) {
         std::snprintf(errbuf, _POSIX2_LINE_MAX, "%s: %s", directory, std::strerror(errno));
         return nullptr;
     }
-    kvm_t* kd = new kvm_t;
-    kd->directory = directory;
+    std::unique_ptr<kvm_t> kd(new (std::nothrow) kvm_t);
+    try {
+        if (kd == nullptr) throw std::bad_alloc();
+        kd->directory = directory;
+    } catch (const std::bad_alloc&) {
+        close(fd);
+        std::snprintf(errbuf, _POSIX2_LINE_MAX, "out of memory");
+        return nullptr;
+    }
     kd->rootFd = fd;
-    return kd;
+    return kd.release();
 }

@@ -23,6 +23,9 @@ struct kvm_t {
     std::vector<char> argumentText;
     std::vector<char> readBuffer;
     std::vector<char*> argumentVector;
+    // Whether the last kvm_getargv failed for want of a resource; error
+    // then says why.
+    bool argumentsFailed = false;
     char error[_POSIX2_LINE_MAX] = {};
 };
 

@@ -2,9 +2,11 @@
 #include "platform/kvm.h"
 
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -39,7 +41,9 @@ class KvmTest : public testing::Test {
     std::optional<std::vector<std::string>> arguments(pid_t pid) {
         kinfo_proc record{};
         record.ki_pid = pid;
-        char** argv = kvm_getargv(kd, &record, 0);
+        const char* failure = nullptr;
+        char** argv = kvmArguments(kd, record, failure);
+        EXPECT_STREQ(failure, nullptr);
         if (argv == nullptr) return std::nullopt;
         std::vector<std::string> words;
         for (char** word = argv; *word != nullptr; ++word) words.emplace_back(*word);
@@ -47,6 +51,24 @@ class KvmTest : public testing::Test {
     }
 
     kvm_t* kd = nullptr;  // owned by the fixture
+};
+
+// While one lives, the calling thread's permission checks on files are
+// those of the user nobody: root's capabilities to read through any mode
+// are dropped, and come back with root's file-system uid at the end.
+class ReadingAsNobody {
+  public:
+    ReadingAsNobody() : wasRoot(geteuid() == 0) {
+        if (wasRoot) setfsuid(65534);
+    }
+    ~ReadingAsNobody() {
+        if (wasRoot) setfsuid(0);
+    }
+    ReadingAsNobody(const ReadingAsNobody&) = delete;
+    ReadingAsNobody& operator=(const ReadingAsNobody&) = delete;
+
+  private:
+    bool wasRoot;
 };
 
 // The cases that hold for both sources of a record: status, read when the
@@ -138,16 +160,12 @@ TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     proc.writeFile("32/status", "Name:\tcut\nUmask:\t0022\nSta");
     proc.writeFile("32/stat", "32 (cut) S 1 32 3");
 
-    for (const char* file : {"/20/status", "/20/stat", "/21/cmdline"}) {
-        const std::string path = proc.root() + file;
-        if (geteuid() == 0) {
-            // Root reads through any mode: put a directory where the file was.
-            std::filesystem::remove(path);
-            std::filesystem::create_directory(path);
-        } else {
-            ASSERT_EQ(chmod(path.c_str(), 0), 0);
-        }
-    }
+    for (const char* file : {"/20/status", "/20/stat", "/21/cmdline"})
+        ASSERT_EQ(chmod((proc.root() + file).c_str(), 0), 0);
+    // Root reads through any mode: the files are read as nobody. Everything
+    // else stays open to all.
+    ASSERT_EQ(chmod(proc.root().c_str(), 0755), 0);
+    const ReadingAsNobody asNobody;
 
     std::map<pid_t, kinfo_proc> found = records(realUid());
     EXPECT_EQ(found.size(), 2u);
@@ -155,6 +173,40 @@ TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     EXPECT_EQ(found.count(21), 1u);
     EXPECT_EQ(arguments(1), (std::vector<std::string>{"init"}));
     EXPECT_EQ(arguments(21), std::nullopt);  // cmdline unreadable: no vector
+}
+
+TEST_P(KvmReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAProcessOut) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 20, .ppid = 1, .name = "odd"});
+    proc.add({.pid = 21, .ppid = 1, .name = "odd arguments"});
+    // Neither gone nor hidden: a directory where a text should be opens,
+    // but does not read.
+    for (const char* file : {"/20/status", "/20/stat", "/21/cmdline"}) {
+        std::filesystem::remove(proc.root() + file);
+        std::filesystem::create_directory(proc.root() + file);
+    }
+    kd = proc.open();
+    kvmNeedRealUid(kd, realUid());
+    int count = -1;
+    EXPECT_EQ(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr);
+    EXPECT_EQ(std::string(kvm_geterr(kd)), proc.root() + "/20: Is a directory");
+
+    std::filesystem::remove(proc.root() + "/20/status");
+    std::filesystem::remove(proc.root() + "/20/stat");
+    ASSERT_NE(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr) << kvm_geterr(kd);
+    EXPECT_EQ(count, 2);  // 20 is gone now, and left out
+    kinfo_proc record{};
+    record.ki_pid = 21;
+    const char* failure = nullptr;
+    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(std::string(failure), proc.root() + "/21/cmdline: Is a directory");
+    record.ki_pid = 1;  // the next vector that reads clears the failure
+    EXPECT_NE(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_STREQ(failure, nullptr);
+    record.ki_pid = 22;  // nor is a process that is gone a failure
+    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_STREQ(failure, nullptr);
 }
 
 TEST_F(KvmTest, ReadsOnlyTheFileThatTheRunNeeds) {

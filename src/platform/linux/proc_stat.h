@@ -10,8 +10,10 @@
 // The kernel's flag for a kernel thread in the flags field of the text.
 constexpr unsigned long PF_KTHREAD = 0x00200000;
 
-// Fills ki_ppid and the P_SYSTEM mark of ki_flag, and `name`, from the text of
-// /proc/PID/stat ("pid (name) state ppid pgrp session tty tpgid flags ...").
+// Fills ki_ppid, the P_SYSTEM mark of ki_flag, ki_start and `name` from the
+// text of /proc/PID/stat ("pid (name) state ppid pgrp session tty tpgid flags
+// ... starttime ..."). A text that ends before the start time, or holds no
+// number there, leaves it unknown (0).
 // The name is raw there, without escapes: it runs from the first '(' to the
 // last ')', whatever it holds (parentheses, blanks, newlines), and is cut to
 // COMMLEN bytes. False, with the record left unusable, when the text is

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -47,6 +48,40 @@ TEST(ParseStatTest, FindsNameParentAndKernelThreadMarkBehindAnyName) {
         EXPECT_EQ(record.ki_ppid, c.ppid);
         EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);
         EXPECT_NE(record.ki_flag & 0x1, 0);
+    }
+}
+
+TEST(ParseStatTest, ReadsTheStartTimeWhereTheTextHasIt) {
+    struct Case {
+        std::string text;
+        std::uint64_t start;  // 0: unknown
+    };
+    // Up to the start time, field 22: the flags, then twelve fields.
+    const std::string head = "9 (a) 1 2 (b) S 1 9 9 0 -1 4194560 5 6 7 8 9 10 11 12 20 0 1 0 ";
+    const Case cases[] = {
+        {head + "123456789 0 0 18446744073709551615 1\n", 123456789},
+        {head + "9999999999999999999 0\n", 9999999999999999999u},  // nineteen digits
+        {head + "18446744073709551615 0\n", 0},                    // twenty: not a start time
+        {head + "77", 77},                                         // the text ends with it
+        {head + "0 5\n", 0},
+        {head + "\n", 0},      // ends before it
+        {head + "x9 1\n", 0},  // not a number
+        {head + "-5 1\n", 0},  // nor this
+        {head + "12x 1\n", 0},
+        // Fields of every width before it.
+        {"9 (a) S 1 9 9 34816 -1 4194560 123456789 0 1234 0 98765 4321 0 0 20 -20 16 0 4242 0\n",
+         4242},
+        {"9 (a) S 1 9 9 0 -1 64 0 0 0 0 0 0 0 0 0 0 1 0 5", 5},
+        {"9 (x) S 1 9 9 0 -1 64 0\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        kinfo_proc record{};
+        record.ki_start = 999;  // a stale time must not survive
+        CommandName name;
+        ASSERT_TRUE(parseStat(c.text, record, name));
+        EXPECT_EQ(record.ki_start, c.start);
+        EXPECT_EQ(record.ki_ppid, 1);
     }
 }
 

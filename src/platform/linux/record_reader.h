@@ -31,11 +31,27 @@ constexpr std::size_t defaultThreadedFrom = 1000;
 // what more threads can gain.
 constexpr unsigned maxReaderThreads = 16;
 
+// Why a snapshot could not be read whole.
+struct ReadFailure {
+    int error = 0;  // errno; 0: every record was read or rightly left out
+    pid_t pid = 0;  // the process that could not be read; 0 for memory
+};
+
+// Whether a failure to read a process's text with `error` leaves the
+// process out: it is gone (ENOENT, ESRCH) or hidden from this user (EACCES,
+// EPERM). Any other error is a resource that ran out, or worse.
+bool leavesProcessOut(int error);
+
 // Replaces `records` with the record of every process in `pids` that can
-// still be read, in the order of `pids`; a process that is gone or cannot be
-// read is left out. `threads` threads share the work, the calling one among
-// them, each writing the records of the runs of pids it takes to their own
-// places; the result is the same for any number of threads. `names` is
-// emptied and then keeps the names that the records point at.
-void readRecords(const RecordSource& source, const std::vector<pid_t>& pids, unsigned threads,
-                 std::vector<kinfo_proc>& records, NameStore& names);
+// still be read, in the order of `pids`. A process that is gone or hidden
+// is left out; one that cannot be read for another reason (descriptors or
+// memory ran out) is read again once the threads are done, on the calling
+// thread alone, and when that fails too the result is the failure, never a
+// table with the process missing. `threads` threads share the work, the
+// calling one among them, each writing the records of the runs of pids it
+// takes to their own places; the result is the same for any number of
+// threads. A thread that meets such a failure takes no further runs. `names`
+// is emptied and then keeps the names that the records point at. A failure
+// leaves `records` and `names` unusable.
+ReadFailure readRecords(const RecordSource& source, const std::vector<pid_t>& pids,
+                        unsigned threads, std::vector<kinfo_proc>& records, NameStore& names);
