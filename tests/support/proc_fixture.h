@@ -84,5 +84,3 @@ class ProcFixture {
     std::string rootPath;
     std::vector<KvmHandle> handles;  // every handle opened on rootPath
 };
-
-#include "support/capture_output.h"

@@ -29,32 +29,19 @@ namespace {
 // with errno set, when the file cannot be opened or read.
 bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
                    std::vector<char>& text) {
-    const int fd = openFile(dirFd, path);
-    if (fd < 0) return false;
+    const OpenFile file(dirFd, path);
+    if (!file.isOpen()) return false;
+    if (scratch.size() < 4096) scratch.resize(4096);
     std::size_t used = 0;
-    ssize_t n = 0;
-    try {
-        if (scratch.size() < 4096) scratch.resize(4096);
-        for (;;) {
-            const std::size_t room = scratch.size() - used;
-            n = readUpTo(fd, scratch.data() + used, room);
-            if (n < 0) break;
-            used += static_cast<std::size_t>(n);
-            if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
-            scratch.resize(2 * scratch.size());
-        }
-        if (n >= 0) text.assign(scratch.data(), scratch.data() + used);
-    } catch (...) {
-        closeFile(fd);
-        throw;
+    for (;;) {
+        const std::size_t room = scratch.size() - used;
+        const ssize_t n = readUpTo(file.descriptor(), scratch.data() + used, room);
+        if (n < 0) return false;
+        used += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
+        scratch.resize(2 * scratch.size());
     }
-    if (n < 0) {
-        const int error = errno;
-        closeFile(fd);
-        errno = error;
-        return false;
-    }
-    closeFile(fd);
+    text.assign(scratch.data(), scratch.data() + used);
     return true;
 }
 

@@ -15,9 +15,9 @@ kvm_t* kvmOpenDirectory(const char* directory, char* errbuf) {
         std::snprintf(errbuf, _POSIX2_LINE_MAX, "%s: %s", directory, std::strerror(errno));
         return nullptr;
     }
-    std::unique_ptr<kvm_t> kd(new (std::nothrow) kvm_t);
+    std::unique_ptr<kvm_t> kd;
     try {
-        if (kd == nullptr) throw std::bad_alloc();
+        kd = std::make_unique<kvm_t>();
         kd->directory = directory;
     } catch (const std::bad_alloc&) {
         close(fd);

@@ -23,7 +23,32 @@ inline ssize_t readSome(int fd, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(syscall(SYS_read, fd, buffer, size));
 }
 
-inline void closeFile(int fd) { syscall(SYS_close, fd); }
+// Closes `fd`, keeping errno: a caller reports why a read failed, not
+// what closing the file said.
+inline void closeFile(int fd) {
+    const int error = errno;
+    syscall(SYS_close, fd);
+    errno = error;
+}
+
+// An open descriptor, closed when this goes, on every path out of the
+// reading, a thrown bad_alloc among them.
+class OpenFile {
+  public:
+    OpenFile(int dirFd, const char* path) : fd(openFile(dirFd, path)) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() {
+        if (fd >= 0) closeFile(fd);
+    }
+
+    // Whether the file was opened; when not, errno says why.
+    bool isOpen() const { return fd >= 0; }
+    int descriptor() const { return fd; }
+
+  private:
+    int fd;
+};
 
 // Reads into `buffer` until it is full or a read comes back shorter than
 // asked: the kernel hands out a per-process text whole when it fits, so a

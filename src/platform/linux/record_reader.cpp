@@ -49,17 +49,8 @@ Outcome outcomeOfError(int error) {
 // returns the byte count, or -1 with errno set when the file cannot be
 // opened or read.
 ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
-    const int fd = openFile(dirFd, path);
-    if (fd < 0) return -1;
-    const ssize_t read = readUpTo(fd, buffer, size);
-    if (read < 0) {
-        const int error = errno;
-        closeFile(fd);
-        errno = error;
-        return -1;
-    }
-    closeFile(fd);
-    return read;
+    const OpenFile file(dirFd, path);
+    return file.isOpen() ? readUpTo(file.descriptor(), buffer, size) : -1;
 }
 
 // The record of one process from its stat text (no uid) or its status
