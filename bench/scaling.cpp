@@ -39,6 +39,7 @@
 #include "platform/linux/kvm_handle.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
+#include "support/options_of.h"
 #include "support/synthetic_forest.h"
 
 namespace {
@@ -99,7 +100,7 @@ const Mode modes[] = {
 
 struct Shape {
     const char* name;
-    std::function<SyntheticRecords(std::size_t)> make;  // from a process count
+    std::function<MemoryRecords(std::size_t)> make;  // from a process count
     bool deep;       // with -a, the output grows with the square of the depth
     bool userRoots;  // timed in user mode only: in every other mode its output
                      // grows with the square of the depth
@@ -149,8 +150,8 @@ struct Timing {
 
 // One whole run over `records` in `mode`; the chain and leaves shapes are
 // the only ones where user mode finds many roots.
-Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
-    const pid_t last = records.back().ki_pid;
+Timing runOnce(const MemoryRecords& records, OptionFlags flags) {
+    const pid_t last = records.records().back().ki_pid;
     CommandLine line;
     line.flags = flags;
     const auto wallStart = std::chrono::steady_clock::now();
@@ -216,10 +217,10 @@ Result inChildProcess(Work work) {
 // peak is reset once the records are in place, so what counts is the table,
 // its nodes and indexes, the roots, compaction and printing, not the records
 // themselves (the kernel-access layer's).
-double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+double bytesPerProcess(const MemoryRecords& records, OptionFlags flags) {
     return inChildProcess<double>([&] {
         volatile std::size_t touched = 0;
-        for (const kinfo_proc& record : records)
+        for (const kinfo_proc& record : records.records())
             touched = touched + static_cast<std::size_t>(record.ki_pid);
         FILE* reset = std::fopen("/proc/self/clear_refs", "w");
         if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
@@ -232,7 +233,7 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
 
 // The best of `runs` runs, each in a process of its own, which a shared
 // machine disturbs least.
-Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
+Timing best(const MemoryRecords& records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
         const Timing t = inChildProcess<Timing>([&] { return runOnce(records, flags); });
@@ -322,10 +323,9 @@ int main(int argc, char** argv) {
         }
     }
     if (deepOutput != 0) {
-        const SyntheticRecords made = chainWithLeavesShape(deepOutput);
-        const std::vector<kinfo_proc>& records = made.records;
+        const MemoryRecords made = chainWithLeavesShape(deepOutput);
         for (const Mode& mode : {modes[0], modes[7]}) {
-            Timing t = best(records, mode.flags, 3);
+            Timing t = best(made, mode.flags, 3);
             std::printf(
                 "chain of %zu with a leaf at every level, %-5s %8.1f MB in %6.3f s: %7.1f MB/s\n",
                 deepOutput, mode.name, static_cast<double>(t.bytes) / 1e6, t.wallSeconds,
@@ -349,30 +349,27 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             // The records of every size first (none where the output would
             // grow with the square of the depth), then the runs.
-            std::vector<SyntheticRecords> made;
+            std::vector<MemoryRecords> made;
             for (std::size_t size : sizes) {
                 const bool skipped =
                     shape.deep && (mode.flags & Flag::arguments) != 0 && size > 10000;
-                made.push_back(skipped ? SyntheticRecords() : shape.make(size));
+                made.push_back(skipped ? MemoryRecords() : shape.make(size));
             }
             std::vector<double> times(sizes.size(), 0);
             if (memory) {
                 for (std::size_t i = 0; i < sizes.size(); ++i)
-                    if (!made[i].records.empty())
-                        times[i] = bytesPerProcess(made[i].records, mode.flags);
+                    if (!made[i].size() == 0) times[i] = bytesPerProcess(made[i], mode.flags);
             } else {
                 times = bestOfTurns(sizes.size(), 5, [&](std::size_t i) {
-                    return made[i].records.empty() ? 0
-                                                   : runOnce(made[i].records, mode.flags).seconds;
+                    return made[i].size() == 0 ? 0 : runOnce(made[i], mode.flags).seconds;
                 });
             }
             for (std::size_t i = 0; i < sizes.size(); ++i) {
-                if (made[i].records.empty()) {
+                if (made[i].size() == 0) {
                     std::printf(" %9s", "-");
                     continue;
                 }
-                const double perProcess =
-                    memory ? 1 : 1e9 / static_cast<double>(made[i].records.size());
+                const double perProcess = memory ? 1 : 1e9 / static_cast<double>(made[i].size());
                 std::printf(" %9.0f", times[i] * perProcess);
             }
             if (!memory && times.size() > 1 && times[times.size() - 2] > 0 && times.back() > 0)

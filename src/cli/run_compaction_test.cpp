@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,6 @@
 #include "support/in_process_run.h"
 #include "support/memory_stream.h"
 #include "support/options_of.h"
-#include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
 namespace {
@@ -36,9 +36,10 @@ TEST_P(FoldingExamplePrinted, PrintsAsDescribed) {
     const ExampleProcesses processes = processesOf(example);
     const pid_t highlightPid =
         example.highlighted != nullptr ? processes.pid(example.highlighted) : 0;
-    EXPECT_EQ(printInProcess(processes.processes,
-                             {.flags = OptionFlags(example.flags | Flag::pid), .rootPid = 1},
-                             highlightPid),
+    const OptionFlags flags = Flag::pid | (example.showTitles ? Flag::showTitles : 0) |
+                              (example.userChanges ? Flag::uidChanges : 0) |
+                              (example.highlighted != nullptr ? Flag::highlight : 0);
+    EXPECT_EQ(printInProcess(processes.processes, {.flags = flags, .rootPid = 1}, highlightPid),
               example.output);
 }
 
@@ -51,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExamplePrinted,
 // Compaction among the roots, outside pid mode: what folds and what prints.
 struct RootsCase {
     const char* title;
-    std::vector<FakeProcess> processes;
+    std::vector<MemoryProcess> processes;
     OptionFlags flags;
     pid_t highlightPid;
     std::string output;
@@ -63,7 +64,7 @@ void PrintTo(const RootsCase& c, std::ostream* out) { *out << c.title; }
 
 // init; x 5 and x 6, and sh 7 (with sleep 8), all three children of the
 // absent 900; sh 9 (with sleep 10), child of the absent 901.
-const std::vector<FakeProcess> rootsForest = {
+const std::vector<MemoryProcess> rootsForest = {
     process(1, 0, "init"),  process(5, 900, "x"),  process(6, 900, "x"),    process(7, 900, "sh"),
     process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep"),
 };
@@ -72,11 +73,10 @@ class RootsCaseTest : public testing::TestWithParam<RootsCase> {};
 
 TEST_P(RootsCaseTest, FoldsAsDescribed) {
     const RootsCase& c = GetParam();
-    ProcFixture proc;
-    for (const FakeProcess& p : c.processes) proc.add(p);
+    MemoryRecords proc(c.processes);
     const OptionFlags flags = c.flags;
-    ProcessTable table = proc.snapshot(flags, c.highlightPid);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags}), c.output);
+    ProcessTable table = tableOf(flags, proc, c.highlightPid);
+    EXPECT_EQ(printInProcess(table, proc.arguments(), {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
         auto expected = c.folds.find(pid);
@@ -118,11 +118,10 @@ INSTANTIATE_TEST_SUITE_P(Roots, RootsCaseTest, testing::ValuesIn(rootsCases),
                          });
 
 TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
-    ProcFixture proc;
-    for (const FakeProcess& p : processesOf(foldingExamples()[0]).processes) proc.add(p);
+    MemoryRecords proc(processesOf(foldingExamples()[0]).processes);
     const OptionFlags flags = Flag::pid | Flag::noCompact;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags, .rootPid = 1}),
+    ProcessTable table = tableOf(flags, proc);
+    EXPECT_EQ(printInProcess(table, proc.arguments(), {.flags = flags, .rootPid = 1}),
               "init-+-sh-+-sleep\n"
               "     |    `-sleep\n"
               "     `-sh-+-sleep\n"
@@ -147,7 +146,7 @@ class ForestMaker {
 
     // The records of a forest of a few trees, with shuffled pids; some
     // records have a missing parent so that they are roots.
-    SyntheticRecords make() {
+    MemoryRecords make() {
         std::vector<Shape> roots;
         const int treeCount = pick(1, 4);
         for (int i = 0; i < treeCount; ++i) roots.push_back(shape(0));
@@ -159,7 +158,7 @@ class ForestMaker {
         std::vector<pid_t> pids(flat.size());
         for (std::size_t i = 0; i < pids.size(); ++i) pids[i] = static_cast<pid_t>(i + 2);
         std::shuffle(pids.begin(), pids.end(), random);
-        SyntheticRecords made;
+        MemoryRecords made;
         for (std::size_t i = 0; i < flat.size(); ++i) {
             const pid_t ppid =
                 flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
@@ -252,7 +251,7 @@ class ForestMaker {
 struct CompactedForest {
     // The table is made with --numeric-sort as well, so that it has the
     // pid-keyed indexes to print by; nothing else depends on that bit.
-    CompactedForest(OptionFlags flags, const std::vector<kinfo_proc>& records,
+    CompactedForest(OptionFlags flags, const MemoryRecords& records,
                     const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
         : table(tableOf(flags | Flag::numericSort | Flag::highlight, records, highlightPid)) {
         for (pid_t pid : marked) table.find(pid)->highlight = true;
@@ -286,8 +285,8 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
     int groupsInLongRuns = 0;
     for (unsigned seed = 1; seed <= 300; ++seed) {
         ForestMaker maker(seed);
-        const SyntheticRecords made = maker.make();
-        const std::vector<kinfo_proc>& records = made.records;
+        const MemoryRecords made = maker.make();
+        const std::span<const kinfo_proc> records = made.records();
         const OptionFlags flags = maker.chance(0.5) ? Flag::uidChanges : 0;
         std::vector<pid_t> marked;
         const int highlightCount = maker.pick(0, 3);
@@ -297,11 +296,11 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         const pid_t highlightPid =
             records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
 
-        CompactedForest pairwise(flags, records, marked, highlightPid, SIZE_MAX);
+        CompactedForest pairwise(flags, made, marked, highlightPid, SIZE_MAX);
         for (std::size_t runLength :
              {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{8}}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", runs of " + std::to_string(runLength));
-            CompactedForest grouped(flags, records, marked, highlightPid, runLength);
+            CompactedForest grouped(flags, made, marked, highlightPid, runLength);
             ASSERT_EQ(grouped.table.size(), pairwise.table.size());
             auto a = pairwise.table.begin();
             auto b = grouped.table.begin();

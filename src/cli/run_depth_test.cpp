@@ -13,7 +13,7 @@
 #include "support/escapes.h"
 #include "support/in_process_run.h"
 #include "support/lines.h"
-#include "support/proc_fixture.h"
+#include "support/options_of.h"
 #include "support/synthetic_forest.h"
 
 namespace {
@@ -55,16 +55,14 @@ void runOnStack(std::size_t size, Body& body) {
     pthread_attr_destroy(&attributes);
 }
 
-// The output of the whole run over `records`, on the default stack. A
-// handle on an empty directory answers every request for arguments with
-// none.
-std::string runOnDefaultStack(const SyntheticRecords& records, const InProcessRun& run,
+// The output of the whole run over `records`, on the default stack. The
+// shapes give no process an argument vector.
+std::string runOnDefaultStack(const MemoryRecords& records, const InProcessRun& run,
                               pid_t highlightPid = 0) {
-    ProcFixture empty;
     std::string output;
     auto body = [&] {
-        ProcessTable table = tableOf(run.flags, records.records, highlightPid);
-        output = printInProcess(table, empty.open(), run);
+        ProcessTable table = tableOf(run.flags, records, highlightPid);
+        output = printInProcess(table, records.arguments(), run);
     };
     runOnStack(defaultStack, body);
     return output;
@@ -111,7 +109,7 @@ std::string chainLine(std::string top, std::size_t depth, Label label) {
 
 TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
     const std::size_t depth = bigSize - 1;
-    const SyntheticRecords chain = chainShape(depth, true);
+    const MemoryRecords chain = chainShape(depth, true);
     const std::string plain = chainLine("init", depth, [](pid_t) { return std::string("c"); });
     UserNames users;
     const std::string root = users.nameOf(0);
@@ -158,7 +156,7 @@ TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
 TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
     // init, a chain of 20,000 named "c", and at the bottom y and then x.
     constexpr std::size_t depth = 20000;
-    SyntheticRecords records = chainShape(depth);
+    MemoryRecords records = chainShape(depth);
     const auto bottom = static_cast<pid_t>(depth + 1);
     records.add(bottom + 1, bottom, "y");
     records.add(bottom + 2, bottom, "x");
@@ -172,7 +170,7 @@ TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
 }
 
 TEST(RunDepthTest, ChainWithArgumentsIndentsEveryLineByItsDepth) {
-    const SyntheticRecords chain = chainShape(argumentsChainDepth);
+    const MemoryRecords chain = chainShape(argumentsChainDepth);
     std::string whole = "init\n";
     for (std::size_t level = 1; level <= argumentsChainDepth; ++level)
         whole += std::string(4 * (level - 1), ' ') + "  `-c\n";
@@ -188,7 +186,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
     // Each level's line starts below its parent; the vertical lines of the
     // levels above stop where their last child is drawn.
     const std::size_t depth = argumentsChainDepth;
-    const SyntheticRecords shape = chainWithLeavesShape(depth);
+    const MemoryRecords shape = chainWithLeavesShape(depth);
     // Every level of the chain but the deepest has two children.
     std::string whole = "init---c";
     for (std::size_t level = 2; level <= depth; ++level) whole += "-+-c";
@@ -207,7 +205,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
 }
 
 TEST(RunDepthSlowTest, MillionRoots) {
-    const SyntheticRecords forest = forestShape(bigSize);
+    const MemoryRecords forest = forestShape(bigSize);
     const std::string group = std::to_string(bigSize) + "*[r]";
     expectOutput(runOnDefaultStack(forest, {}), {1, group, group});
     expectOutput(runOnDefaultStack(forest, {.flags = Flag::numericSort}), {1, group, group});
@@ -219,7 +217,7 @@ TEST(RunDepthSlowTest, MillionRoots) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
-    const SyntheticRecords wide = wideAlikeShape(bigSize);
+    const MemoryRecords wide = wideAlikeShape(bigSize);
     const std::string group = "init---" + std::to_string(bigSize) + "*[l]";
     expectOutput(runOnDefaultStack(wide, {}), {1, group, group});
     expectOutput(runOnDefaultStack(wide, {.flags = Flag::noCompact}),
@@ -231,7 +229,7 @@ TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenOfOneNameAllDifferent) {
-    const SyntheticRecords wide = wideDifferentShape(bigSize);
+    const MemoryRecords wide = wideDifferentShape(bigSize);
     const std::string lastLeaf = "u" + std::to_string(bigSize);
     for (OptionFlags flags : {OptionFlags{0}, OptionFlags{Flag::noCompact}}) {
         const std::string output = runOnDefaultStack(wide, {.flags = flags});

@@ -8,13 +8,13 @@
 
 #include "process/user_names.h"
 #include "support/in_process_run.h"
-#include "support/proc_fixture.h"
+#include "support/options_of.h"
 
 namespace {
 
 // init (uid 0) with: zz (uid 7) -> bb (uid 8) -> cc (uid 7); dd (uid 0) ->
 // aa (uid 7); and mm (uid 7), whose parent is not in the table.
-const std::vector<FakeProcess> usersForest = {
+const std::vector<MemoryProcess> usersForest = {
     process(1, 0, "init", 0),  process(10, 1, "zz", 7), process(11, 10, "bb", 8),
     process(12, 11, "cc", 7),  process(13, 1, "dd", 0), process(14, 13, "aa", 7),
     process(15, 999, "mm", 7),
@@ -35,11 +35,10 @@ class RunCaseTest : public testing::TestWithParam<RunCase> {};
 
 TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
     const RunCase& c = GetParam();
-    ProcFixture proc;
-    for (const FakeProcess& p : usersForest) proc.add(p);
+    MemoryRecords proc(usersForest);
     const OptionFlags flags = c.flags;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(),
+    ProcessTable table = tableOf(flags, proc);
+    EXPECT_EQ(printInProcess(table, proc.arguments(),
                              {.flags = flags, .rootPid = c.rootPid, .rootUid = c.rootUid}),
               c.output);
     for (ProcessNode& node : table) {

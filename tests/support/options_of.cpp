@@ -7,6 +7,13 @@ RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
     return runOptionsOf(line, rootUid);
 }
 
-Labeller labellerOf(OptionFlags flags, kvm_t* kvm) {
-    return Labeller(optionsOf(flags).labels, kvm, Roots{});
+Labeller labellerOf(OptionFlags flags, ArgumentSource vectors) {
+    return Labeller(optionsOf(flags).labels, vectors, Roots{});
+}
+
+ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid) {
+    const RunOptions options = optionsOf(flags);
+    ProcessTable table = buildForest(records.records(), options.table);
+    if (options.highlightPid) table.markHighlight(highlightPid);
+    return table;
 }

@@ -6,13 +6,20 @@
 
 #include "cli/option_flags.h"
 #include "cli/run_options.h"
+#include "platform/memory_records.h"
 #include "process/labeller.h"
+#include "process/process_table.h"
 
 // The options of a run with `flags`, `rootPid` for pid mode and `rootUid` for
 // user mode, made by the program's own conversion.
 RunOptions optionsOf(OptionFlags flags, pid_t rootPid = 0, uid_t rootUid = 0);
 
 // A labeller for the labels of a run with `flags`, reading argument vectors
-// through `kvm` (which may be null when none is asked for). Every node's
+// from `vectors` (a null kernel handle when none is asked for). Every node's
 // root flag is taken as it stands.
-Labeller labellerOf(OptionFlags flags, kvm_t* kvm);
+Labeller labellerOf(OptionFlags flags, ArgumentSource vectors);
+
+// The forest of `records` as a run with `flags` builds it, with
+// `highlightPid` marked when the flags ask for it. The table refers to the
+// records: it must not outlive them.
+ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid = 0);
