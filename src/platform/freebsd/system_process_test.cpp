@@ -12,7 +12,7 @@ TEST(SystemProcessTest, KernelMarkedAndParentlessProcessesAreSystemProcessesOnFr
         bool system;
     };
     const Case cases[] = {
-        {0, 0, P_KPROC | P_SYSTEM, true},  // the kernel itself
+        {0, 0, P_KPROC | P_SYSTEM, true},   // the kernel itself
         {12, 0, P_KPROC | P_SYSTEM, true},  // a kernel process
         {20, 0, 0, true},                   // parent pid 0 without the mark
         {21, -1, 0, true},                  // a parent pid below 0
