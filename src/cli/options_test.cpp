@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_name.h"
 #include "support/exit_output.h"
 #include "support/help_text.h"
 
@@ -92,7 +93,7 @@ TEST(ParseNumberTest, ReportsATextThatIsNotANumberThroughIsNumber) {
 }
 
 std::string warning(const std::string& message, const std::string& text) {
-    return std::string(program_invocation_short_name) + ": " + message + ": \"" + text + "\"\n";
+    return std::string(programName()) + ": " + message + ": \"" + text + "\"\n";
 }
 
 void rejectNumber(const char* text, bool* isNumber) {
