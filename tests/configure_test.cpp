@@ -47,9 +47,9 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
     {
         ScratchDirectory build;
-        ProgramResult result = cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G",
-                                      "Ninja", "-DCMAKE_SYSTEM_NAME=FreeBSD",
-                                      "-DVINDLE_BUILD_TESTS=OFF", "-DVINDLE_FUZZ=ON"});
+        ProgramResult result =
+            cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G", "Ninja",
+                   "-DCMAKE_SYSTEM_NAME=FreeBSD", "-DVINDLE_BUILD_TESTS=OFF", "-DVINDLE_FUZZ=ON"});
         EXPECT_NE(result.status, 0) << result.out;
         // CMake breaks the message into lines of its own.
         std::string message;
@@ -60,9 +60,9 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
         EXPECT_NE(message.find("-DVINDLE_FUZZ=OFF"), std::string::npos) << result.err;
     }
     ScratchDirectory build;
-    ProgramResult result = cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G",
-                                  "Ninja", "-DCMAKE_SYSTEM_NAME=FreeBSD",
-                                  "-DVINDLE_BUILD_TESTS=ON"});
+    ProgramResult result =
+        cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G", "Ninja",
+               "-DCMAKE_SYSTEM_NAME=FreeBSD", "-DVINDLE_BUILD_TESTS=ON"});
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     std::ifstream ninjaFile(build.path / "build.ninja");
     const std::string ninja((std::istreambuf_iterator<char>(ninjaFile)),
