@@ -317,8 +317,8 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         }
         std::size_t index = 0;
         for (ProcessNode& node : pairwise.table) {
-            if (node.fold == Fold::head) {
-                largestGroup = std::max<std::size_t>(largestGroup, node.groupSize);
+            if (node.fold.part() == Fold::head) {
+                largestGroup = std::max<std::size_t>(largestGroup, node.fold.groupSize());
                 if (node.name() == "run") ++groupsInLongRuns;
             }
             if (node.highlight && !pairwise.highlightedBefore[index]) ++passedHighlights;

@@ -97,7 +97,8 @@ bool Compactor::foldSiblings(ChildrenByName& index, Labeller& labeller) {
         // Skip entries folded into an earlier one. In a run folded at once,
         // the later heads already carry their counts but still take their
         // turn in the label comparison, as they do when compared pairwise.
-        const bool folded = inGroupedRun ? child.fold == Fold::hidden : child.fold != Fold::alone;
+        const bool folded =
+            inGroupedRun ? child.fold.part() == Fold::hidden : child.fold.part() != Fold::alone;
         if (folded) continue;
         const bool compactable = child.compactable == Compactable::yes;
         if (!compactable || !result) {
@@ -132,17 +133,13 @@ void Compactor::foldPairwise(Entry child, Entry runEnd, Labeller& labeller) {
     // A candidate that matches is examined before its own turn, so it has
     // never been folded before and heads no group: it joins this one.
     ProcessNode& head = **child;
-    std::uint32_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
         ProcessNode& other = **candidate;
         if (other.compactable == Compactable::yes && sameSubtree(head, other, labeller)) {
-            other.fold = Fold::hidden;
-            ++total;
+            other.fold.hide();
+            head.fold.addMember();
         }
     }
-    if (total == 1) return;
-    head.fold = Fold::head;
-    head.groupSize = total;
 }
 
 void Compactor::foldGrouped(Entry first, Entry runEnd, Labeller& labeller) {
@@ -160,9 +157,8 @@ void Compactor::foldGrouped(Entry first, Entry runEnd, Labeller& labeller) {
             continue;
         }
         ProcessNode& leader = *head;
-        leader.groupSize = (leader.fold == Fold::head ? leader.groupSize : 1) + 1;
-        leader.fold = Fold::head;
-        node.fold = Fold::hidden;
+        leader.fold.addMember();
+        node.fold.hide();
         passHighlight(leader, node);
     }
     for (Entry entry = first; entry != runEnd; ++entry)

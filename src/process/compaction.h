@@ -12,7 +12,7 @@
 // Compacts the subtrees of the entries of a name-keyed index (a node's
 // childrenByName, or the roots) and answers whether the node that owns the
 // index is compactable: every visible entry compactable and all carrying one
-// label. Sets compactable, fold, groupSize and highlight of the nodes
+// label. Sets compactable, fold and highlight of the nodes
 // below. The one-shot form of Compactor::compactTree.
 bool compact(ChildrenByName& index, Labeller& labeller);
 

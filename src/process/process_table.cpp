@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <utility>
 
 #include "platform/kvm_fields.h"
 #include "platform/system_process.h"
@@ -52,13 +53,14 @@ class TopFinder {
 
 }  // namespace
 
-ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
-    : options(tableOptions) {
+ProcessTable::ProcessTable(Snapshot taken, const TableOptions& tableOptions)
+    : options(tableOptions), records(std::move(taken)) {
+    const std::vector<kinfo_proc>& all = records.records;
     std::vector<PidEntry> retained;
-    retained.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i)
-        if (isRetained(records[i], options))
-            retained.push_back({records[i].ki_pid, static_cast<std::uint32_t>(i)});
+    retained.reserve(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (isRetained(all[i], options))
+            retained.push_back({all[i].ki_pid, static_cast<std::uint32_t>(i)});
     sortByPid(retained);
     // The pids and parent pids that linking walks are taken now, while each
     // record is at hand, into arrays of their own: linking then streams
@@ -69,7 +71,7 @@ ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
     byParent.reserve(retained.size());
     std::uint64_t anyStart = 0;
     for (const PidEntry& entry : retained) {
-        const kinfo_proc& record = records[entry.index];
+        const kinfo_proc& record = all[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
         nodes.emplace_back(record);
@@ -120,7 +122,7 @@ void ProcessTable::link() {
     }
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (childCount[i] == 0) continue;
-        if (options.childrenByPid) nodes[i].childrenByPid.reserve(childCount[i]);
+        if (options.childOrder == ChildOrder::ByPid) nodes[i].childrenByPid.reserve(childCount[i]);
         nodes[i].childrenByName.reserve(childCount[i]);
     }
     for (std::size_t i = 0; i < nodes.size(); ++i)
@@ -134,7 +136,7 @@ void ProcessTable::link() {
 
 void ProcessTable::adopt(ProcessNode& parent, ProcessNode& child) {
     child.parent = &parent;
-    if (options.childrenByPid) parent.childrenByPid.append(&child);
+    if (options.childOrder == ChildOrder::ByPid) parent.childrenByPid.append(&child);
     Labeller::name(child);  // the key by name
     parent.childrenByName.append(&child);
 }
@@ -145,7 +147,7 @@ void ProcessTable::markHighlight(pid_t pid) {
 }
 
 ProcessTable buildForest(Snapshot records, const TableOptions& options) {
-    ProcessTable table(records, options);
+    ProcessTable table(std::move(records), options);
     table.link();
     return table;
 }

@@ -32,6 +32,9 @@ class ProcessTable {
     Nodes::iterator end() { return nodes.end(); }
     std::size_t size() const { return nodes.size(); }
 
+    // The order the children are indexed for: by name alone, or by pid too.
+    ChildOrder childOrder() const { return options.childOrder; }
+
     // The position of `node`, one of this table's, in pid order: 0 up to
     // size() - 1.
     std::size_t indexOf(const ProcessNode& node) const {
@@ -41,11 +44,11 @@ class ProcessTable {
   private:
     friend ProcessTable buildForest(Snapshot records, const TableOptions& options);
 
-    // Creates a node for every record that is shown: all of them with
-    // showKernel, otherwise those that are no system process of the kernel
-    // (isSystemProcess). The nodes refer to the records, which must outlive
-    // the table.
-    ProcessTable(Snapshot records, const TableOptions& options);
+    // Takes the records and creates a node for every one that is shown: all
+    // of them with showKernel, otherwise those that are no system process of
+    // the kernel (isSystemProcess). The nodes refer to the records, which
+    // the table keeps with them.
+    ProcessTable(Snapshot taken, const TableOptions& options);
 
     // Links every node below the node of its parent pid and puts every
     // child index in key order. A link that would close a cycle of parents
@@ -59,6 +62,9 @@ class ProcessTable {
     void adopt(ProcessNode& parent, ProcessNode& child);
 
     TableOptions options;
+    // The records that the nodes refer to. A vector's elements stay where
+    // they are when the table is moved.
+    Snapshot records;
     Nodes nodes;
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
@@ -66,7 +72,7 @@ class ProcessTable {
     bool startsKnown = false;  // whether any record tells when its process started
 };
 
-// The forest of `records`: the retained nodes, linked, every child's name
-// encoded on the way (in the locale in force). The one way a table is made,
-// for the run, the tests and the bench alike.
+// The forest of `records`, which it keeps: the retained nodes, linked, every
+// child's name encoded on the way (in the locale in force). The one way a
+// table is made, for the run, the tests and the bench alike.
 ProcessTable buildForest(Snapshot records, const TableOptions& options);
