@@ -48,6 +48,22 @@ class Compactor {
     // compactable computed; answers whether the owner is compactable.
     bool foldSiblings(ChildrenByName& index, Labeller& labeller);
 
+    // Whether every visible sibling seen so far is compactable and all of
+    // them carry one label; labels are compared only while that holds.
+    struct OneLabel {
+        void add(ProcessNode& child, Labeller& labeller);
+        ProcessNode* previous = nullptr;  // the last sibling seen
+        bool holds = true;
+    };
+
+    // The end of the run of entries with the name of `first`.
+    static Entry endOfNameRun(Entry first, Entry end);
+
+    // Folds the run [first, runEnd) of one name: pairwise when short, at
+    // once when long. Answers the end of the entries folded at once: runEnd
+    // then, `first` otherwise.
+    Entry foldRun(Entry first, Entry runEnd, Labeller& labeller);
+
     // Folds the later entries of `child`'s run that match it, one by one.
     void foldPairwise(Entry child, Entry runEnd, Labeller& labeller);
 

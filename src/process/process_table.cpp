@@ -85,48 +85,51 @@ ProcessNode* ProcessTable::find(pid_t pid) {
     return found != pids.end() && *found == pid ? &nodes[found - pids.begin()] : nullptr;
 }
 
+std::vector<std::uint32_t> ProcessTable::parentsByPid() {
+    // The node of each parent pid, found by walking the pids and the
+    // children sorted by parent pid side by side rather than by a search
+    // per child: sequential passes over memory.
+    std::vector<std::uint32_t> parentOf(nodes.size(), noParent);
+    std::vector<PidEntry> children = std::move(byParent);
+    sortByPid(children);
+    std::size_t candidate = 0;
+    for (const PidEntry& entry : children) {
+        while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
+        if (candidate < pids.size() && pids[candidate] == entry.pid)
+            parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
+    }
+    return parentOf;
+}
+
+std::vector<std::uint32_t> ProcessTable::keepTrueParents(std::vector<std::uint32_t>& parentOf) {
+    std::vector<std::uint32_t> childCount(nodes.size(), 0);
+    TopFinder tops(nodes.size());
+    for (std::uint32_t child = 0; child < nodes.size(); ++child) {
+        const std::uint32_t parent = std::exchange(parentOf[child], noParent);
+        if (parent == noParent || parent == child) continue;
+        if (startsKnown && startedAfter(nodes[parent].kinfo, nodes[child].kinfo))
+            continue;  // the parent's pid was given again after the child's parent ended
+        if (tops.top(parent) == child) continue;  // the child is the parent's ancestor
+        parentOf[child] = parent;
+        ++childCount[parent];
+        tops.attach(child, parent);
+    }
+    return childCount;
+}
+
 void ProcessTable::link() {
     // First the parent of every node and the number of children of each, so
     // that every index is made at its final size; then the links.
-    constexpr std::uint32_t none = UINT32_MAX;
-    std::vector<std::uint32_t> parentOf(nodes.size(), none);
-    {
-        // The node of each parent pid, found by walking the pids and the
-        // children sorted by parent pid side by side rather than by a
-        // search per child: sequential passes over memory.
-        std::vector<PidEntry> children = std::move(byParent);
-        sortByPid(children);
-        std::size_t candidate = 0;
-        for (const PidEntry& entry : children) {
-            while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
-            if (candidate < pids.size() && pids[candidate] == entry.pid)
-                parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
-        }
-    }
-    std::vector<std::uint32_t> childCount(nodes.size(), 0);
-    {
-        TopFinder tops(nodes.size());
-        for (ProcessNode& child : nodes) {
-            const std::uint32_t childIndex = static_cast<std::uint32_t>(indexOf(child));
-            const std::uint32_t parentIndex = parentOf[childIndex];
-            parentOf[childIndex] = none;
-            if (parentIndex == none || parentIndex == childIndex) continue;
-            if (startsKnown && startedAfter(nodes[parentIndex].kinfo, child.kinfo))
-                continue;  // the parent's pid was given again after the child's parent ended
-            if (tops.top(parentIndex) == childIndex)
-                continue;  // the child is the parent's ancestor
-            parentOf[childIndex] = parentIndex;
-            ++childCount[parentIndex];
-            tops.attach(childIndex, parentIndex);
-        }
-    }
+    std::vector<std::uint32_t> parentOf = parentsByPid();
+    const std::vector<std::uint32_t> childCount = keepTrueParents(parentOf);
+    const bool byPid = options.childOrder == ChildOrder::ByPid;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (childCount[i] == 0) continue;
-        if (options.childOrder == ChildOrder::ByPid) nodes[i].childrenByPid.reserve(childCount[i]);
+        if (byPid) nodes[i].childrenByPid.reserve(childCount[i]);
         nodes[i].childrenByName.reserve(childCount[i]);
     }
     for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (parentOf[i] != none) adopt(nodes[parentOf[i]], nodes[i]);
+        if (parentOf[i] != noParent) adopt(nodes[parentOf[i]], nodes[i]);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (childCount[i] == 0) continue;
         nodes[i].childrenByPid.sort();

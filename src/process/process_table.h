@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/kvm.h"
@@ -56,6 +57,17 @@ class ProcessTable {
     // the records tell when processes started): that process took the pid
     // of the child's parent after it ended.
     void link();
+
+    // The position of every node's parent by its parent pid, or noParent.
+    // Takes byParent.
+    std::vector<std::uint32_t> parentsByPid();
+
+    // Leaves in `parentOf` only the links that link() makes, in pid order,
+    // and answers the number of children each node gets.
+    std::vector<std::uint32_t> keepTrueParents(std::vector<std::uint32_t>& parentOf);
+
+    // A node's place in `parentOf` when it gets no parent.
+    static constexpr std::uint32_t noParent = UINT32_MAX;
 
     // Links `child` below `parent`: into its pid index when the table has
     // them, and into its name index under the child's name, computed here.
