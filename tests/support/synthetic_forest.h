@@ -59,3 +59,7 @@ SyntheticRecords wideDifferentShape(std::size_t count);
 // point at must outlive the table.
 ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid = 0);
+
+// The same from a snapshot made beforehand (the bench times the table
+// alone, as a run takes the snapshot from the handle without a copy).
+ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid);
