@@ -122,18 +122,33 @@ void ProcessTable::link() {
     // that every index is made at its final size; then the links.
     std::vector<std::uint32_t> parentOf = parentsByPid();
     const std::vector<std::uint32_t> childCount = keepTrueParents(parentOf);
-    const bool byPid = options.childOrder == ChildOrder::ByPid;
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (childCount[i] == 0) continue;
-        if (byPid) nodes[i].childrenByPid.reserve(childCount[i]);
-        nodes[i].childrenByName.reserve(childCount[i]);
-    }
+    placeIndexes(childCount);
     for (std::size_t i = 0; i < nodes.size(); ++i)
         if (parentOf[i] != noParent) adopt(nodes[parentOf[i]], nodes[i]);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (childCount[i] == 0) continue;
         nodes[i].childrenByPid.sort();
         nodes[i].childrenByName.sort();
+    }
+}
+
+void ProcessTable::placeIndexes(const std::vector<std::uint32_t>& childCount) {
+    const bool byPid = options.childOrder == ChildOrder::ByPid;
+    std::size_t bytes = 0;
+    for (std::uint32_t count : childCount) {
+        if (count == 0) continue;
+        bytes += ChildrenByName::bytesFor(count);
+        if (byPid) bytes += ChildrenByPid::bytesFor(count);
+    }
+    indexBlock = std::make_unique_for_overwrite<std::byte[]>(bytes);
+    std::byte* next = indexBlock.get();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (childCount[i] == 0) continue;
+        nodes[i].childrenByName.placeIn(next, childCount[i]);
+        next += ChildrenByName::bytesFor(childCount[i]);
+        if (!byPid) continue;
+        nodes[i].childrenByPid.placeIn(next, childCount[i]);
+        next += ChildrenByPid::bytesFor(childCount[i]);
     }
 }
 

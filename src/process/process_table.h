@@ -3,7 +3,9 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/kvm.h"
@@ -73,10 +75,17 @@ class ProcessTable {
     // them, and into its name index under the child's name, computed here.
     void adopt(ProcessNode& parent, ProcessNode& child);
 
+    // Gives every node with children its indexes, at their final sizes, in
+    // one block of the table's.
+    void placeIndexes(const std::vector<std::uint32_t>& childCount);
+
     TableOptions options;
     // The records that the nodes refer to. A vector's elements stay where
     // they are when the table is moved.
     Snapshot records;
+    // The nodes' child indexes, all in one block. Declared before the nodes,
+    // so that it outlives them.
+    std::unique_ptr<std::byte[]> indexBlock;
     Nodes nodes;
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
