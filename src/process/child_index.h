@@ -92,9 +92,9 @@ class ChildIndex {
     }
 
   private:
-    // The two counts stand in front of the entries, in the same block: an
-    // index is one pointer, and an index that never had an entry (most do
-    // not) costs nothing more.
+    // The counts, and whose block it is, stand in front of the entries, in
+    // the same block: an index is one pointer, and an index that never had
+    // an entry (most do not) costs nothing more.
     enum class Storage : std::uint8_t {
         own,     // a block of the index's own
         shared,  // part of a block that the index's owner keeps (placeIn)
