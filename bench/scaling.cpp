@@ -29,6 +29,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,17 +149,25 @@ struct Timing {
     double wallSeconds;  // from the start of the run until the reader has it all
 };
 
+// The records as a run's table takes them from the handle: its own copy,
+// made before anything is timed or measured.
+Snapshot snapshotOf(std::span<const kinfo_proc> records) {
+    Snapshot taken;
+    taken.records.assign(records.begin(), records.end());
+    return taken;
+}
+
 // One whole run over `records` in `mode`; the chain and leaves shapes are
 // the only ones where user mode finds many roots.
-Timing runOnce(const MemoryRecords& records, OptionFlags flags) {
-    const pid_t last = records.records().back().ki_pid;
+Timing runOnce(Snapshot records, OptionFlags flags) {
+    const pid_t last = records.records.back().ki_pid;
     CommandLine line;
     line.flags = flags;
     const auto wallStart = std::chrono::steady_clock::now();
     CountingPipe pipe;
     const double start = threadSeconds();
     {
-        ProcessTable table = tableOf(line.flags, records, last);
+        ProcessTable table = tableOf(line.flags, std::move(records), last);
         const RunOptions options = runOptionsOf(line, otherUid);
         LineWriter writer({}, options.output, stdout);
         printForest(table, writer, emptyHandle(), options);
@@ -217,15 +226,16 @@ Result inChildProcess(Work work) {
 // peak is reset once the records are in place, so what counts is the table,
 // its nodes and indexes, the roots, compaction and printing, not the records
 // themselves (the kernel-access layer's).
-double bytesPerProcess(const MemoryRecords& records, OptionFlags flags) {
+double bytesPerProcess(std::span<const kinfo_proc> records, OptionFlags flags) {
     return inChildProcess<double>([&] {
+        Snapshot taken = snapshotOf(records);
         volatile std::size_t touched = 0;
-        for (const kinfo_proc& record : records.records())
+        for (const kinfo_proc& record : taken.records)
             touched = touched + static_cast<std::size_t>(record.ki_pid);
         FILE* reset = std::fopen("/proc/self/clear_refs", "w");
         if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
         const long before = statusKib("VmRSS");
-        runOnce(records, flags);
+        runOnce(std::move(taken), flags);
         const long peak = statusKib("VmHWM");
         return static_cast<double>(peak - before) * 1024.0 / static_cast<double>(records.size());
     });
@@ -233,10 +243,11 @@ double bytesPerProcess(const MemoryRecords& records, OptionFlags flags) {
 
 // The best of `runs` runs, each in a process of its own, which a shared
 // machine disturbs least.
-Timing best(const MemoryRecords& records, OptionFlags flags, int runs) {
+Timing best(std::span<const kinfo_proc> records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
-        const Timing t = inChildProcess<Timing>([&] { return runOnce(records, flags); });
+        const Timing t =
+            inChildProcess<Timing>([&] { return runOnce(snapshotOf(records), flags); });
         if (t.seconds < result.seconds) result = t;
     }
     return result;
@@ -324,8 +335,9 @@ int main(int argc, char** argv) {
     }
     if (deepOutput != 0) {
         const MemoryRecords made = chainWithLeavesShape(deepOutput);
+        std::span<const kinfo_proc> records = made.records();
         for (const Mode& mode : {modes[0], modes[7]}) {
-            Timing t = best(made, mode.flags, 3);
+            Timing t = best(records, mode.flags, 3);
             std::printf(
                 "chain of %zu with a leaf at every level, %-5s %8.1f MB in %6.3f s: %7.1f MB/s\n",
                 deepOutput, mode.name, static_cast<double>(t.bytes) / 1e6, t.wallSeconds,
@@ -358,18 +370,22 @@ int main(int argc, char** argv) {
             std::vector<double> times(sizes.size(), 0);
             if (memory) {
                 for (std::size_t i = 0; i < sizes.size(); ++i)
-                    if (!made[i].size() == 0) times[i] = bytesPerProcess(made[i], mode.flags);
+                    if (!made[i].records().empty())
+                        times[i] = bytesPerProcess(made[i].records(), mode.flags);
             } else {
                 times = bestOfTurns(sizes.size(), 5, [&](std::size_t i) {
-                    return made[i].size() == 0 ? 0 : runOnce(made[i], mode.flags).seconds;
+                    return made[i].records().empty()
+                               ? 0
+                               : runOnce(snapshotOf(made[i].records()), mode.flags).seconds;
                 });
             }
             for (std::size_t i = 0; i < sizes.size(); ++i) {
-                if (made[i].size() == 0) {
+                if (made[i].records().empty()) {
                     std::printf(" %9s", "-");
                     continue;
                 }
-                const double perProcess = memory ? 1 : 1e9 / static_cast<double>(made[i].size());
+                const double perProcess =
+                    memory ? 1 : 1e9 / static_cast<double>(made[i].records().size());
                 std::printf(" %9.0f", times[i] * perProcess);
             }
             if (!memory && times.size() > 1 && times[times.size() - 2] > 0 && times.back() > 0)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/version.h"
 #include "support/exit_output.h"
 
 namespace {

@@ -1,11 +1,18 @@
-// Tells the kernel-access layer which members of a record the run reads, and
-// reads the members whose form differs between systems. Each system's
-// directory implements them (kvm_fields.cpp).
+// Tells the kernel-access layer which members of a record the run reads,
+// reads the members whose form differs between systems, and takes a
+// snapshot's records out of the handle. Each system's directory implements
+// them (kvm_fields.cpp) and defines RecordSet (record_set.h).
 #pragma once
 
 #include <cstdint>
 
 #include "platform/kvm.h"
+#include "record_set.h"
+
+// Takes the records of the last snapshot of `kd` (the `count` records that
+// kvm_getprocs gave), with their names, out of the handle or copies them:
+// they then live as long as the set, however long the handle does.
+RecordSet kvmTakeRecords(kvm_t* kd, const kinfo_proc* records, int count);
 
 // Whether the later snapshots of `kd` fill ki_ruid (they do until told
 // otherwise). FreeBSD's records always carry every member. On Linux, without

@@ -17,6 +17,7 @@
 
 #include "platform/argument_source.h"
 #include "platform/kvm.h"
+#include "platform/kvm_fields.h"
 
 // One process as a test describes it.
 struct MemoryProcess {
@@ -39,7 +40,8 @@ MemoryProcess process(pid_t pid, pid_t ppid, const std::string& name,
 // Records in the order they were added, the names they point at (where the
 // record points at its name) and the argument vectors. Moving keeps every
 // name where it is; a copy would not, so there is none. A table made from
-// the records refers to them: it must not outlive them, and no record may
+// a snapshot() of the records points at the names kept here: it must not
+// outlive them, and no record may
 // be added while it is used.
 class MemoryRecords {
   public:
@@ -61,6 +63,9 @@ class MemoryRecords {
 
     void reserve(std::size_t count) { kept.reserve(count); }
     std::span<const kinfo_proc> records() const { return kept; }
+    // A copy of the records, as a snapshot gives them; where a record points
+    // at its name, the name stays here: the records must outlive the copy.
+    RecordSet snapshot() const { return RecordSet{.records = kept}; }
     std::size_t size() const { return kept.size(); }
 
     // The argument vectors, as the labeller reads them.

@@ -6,8 +6,8 @@
 
 #include "process/visible_text.h"
 
-Labeller::Labeller(const LabelOptions& labelOptions, ArgumentSource source, const Roots&)
-    : options(labelOptions), vectors(source) {}
+Labeller::Labeller(const LabelOptions& labelOptions, ArgumentSource source, const Roots& roots)
+    : options(labelOptions), vectors(source), usersRoots(roots.mode == Selection::Mode::user) {}
 
 std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
@@ -24,7 +24,7 @@ std::string_view Labeller::name(ProcessNode& node) {
 
 bool Labeller::showsUser(const ProcessNode& node) const {
     if (!options.userChanges) return false;
-    if (node.root) return !options.userRoots && node.kinfo.ki_ruid != 0;
+    if (node.root) return !usersRoots && node.kinfo.ki_ruid != 0;
     return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
 }
 

@@ -29,10 +29,11 @@ struct ArgumentsUnreadable {
 // made.
 class Labeller {
   public:
-    // A root's label depends on its root flag: the labeller is made from
-    // the run's roots, once they are chosen, so that no label can come
-    // before them. Argument vectors come from `vectors`: the kernel's handle,
-    // which must stay open as long as the labeller is used, or a test's.
+    // A root's label depends on its root flag and on the mode the roots
+    // were chosen in: the labeller is made from the run's roots, once they
+    // are chosen, so that no label can come before them. Argument vectors
+    // come from `vectors`: the kernel's handle, which must stay open as long
+    // as the labeller is used, or a test's.
     Labeller(const LabelOptions& options, ArgumentSource vectors, const Roots& roots);
 
     // The node's encoded command name, computed once: the key of the node in
@@ -60,6 +61,7 @@ class Labeller {
 
     LabelOptions options;
     ArgumentSource vectors;
+    bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
     const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
     char** vector = nullptr;

@@ -129,8 +129,9 @@ TEST(LabelTest, UserShownByKindOfNode) {
             ProcessNode* node = table.find(c.pid);
             ASSERT_NE(node, nullptr) << c.kind;
             node->root = c.root;
-            Labeller labeller({.userChanges = uidChanges, .userRoots = c.mode == user},
-                              proc.arguments(), Roots{});
+            Roots roots;
+            roots.mode = c.mode;
+            Labeller labeller({.userChanges = uidChanges}, proc.arguments(), roots);
             std::string expected = uidChanges ? c.label : std::string(Labeller::name(*node));
             EXPECT_EQ(labeller.label(*node), expected)
                 << c.kind << (uidChanges ? "" : ", without -u");

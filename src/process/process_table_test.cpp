@@ -33,7 +33,7 @@ bool parentPidZeroIsKernel() {
 
 const TableOptions plain{};
 const TableOptions withKernel{.showKernel = true};
-const TableOptions pidIndexed{.childrenByPid = true};
+const TableOptions pidIndexed{.childOrder = ChildOrder::ByPid};
 
 // Every pid in the table with its parent's pid (0 for none).
 std::map<pid_t, pid_t> parents(ProcessTable& table) {
@@ -47,7 +47,7 @@ std::map<pid_t, pid_t> parents(ProcessTable& table) {
 // indexes of exactly that parent, and every chain of parents ends. `options`
 // are those the table was made with.
 void expectWellFormed(ProcessTable& table, const TableOptions& options) {
-    const bool byPid = options.childrenByPid;
+    const bool byPid = (options.childOrder == ChildOrder::ByPid);
     std::map<const ProcessNode*, int> listed;
     for (ProcessNode& node : table) {
         // The pid-keyed index is made for pid order only.

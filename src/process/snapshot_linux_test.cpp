@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "process/process_table.h"
 #include "process/snapshot.h"
@@ -18,7 +19,7 @@ namespace {
 ProcessTable snapshotTable(ProcFixture& proc, const TableOptions& options) {
     Outcome<Snapshot> taken = takeSnapshot(proc.open(), options);
     if (!taken.ok()) throw std::runtime_error(taken.error());
-    return buildForest(taken.value(), options);
+    return buildForest(std::move(taken.value()), options);
 }
 
 std::map<pid_t, pid_t> parents(ProcessTable& table) {

@@ -66,9 +66,9 @@ std::string printed(const std::vector<MemoryProcess>& processes, const Printing&
                     const Selection& selection, DrawingChoice drawing, std::uint64_t columns,
                     pid_t highlightPid) {
     const MemoryRecords records(processes);
-    ProcessTable table = tableOf(records, {.childrenByPid = printing.order == ChildOrder::ByPid});
+    ProcessTable table = tableOf(records, {.childOrder = printing.order});
     if (highlightPid != 0) table.markHighlight(highlightPid);
-    const OutputOptions output{.arguments = printing.arguments, .order = printing.order};
+    const OutputOptions output{.arguments = printing.arguments};
     MemoryStream memory;
     LineWriter writer({drawing, columns, false}, output, memory.stream());
     Roots roots = chooseRoots(table, selection);

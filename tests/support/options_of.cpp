@@ -8,12 +8,18 @@ RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
 }
 
 Labeller labellerOf(OptionFlags flags, ArgumentSource vectors) {
-    return Labeller(optionsOf(flags).labels, vectors, Roots{});
+    Roots roots;
+    roots.mode = optionsOf(flags).selection.mode;
+    return Labeller(optionsOf(flags).labels, vectors, roots);
 }
 
 ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid) {
+    return tableOf(flags, records.snapshot(), highlightPid);
+}
+
+ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid) {
     const RunOptions options = optionsOf(flags);
-    ProcessTable table = buildForest(records.records(), options.table);
+    ProcessTable table = buildForest(std::move(records), options.table);
     if (options.highlightPid) table.markHighlight(highlightPid);
     return table;
 }

@@ -66,5 +66,5 @@ MemoryRecords wideDifferentShape(std::size_t count) {
 }
 
 ProcessTable tableOf(const MemoryRecords& records, const TableOptions& options) {
-    return buildForest(records.records(), options);
+    return buildForest(records.snapshot(), options);
 }

@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
+// The system's records stay with the handle until it is closed: copied.
+RecordSet kvmTakeRecords(kvm_t*, const kinfo_proc* records, int count) {
+    return {std::vector<kinfo_proc>(records, records + count)};
+}
+
 void kvmNeedRealUid(kvm_t*, bool) {}
 
 std::uint64_t startTimeOf(const kinfo_proc& record) {
