@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/option_table.h"
+#include "support/build_paths.h"
 #include "support/lines.h"
 #include "support/run_program.h"
 
