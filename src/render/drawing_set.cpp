@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
-bool unicodeWorks() {
-    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+bool switchToEnvironmentLocale() { return std::setlocale(LC_CTYPE, "") != nullptr; }
+
+bool unicodeSetRoundTrips() {
     std::vector<char> buffer(MB_CUR_MAX);
     const DrawingSet& set = unicodeSet;
     for (wchar_t wanted : {set.horizontal, set.vertical, set.corner, set.tee, set.downTee}) {
@@ -22,7 +23,7 @@ bool unicodeWorks() {
 namespace {
 
 DrawingChoice probeUnicode() {
-    if (unicodeWorks()) return {unicodeSet, false};
+    if (switchToEnvironmentLocale() && unicodeSetRoundTrips()) return {unicodeSet, false};
     return {vt100Set, true};
 }
 

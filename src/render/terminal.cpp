@@ -4,11 +4,11 @@
 #include <term.h>
 #undef columns  // term.h names every capability as a macro
 
-TerminalWidth queryWidth(bool longLines, bool isTerminal) {
+TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd) {
     TerminalWidth width;
     if (!isTerminal || longLines) return width;
     int error = 0;
-    if (setupterm(nullptr, 1, &error) != OK) {
+    if (setupterm(nullptr, fd, &error) != OK) {
         width.columns = 80;
         return width;
     }

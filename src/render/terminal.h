@@ -9,5 +9,6 @@ struct TerminalWidth {
 };
 
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
-// the terminfo description of TERM, or 80 columns when there is none.
-TerminalWidth queryWidth(bool longLines, bool isTerminal);
+// the terminfo description of TERM for the terminal on `fd`, or 80 columns
+// when there is none.
+TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd);
