@@ -20,7 +20,6 @@ CTEST_JOBS ?= 2
 FREEBSD_BUILD ?= build-freebsd
 FREEBSD_SYSROOT ?=
 FREEBSD_DEFAULT_SYSROOT = ../shared/freebsd/freebsd-13.5-amd64-sysroot.tar.xz
-FUZZ_TARGETS = options_fuzz proc_status_fuzz line_writer_fuzz vis_encode_fuzz
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
@@ -83,19 +82,14 @@ test-tsan: deps
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/vindle_unit_tests \
 		--gtest_filter='-*SlowTest.*'
 
-# New inputs go to the build directory; fuzz/corpus/ is only read. A target
-# with a dictionary, fuzz/TARGET.dict, gets it.
+# Each fuzz target is a ctest test of the fuzz build (fuzz/CMakeLists.txt):
+# new inputs go to the build directory, fuzz/corpus/ is only read.
 test-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVINDLE_FUZZ=ON -DVINDLE_BUILD_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
-	for target in $(FUZZ_TARGETS); do \
-		mkdir -p $(FUZZ_BUILD)/corpus/$$target && \
-		$(FUZZ_BUILD)/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
-			$$(test -f fuzz/$$target.dict && echo -dict=fuzz/$$target.dict) \
-			-artifact_prefix=$(FUZZ_BUILD)/$$target- $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target \
-			2> $(FUZZ_BUILD)/$$target.log || { cat $(FUZZ_BUILD)/$$target.log; exit 1; }; \
-		grep -h '^Done' $(FUZZ_BUILD)/$$target.log | sed "s/^/$$target: /"; \
-	done
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVINDLE_FUZZ=ON -DVINDLE_BUILD_TESTS=OFF \
+		-DVINDLE_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) --target fuzz_targets
+	ctest --test-dir $(FUZZ_BUILD) --output-on-failure --parallel $(CTEST_JOBS)
+	grep -H '^Done' $(FUZZ_BUILD)/*_fuzz.log | sed 's|^$(FUZZ_BUILD)/\(.*\)\.log:|\1: |'
 
 # vindle cross-built for FreeBSD 13.5 with clang and lld, warnings as errors,
 # and checked: a FreeBSD executable, its libraries in the base system, the

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/option_table.h"
+#include "support/build_paths.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/run_program.h"
@@ -25,6 +26,9 @@ namespace {
 
 const std::string completionDir = std::string(VINDLE_SOURCE_DIR) + "/completion";
 const std::string zshDriver = std::string(VINDLE_SOURCE_DIR) + "/tests/completion/zsh-complete";
+// What zsh's compinit finds, dumped once by the build (tests/CMakeLists.txt);
+// the driver looks again when it is not there.
+const std::string zshDump = std::string(VINDLE_TOOLS_DIR) + "/zsh-compdump";
 
 enum class Shell { bash, zsh, fish };
 
@@ -100,7 +104,7 @@ std::vector<std::string> complete(Shell shell, const std::string& program, const
             result = completeWithBash(program, bashWords(line, splitAtEquals));
             break;
         case Shell::zsh:
-            result = runProgram(program, {"-f", zshDriver, completionDir, line});
+            result = runProgram(program, {"-f", zshDriver, completionDir, line, zshDump});
             break;
         case Shell::fish:
             result = runProgram(program, {"--no-config", "-c",

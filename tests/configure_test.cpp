@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/build_paths.h"
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
 #include "support/scratch_directory.h"
@@ -25,6 +26,11 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path sourceDir = VINDLE_SOURCE_DIR;
+// The builds below go to the test build directory rather than the temporary
+// one: at the same place relative to the source tree every time, their
+// compiles are the same commands in every clone, which a compiler cache then
+// shares (the second check's build shares most of the first one's).
+const fs::path buildsDir = VINDLE_TOOLS_DIR;
 
 // Runs cmake, found through PATH, with `arguments`, and the environment
 // variables `settings` ("NAME=VALUE") added to the test's own.
@@ -80,7 +86,7 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
 // program runs. Unoptimised, which builds fastest.
 TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
     if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
-    ScratchDirectory scratch;
+    ScratchDirectory scratch(buildsDir);
     const fs::path wrapper = scratch.path / "pkg-config";
     {
         std::ofstream script(wrapper);
@@ -116,7 +122,7 @@ TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
 // (the library comes through to the program) and the program runs.
 TEST(ConfigureTest, NcurseswFlagsReachTheTerminalUnitAlone) {
     if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
-    ScratchDirectory scratch;
+    ScratchDirectory scratch(buildsDir);
     {
         std::ofstream pc(scratch.path / "ncursesw.pc");
         pc << "Name: ncursesw\n"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/version.h"
+#include "support/build_paths.h"
 #include "support/help_text.h"
 #include "support/run_program.h"
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "support/build_paths.h"
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
 #include "support/scratch_directory.h"

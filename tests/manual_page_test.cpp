@@ -15,6 +15,7 @@
 
 #include "cli/option_table.h"
 #include "cli/version.h"
+#include "support/build_paths.h"
 #include "support/lines.h"
 #include "support/run_program.h"
 

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -87,6 +88,27 @@ std::vector<std::string> sections(const std::string& text) {
     return parts;
 }
 
+// The parent pid and command name that a /proc/PID/stat line gives, or
+// nothing when the line is not of that form ("PID (NAME) STATE PPID ...", the
+// name ending at the last ')').
+struct StatFields {
+    pid_t ppid = 0;
+    std::string comm;
+};
+
+std::optional<StatFields> statFields(const std::string& text) {
+    const std::size_t open = text.find('(');
+    const std::size_t close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open)
+        return std::nullopt;
+    std::istringstream rest(text.substr(close + 1));
+    char state = 0;
+    StatFields fields;
+    if (!(rest >> state >> fields.ppid)) return std::nullopt;
+    fields.comm = text.substr(open + 1, close - open - 1);
+    return fields;
+}
+
 // The pid of a child of `parent` that runs `comm`, waited for up to a
 // generous bound; 0 when none comes.
 pid_t childRunning(pid_t parent, const std::string& comm) {
@@ -95,20 +117,16 @@ pid_t childRunning(pid_t parent, const std::string& comm) {
         DIR* proc = opendir("/proc");
         if (proc == nullptr) return 0;
         while (dirent* entry = readdir(proc)) {
+            char* end = nullptr;
+            const long pid = std::strtol(entry->d_name, &end, 10);
+            if (pid <= 0 || *end != '\0') continue;
             std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
             std::string text;
             if (!std::getline(stat, text)) continue;
-            std::size_t open = text.find('(');
-            std::size_t close = text.rfind(')');
-            if (open == std::string::npos || close == std::string::npos) continue;
-            std::istringstream rest(text.substr(close + 2));
-            char state = 0;
-            pid_t ppid = 0;
-            rest >> state >> ppid;
-            if (ppid == parent && text.substr(open + 1, close - open - 1) == comm) {
-                const auto pid = static_cast<pid_t>(std::atoi(entry->d_name));
+            const std::optional<StatFields> fields = statFields(text);
+            if (fields && fields->ppid == parent && fields->comm == comm) {
                 closedir(proc);  // frees the entry
-                return pid;
+                return static_cast<pid_t>(pid);
             }
         }
         closedir(proc);
@@ -124,14 +142,19 @@ class NamespaceTest : public testing::Test {
     static void SetUpTestSuite() {
         reason = unavailable();
         if (!reason.empty()) return;
-        sharedCopy = std::make_unique<ProgramCopy>(vindlePath());
-        sharedVindle = sharedCopy->path();
+        try {
+            sharedCopy = std::make_unique<ProgramCopy>(vindlePath());
+            sharedVindle = sharedCopy->path();
+        } catch (const std::exception& error) {
+            copyError = std::string("cannot copy vindle for other users: ") + error.what();
+        }
     }
 
     static void TearDownTestSuite() { sharedCopy.reset(); }
 
     void SetUp() override {
         if (!reason.empty()) GTEST_SKIP() << reason;
+        ASSERT_EQ(copyError, "");
     }
 
     // Why namespaces cannot be made here, or empty when they can.
@@ -152,11 +175,13 @@ class NamespaceTest : public testing::Test {
     static std::string unprivilegedName() { return getpwuid(unprivilegedUid)->pw_name; }
 
     static std::string reason;
+    static std::string copyError;
     static std::unique_ptr<ProgramCopy> sharedCopy;
     static std::string sharedVindle;
 };
 
 std::string NamespaceTest::reason;
+std::string NamespaceTest::copyError;
 std::unique_ptr<ProgramCopy> NamespaceTest::sharedCopy;
 std::string NamespaceTest::sharedVindle;
 

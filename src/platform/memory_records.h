@@ -65,7 +65,11 @@ class MemoryRecords {
     std::span<const kinfo_proc> records() const { return kept; }
     // A copy of the records, as a snapshot gives them; where a record points
     // at its name, the name stays here: the records must outlive the copy.
-    RecordSet snapshot() const { return RecordSet{.records = kept}; }
+    RecordSet snapshot() const {
+        RecordSet set;
+        set.records = kept;
+        return set;
+    }
     std::size_t size() const { return kept.size(); }
 
     // The argument vectors, as the labeller reads them.

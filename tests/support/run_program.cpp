@@ -19,6 +19,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "support/build_paths.h"
 #include "support/exec_helpers.h"
 #include "support/program_copy.h"
 

@@ -6,8 +6,10 @@
 #include <string>
 #include <system_error>
 
-ScratchDirectory::ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vindle-XXXXXX").string();
+ScratchDirectory::ScratchDirectory() : ScratchDirectory(std::filesystem::temp_directory_path()) {}
+
+ScratchDirectory::ScratchDirectory(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "vindle-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path = pattern;
 }

@@ -9,6 +9,8 @@ class ScratchDirectory {
     // A new directory under the temporary directory whose name starts with
     // "vindle-"; throws when none can be made.
     ScratchDirectory();
+    // The same under `parent`.
+    explicit ScratchDirectory(const std::filesystem::path& parent);
     ~ScratchDirectory();
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
