@@ -10,5 +10,5 @@ OutputStyle setUpOutput(const OutputOptions& options) {
     // that the output is printed in.
     const DrawingChoice drawing = chooseDrawingSet(options.drawing, isTerminal);
     const TerminalWidth width = queryWidth(options.longLines, isTerminal);
-    return {drawing, width.columns, width.autoMarginNoXenl};
+    return {drawing, width.columns, width.autoMarginNoXenl, width.source};
 }

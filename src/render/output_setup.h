@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "render/drawing_set.h"
+#include "render/terminal.h"
 
 // Which children come first under a node.
 enum class ChildOrder : std::uint8_t { ByName, ByPid };
@@ -23,6 +24,7 @@ struct OutputStyle {
     DrawingChoice drawing{asciiSet, false};
     std::uint64_t columns = 0;      // 0: no limit
     bool autoMarginNoXenl = false;  // the terminal wraps by itself after its last column
+    WidthSource widthSource = WidthSource::None;
 };
 
 // Asks whether standard output is a terminal, chooses the drawing set and

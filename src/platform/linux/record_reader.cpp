@@ -55,11 +55,12 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
 
 // The record of one process from its stat text (no uid) or its status
 // text, read through `text` (textBufferSize bytes).
-Outcome readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name) {
+Outcome readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name,
+                     StartTimeBound& bound) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "stat").text, text, textBufferSize);
     if (n < 0) return outcomeOfError(errno);
-    const bool parsed =
-        n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)), record, name);
+    const bool parsed = n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)),
+                                           record, name, bound);
     return parsed ? Outcome::read : Outcome::leftOut;
 }
 
@@ -74,15 +75,16 @@ Outcome readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record, Co
     // Kernels without the "Kthread:" line: the mark comes from stat.
     kinfo_proc fromStat{};
     CommandName statName;
-    const Outcome outcome = readFromStat(rootFd, pid, text, fromStat, statName);
+    StartTimeBound unused;  // the start time is not kept
+    const Outcome outcome = readFromStat(rootFd, pid, text, fromStat, statName, unused);
     if (outcome == Outcome::read) record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
     return outcome;
 }
 
 Outcome readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& record,
-                CommandName& name) {
+                CommandName& name, StartTimeBound& bound) {
     return source.realUid ? readFromStatus(source.rootFd, pid, text, record, name)
-                          : readFromStat(source.rootFd, pid, text, record, name);
+                          : readFromStat(source.rootFd, pid, text, record, name, bound);
 }
 
 // Reads the records of pids[first, last) into the same places of `records`,
@@ -92,11 +94,12 @@ Outcome readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& r
 bool readRange(const RecordSource& source, const std::vector<pid_t>& pids, std::size_t first,
                std::size_t last, char* text, std::vector<kinfo_proc>& records, NameStore& names) {
     CommandName name;
+    StartTimeBound bound(source.startClock);
     bool anyFailed = false;
     for (std::size_t i = first; i < last; ++i) {
         kinfo_proc& record = records[i];
         record.ki_pid = pids[i];
-        switch (readOne(source, pids[i], text, record, name)) {
+        switch (readOne(source, pids[i], text, record, name, bound)) {
             case Outcome::read:
                 record.ki_comm = names.keep(name.text);
                 break;
@@ -117,12 +120,13 @@ ReadFailure readFailedAgain(const RecordSource& source, std::vector<kinfo_proc>&
                             NameStore& names) {
     TextBuffer text = newTextBuffer();
     CommandName name;
+    StartTimeBound bound(source.startClock);
     for (kinfo_proc& record : records) {
         if (record.ki_pid == 0 || record.ki_comm != nullptr) continue;
         const pid_t pid = record.ki_pid;
         record = kinfo_proc{};
         record.ki_pid = pid;
-        const Outcome outcome = readOne(source, pid, text.get(), record, name);
+        const Outcome outcome = readOne(source, pid, text.get(), record, name, bound);
         if (outcome == Outcome::failed) return {errno, pid};
         if (outcome == Outcome::read)
             record.ki_comm = names.keep(name.text);
