@@ -127,3 +127,10 @@ std::string visEncode(std::string_view text) {
     endRun(text.size());
     return encoded;
 }
+
+std::string visEncodePosix(std::string_view text) {
+    if (isPrintableAscii(text)) return std::string(text);
+    std::string encoded;
+    appendPosixEncoding(encoded, text);
+    return encoded;
+}
