@@ -38,6 +38,10 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
     for (wchar_t character :
          {drawingSet.vertical, drawingSet.corner, drawingSet.tee, drawingSet.downTee})
         levelWidth = std::max(levelWidth, characterColumns(character));
+    uniformWidths = horizontalWidth == levelWidth;
+    for (wchar_t character :
+         {drawingSet.vertical, drawingSet.corner, drawingSet.tee, drawingSet.downTee})
+        uniformWidths = uniformWidths && characterColumns(character) == levelWidth;
 }
 
 std::string_view LineWriter::encode(wchar_t character) const {
@@ -185,8 +189,14 @@ bool LineWriter::fillsTheScreenLine() const {
 }
 
 void LineWriter::appendInLevelColumn(wchar_t character) {
-    const std::uint64_t width = character == L' ' ? 1 : characterColumns(character);
+    if (character == L' ') {
+        piece.append(levelWidth, ' ');
+        return;
+    }
     piece += encode(character);
+    // Every set is of one width but where a locale says otherwise.
+    if (uniformWidths) return;
+    const std::uint64_t width = characterColumns(character);
     if (width < levelWidth) piece.append(levelWidth - width, ' ');
 }
 

@@ -151,6 +151,7 @@ class LineWriter {
     // horizontal, and a level's column (see appendInLevelColumn).
     std::uint64_t horizontalWidth = 1;
     std::uint64_t levelWidth = 1;
+    bool uniformWidths = true;  // every drawing character levelWidth wide
 
     // The current line.
     std::uint64_t column = 0;

@@ -1,35 +1,13 @@
 #include "render/text_width.h"
 
-#include <cstring>
 #include <cwchar>
-
-namespace {
-
-// Whether every byte of `text` is below 0x80, eight bytes at a time.
-bool isAscii(std::string_view text) {
-    constexpr std::uint64_t highBits = 0x8080808080808080u;
-    std::uint64_t any = 0;
-    std::size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        any |= word;
-    }
-    for (; at < text.size(); ++at) any |= static_cast<unsigned char>(text[at]);
-    return (any & highBits) == 0;
-}
-
-}  // namespace
 
 std::uint64_t characterColumns(wchar_t character) {
     const int shown = wcwidth(character);
     return shown < 0 ? 1 : static_cast<std::uint64_t>(shown);
 }
 
-std::uint64_t textColumns(std::string_view text) {
-    // Text that reaches the writer is encoded: its ASCII bytes are printable,
-    // one column each.
-    if (isAscii(text)) return text.size();
+std::uint64_t decodedColumns(std::string_view text) {
     std::mbstate_t state{};
     std::uint64_t used = 0;
     for (std::size_t at = 0; at < text.size();) {
