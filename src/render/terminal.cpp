@@ -61,7 +61,8 @@ void* askTerminfoOnThread(void* result) {
 bool stackSuffices() {
     rlimit limit{};
     return getrlimit(RLIMIT_STACK, &limit) == 0 &&
-           (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= terminfoStack);
+           (limit.rlim_cur == RLIM_INFINITY ||
+            limit.rlim_cur >= static_cast<rlim_t>(terminfoStack));
 }
 
 }  // namespace
