@@ -147,17 +147,25 @@ struct Timing {
     double wallSeconds;  // from the start of the run until the reader has it all
 };
 
+// The records as a run's table takes them from the handle: its own copy,
+// made before anything is timed or measured.
+Snapshot snapshotOf(const std::vector<kinfo_proc>& records) {
+    Snapshot taken;
+    taken.records = records;
+    return taken;
+}
+
 // One whole run over `records` in `mode`; the chain and leaves shapes are
 // the only ones where user mode finds many roots.
-Timing runOnce(const std::vector<kinfo_proc>& records, OptionFlags flags) {
-    const pid_t last = records.back().ki_pid;
+Timing runOnce(Snapshot records, OptionFlags flags) {
+    const pid_t last = records.records.back().ki_pid;
     CommandLine line;
     line.flags = flags;
     const auto wallStart = std::chrono::steady_clock::now();
     CountingPipe pipe;
     const double start = threadSeconds();
     {
-        ProcessTable table = tableOf(line.flags, records, last);
+        ProcessTable table = tableOf(line.flags, std::move(records), last);
         const RunOptions options = runOptionsOf(line, otherUid);
         LineWriter writer({}, options.output, stdout);
         printForest(table, writer, emptyHandle(), options);
@@ -218,13 +226,14 @@ Result inChildProcess(Work work) {
 // themselves (the kernel-access layer's).
 double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
     return inChildProcess<double>([&] {
+        Snapshot taken = snapshotOf(records);
         volatile std::size_t touched = 0;
-        for (const kinfo_proc& record : records)
+        for (const kinfo_proc& record : taken.records)
             touched = touched + static_cast<std::size_t>(record.ki_pid);
         FILE* reset = std::fopen("/proc/self/clear_refs", "w");
         if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
         const long before = statusKib("VmRSS");
-        runOnce(records, flags);
+        runOnce(std::move(taken), flags);
         const long peak = statusKib("VmHWM");
         return static_cast<double>(peak - before) * 1024.0 / static_cast<double>(records.size());
     });
@@ -235,7 +244,8 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
 Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
-        const Timing t = inChildProcess<Timing>([&] { return runOnce(records, flags); });
+        const Timing t =
+            inChildProcess<Timing>([&] { return runOnce(snapshotOf(records), flags); });
         if (t.seconds < result.seconds) result = t;
     }
     return result;
@@ -362,8 +372,9 @@ int main(int argc, char** argv) {
                         times[i] = bytesPerProcess(made[i].records, mode.flags);
             } else {
                 times = bestOfTurns(sizes.size(), 5, [&](std::size_t i) {
-                    return made[i].records.empty() ? 0
-                                                   : runOnce(made[i].records, mode.flags).seconds;
+                    return made[i].records.empty()
+                               ? 0
+                               : runOnce(snapshotOf(made[i].records), mode.flags).seconds;
                 });
             }
             for (std::size_t i = 0; i < sizes.size(); ++i) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cli/version.h"
 #include "support/help_text.h"
 #include "support/run_program.h"
 
@@ -72,8 +74,8 @@ TEST(HelpOutputTest, UsageLineNamesTheBaseNameOfTheInvokedPath) {
 std::string longVersionLine() {
     utsname system;
     if (uname(&system) != 0) ADD_FAILURE() << "uname failed";
-    return std::string("vindle 1.0.3 - ") + system.sysname + " " + system.release + " " +
-           system.machine + "\n";
+    return std::string("vindle ") + vindleVersion + " - " + system.sysname + " " + system.release +
+           " " + system.machine + "\n";
 }
 
 enum class VersionForm { Short, Long, LongWithLicence };
@@ -130,7 +132,7 @@ TEST(VersionOutputTest, EachFormPrintsItsTextAndExitsZero) {
         EXPECT_EQ(result.status, 0);
         switch (c.form) {
             case VersionForm::Short:
-                EXPECT_EQ(result.out, "vindle 1.0.3\n");
+                EXPECT_EQ(result.out, std::string("vindle ") + vindleVersion + "\n");
                 break;
             case VersionForm::Long:
                 EXPECT_EQ(result.out, longLine);
@@ -195,6 +197,15 @@ TEST(VersionOutputTest, LicenceNoticeHasItsForm) {
     EXPECT_GE(textLines, 3) << "a notice of several lines";
     EXPECT_GE(paragraphs, 2) << "paragraphs separated by empty lines";
     EXPECT_EQ(indentedMore, 1) << "exactly one line is indented by more than three spaces";
+}
+
+// The Debian changelog keeps its own line, which must name the version that
+// the build gives the program (and the manual page and cpack's package).
+TEST(VersionOutputTest, DebianChangelogNamesTheProgramsVersion) {
+    std::ifstream changelog(std::string(VINDLE_SOURCE_DIR) + "/debian/changelog");
+    std::string first;
+    ASSERT_TRUE(std::getline(changelog, first));
+    EXPECT_EQ(first.rfind(std::string("vindle (") + vindleVersion + ") ", 0), 0u) << first;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/option_table.h"
+#include "cli/version.h"
 #include "support/lines.h"
 #include "support/run_program.h"
 
@@ -236,9 +237,15 @@ TEST(ManualPageTest, NamesTheVt100EscapesThatVindleWrites) {
 
 // The installed page names strvis's page by the section it has on this
 // system, vis(3bsd) from libbsd (FreeBSD's libc has it as vis(3), as
-// man/vindle.1 says); that is the only difference from man/vindle.1.
+// man/vindle.1 says), and carries the program's version where man/vindle.1
+// has its placeholder; those are the only differences from man/vindle.1.
 TEST(ManualPageTest, SeeAlsoNamesTheVisPageOfThisSystem) {
     std::string expected = contentsOf(sourcePagePath);
+    const std::string placeholder = "@PROJECT_VERSION@";
+    const std::size_t version = expected.find(placeholder);
+    ASSERT_NE(version, std::string::npos);
+    expected.replace(version, placeholder.size(), vindleVersion);
+    ASSERT_EQ(expected.find(placeholder), std::string::npos);
     ASSERT_NE(expected.find("\n.Xr vis 3 ,\n"), std::string::npos);
     const std::string section = "3bsd";  // the tests are built on Linux only
     for (std::size_t at = expected.find("\n.Xr vis 3"); at != std::string::npos;

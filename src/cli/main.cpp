@@ -6,7 +6,6 @@
 // the highlight, set up the output (which may switch the locale), choose the
 // roots, fold, print. docs/architecture.md draws it.
 #include <err.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,27 +16,18 @@
 #include "cli/run.h"
 #include "cli/run_options.h"
 #include "cli/standard_output.h"
+#include "cli/uncaught_failure.h"
 #include "process/labeller.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
 #include "render/output_setup.h"
 #include "render/terminal.h"
 
-namespace {
-
-// Where std::terminate ends up. vindle catches every exception it throws,
-// so this is reached only when memory has run out so far that not even the
-// exception that says so could be made (the runtime's reserve for that is
-// itself taken from memory at start-up), on whichever thread that was.
-[[noreturn]] void endOutOfMemory() {
-    warnx("out of memory");
-    _exit(1);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    std::set_terminate(endOutOfMemory);
+    // vindle catches every exception it throws; what reaches terminate is
+    // memory that ran out so far that not even its exception could be made,
+    // or a failure of the runtime's own (a thread that cannot be joined).
+    std::set_terminate(endOnUncaughtFailure);
     std::atexit(closeStandardOutputAtExit);
     char fallbackName[] = "vindle";
     char* fallbackArgv[] = {fallbackName, nullptr};
@@ -51,18 +41,18 @@ int main(int argc, char** argv) {
     try {
         const CommandLine line = parseOptions(argc, argv);
         const RunOptions options = runOptionsOf(line, lookUpUser(line));
-        // Open until the process exits, never closed: the nodes refer to its
-        // records. Being static keeps it reachable for leak checkers to the end.
-        static kvm_t* const kvm = openKernelOrExit();
-        const Snapshot snapshot = snapshotOrExit(kvm, options.table);
-        ProcessTable table = buildForest(snapshot, options.table);
+        // The table takes the records from the handle; the handle stays open
+        // for the argument vectors that labels and lines read.
+        const KernelHandle kvm = openKernelOrExit();
+        ProcessTable table = buildForest(snapshotOrExit(kvm.get(), options.table), options.table);
         if (options.highlightPid) table.markHighlight(*options.highlightPid);
         // May switch the locale: the children's names, encoded while linking,
         // stay in the POSIX locale; roots, titles, arguments and user names
         // are encoded in the locale this leaves.
-        const OutputStyle style = setUpOutput(options.output);
-        LineWriter writer(style, options.output, stdout);
-        printForest(table, writer, kvm, options);
+        std::FILE* const output = stdout;
+        const OutputStyle style = setUpOutput(options.output, output);
+        LineWriter writer(style, options.output, output);
+        printForest(table, writer, kvm.get(), options);
     } catch (const std::bad_alloc&) {
         errx(1, "out of memory");
     } catch (const ArgumentsUnreadable& failure) {

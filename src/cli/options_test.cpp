@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/version.h"
 #include "support/exit_output.h"
 #include "support/help_text.h"
 
@@ -325,7 +326,7 @@ testing::Matcher<const std::string&> diagnosticNaming(const std::string& option)
 // every option.
 TEST(ParseOptionsDeathTest, FirstEndingOptionDecides) {
     const std::string help = helpText("vindle");
-    const std::string shortVersion = "vindle 1.0.3\n";
+    const std::string shortVersion = std::string("vindle ") + vindleVersion + "\n";
     struct EndingLine {
         std::vector<std::string> words;
         int status;

@@ -16,6 +16,5 @@ OutputOptions outputOptionsOf(OptionFlags flags) {
     options.drawing = drawingRequestOf(flags);
     options.longLines = (flags & Flag::longLines) != 0;
     options.arguments = (flags & Flag::arguments) != 0;
-    options.order = (flags & Flag::numericSort) != 0 ? ChildOrder::ByPid : ChildOrder::ByName;
     return options;
 }

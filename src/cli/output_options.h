@@ -5,6 +5,6 @@
 #include "render/output_setup.h"
 
 // The drawing set asked for (ASCII before Unicode before VT100 when several
-// are), whether lines are never cut, whether arguments are shown and the
-// order of children.
+// are), whether lines are never cut and whether arguments are shown. The
+// order of children is the table's (TableOptions::childOrder).
 OutputOptions outputOptionsOf(OptionFlags flags);

@@ -13,7 +13,6 @@ struct OptionsCase {
     DrawingRequest drawing;
     bool longLines = false;
     bool arguments = false;
-    ChildOrder order = ChildOrder::ByName;
 };
 
 void PrintTo(const OptionsCase& c, std::ostream* out) { *out << c.name; }
@@ -32,13 +31,13 @@ const OptionsCase optionsCases[] = {
     {"UnicodeBeforeVt100", Flag::unicode | Flag::vt100, DrawingRequest::Unicode},
     {"Long", Flag::longLines, automatic, true},
     {"Arguments", Flag::arguments | Flag::noCompact, automatic, false, true},
-    {"NumericSort", Flag::numericSort, automatic, false, false, ChildOrder::ByPid},
+    {"NumericSort", Flag::numericSort, automatic},
     // Bits that concern other layers change nothing here.
     {"OtherLayersBits",
      Flag::noCompact | Flag::highlight | Flag::showKernel | Flag::showPids | Flag::showTitles |
-         Flag::uidChanges | Flag::pid | Flag::user,
+         Flag::uidChanges | Flag::pid | Flag::user | Flag::numericSort,
      automatic},
-    {"Everything", OptionFlags(0xffff), DrawingRequest::Ascii, true, true, ChildOrder::ByPid},
+    {"Everything", OptionFlags(0xffff), DrawingRequest::Ascii, true, true},
 };
 // clang-format on
 
@@ -50,7 +49,6 @@ TEST_P(OutputOptionsTable, TakesWhatTheRenderLayerNeedsFromTheFlags) {
     EXPECT_EQ(options.drawing, c.drawing);
     EXPECT_EQ(options.longLines, c.longLines);
     EXPECT_EQ(options.arguments, c.arguments);
-    EXPECT_EQ(options.order, c.order);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OutputOptionsTable, testing::ValuesIn(optionsCases),

@@ -4,6 +4,7 @@
 #include <pwd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "process/compaction.h"
 #include "process/labeller.h"
@@ -22,16 +23,16 @@ uid_t lookUpUser(const CommandLine& line) {
     return account->pw_uid;
 }
 
-kvm_t* openKernelOrExit() {
+KernelHandle openKernelOrExit() {
     Outcome<kvm_t*> opened = openKernel();
     if (!opened.ok()) errx(1, "%s", opened.error().c_str());
-    return opened.value();
+    return KernelHandle(opened.value());
 }
 
 Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
     Outcome<Snapshot> taken = takeSnapshot(kvm, options);
     if (!taken.ok()) errx(1, "%s", taken.error().c_str());
-    return taken.value();
+    return std::move(taken.value());
 }
 
 void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options) {

@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <memory>
+
 #include "cli/options.h"
 #include "cli/run_options.h"
 #include "process/process_table.h"
@@ -13,10 +15,18 @@
 // when the user does not exist or the lookup fails. 0 in other modes.
 uid_t lookUpUser(const CommandLine& line);
 
+// Closes a kernel-access handle.
+struct KernelClose {
+    void operator()(kvm_t* kvm) const { kvm_close(kvm); }
+};
+
+// An open kernel-access handle, closed when it goes.
+using KernelHandle = std::unique_ptr<kvm_t, KernelClose>;
+
 // The kernel's process table opened read-only, and a snapshot taken through
 // it: either ends the process with status 1 and the kernel-access layer's
 // message when it fails.
-kvm_t* openKernelOrExit();
+KernelHandle openKernelOrExit();
 Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options);
 
 // The steps after the output set-up: chooses the roots of the selected mode

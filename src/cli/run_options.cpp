@@ -16,14 +16,14 @@ Selection selectionOf(const CommandLine& line, uid_t userUid) {
 
 RunOptions runOptionsOf(const CommandLine& line, uid_t userUid) {
     RunOptions options;
-    options.table = {.showKernel = has(line, Flag::showKernel),
-                     .childrenByPid = has(line, Flag::numericSort),
-                     .realUid = has(line, Flag::uidChanges) || has(line, Flag::user)};
+    options.table = {
+        .showKernel = has(line, Flag::showKernel),
+        .childOrder = has(line, Flag::numericSort) ? ChildOrder::ByPid : ChildOrder::ByName,
+        .realUid = has(line, Flag::uidChanges) || has(line, Flag::user)};
     options.labels = {.titles = has(line, Flag::showTitles),
                       .pids = has(line, Flag::showPids),
                       .userChanges = has(line, Flag::uidChanges),
-                      .argumentsFollow = has(line, Flag::arguments),
-                      .userRoots = has(line, Flag::user)};
+                      .argumentsFollow = has(line, Flag::arguments)};
     options.selection = selectionOf(line, userUid);
     options.output = outputOptionsOf(line.flags);
     if (has(line, Flag::highlight)) options.highlightPid = line.highlightPid;

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "cli/version.h"
 
-constexpr char versionText[] = "vindle 1.0.3";
+namespace {
 
 constexpr char licenceNotice[] =
     "\n"
@@ -39,12 +39,13 @@ void printUsage(const char* programPath, std::span<const OptionEntry> options, i
 void printVersion(const char* argument) {
     const char* form = argument != nullptr ? argument : "";
     if (std::strcmp(form, "s") == 0 || std::strcmp(form, "short") == 0) {
-        std::puts(versionText);
+        std::printf("vindle %s\n", vindleVersion);
         std::exit(0);
     }
     utsname system;
     if (uname(&system) != 0) err(1, nullptr);
-    std::printf("%s - %s %s %s\n", versionText, system.sysname, system.release, system.machine);
+    std::printf("vindle %s - %s %s %s\n", vindleVersion, system.sysname, system.release,
+                system.machine);
     if (std::strcmp(form, "l") == 0 || std::strcmp(form, "license") == 0) std::puts(licenceNotice);
     std::exit(0);
 }

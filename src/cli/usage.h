@@ -10,6 +10,6 @@
 [[noreturn]] void printUsage(const char* programPath, std::span<const OptionEntry> options,
                              int status);
 
-// Prints "vindle 1.0.3" for "s"/"short", otherwise the long version line
+// Prints "vindle VERSION" for "s"/"short", otherwise the long version line
 // (followed by the licence notice for "l"/"license"), and exits with 0.
 [[noreturn]] void printVersion(const char* argument);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/kvm.h"
 
@@ -13,6 +14,18 @@
 
 // The system's records always carry every member.
 inline void kvmNeedRealUid(kvm_t*, bool) {}
+
+// The records of a snapshot, owned apart from the handle. The system's
+// records hold their names.
+struct RecordSet {
+    std::vector<kinfo_proc> records;
+};
+
+// A copy of the `count` records that kvm_getprocs gave: the system's stay
+// with the handle until it is closed.
+inline RecordSet kvmTakeRecords(kvm_t*, const kinfo_proc* records, int count) {
+    return {std::vector<kinfo_proc>(records, records + count)};
+}
 
 // When the process of `record` started, in microseconds of the system's
 // clock; 0 where unknown.
@@ -32,6 +45,20 @@ inline char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& fai
 }
 
 #else
+
+#include "platform/linux/name_store.h"
+
+// The records of a snapshot and the names they point at, owned together
+// and apart from the handle.
+struct RecordSet {
+    std::vector<kinfo_proc> records;
+    NameStore names;
+};
+
+// Moves the records of the last snapshot of `kd` (the `count` records that
+// kvm_getprocs gave) and their names out of the handle: they then live as
+// long as the set, however long the handle does.
+RecordSet kvmTakeRecords(kvm_t* kd, const kinfo_proc* records, int count);
 
 // Whether the later snapshots of `kd` fill ki_ruid (they do until told
 // otherwise). Without the user id the layer reads a cheaper source per

@@ -50,6 +50,21 @@ class ChildIndex {
         if (wanted > room()) resize(wanted);
     }
 
+    // The bytes that an index of `entries` entries takes in a shared block.
+    static constexpr std::size_t bytesFor(std::size_t entries) {
+        return sizeof(Counts) + entries * sizeof(Node*);
+    }
+
+    // Puts the empty index in bytesFor(`room`) bytes at `memory`, part of a
+    // block that its owner keeps longer than the index: the index never
+    // gives them back, and moves to a block of its own only if it grows
+    // past them. Many indexes of known sizes then cost one allocation.
+    void placeIn(void* memory, std::size_t room) {
+        release();
+        auto* counts = ::new (memory) Counts{0, static_cast<std::uint32_t>(room), Storage::shared};
+        entries = reinterpret_cast<Node**>(counts + 1);
+    }
+
     // Adds `node` after every other entry.
     void append(Node* node) {
         const std::size_t used = size();
@@ -77,12 +92,17 @@ class ChildIndex {
     }
 
   private:
-    // The two counts stand in front of the entries, in the same block: an
-    // index is one pointer, and an index that never had an entry (most do
-    // not) costs nothing more.
-    struct Counts {
+    // The counts, and whose block it is, stand in front of the entries, in
+    // the same block: an index is one pointer, and an index that never had
+    // an entry (most do not) costs nothing more.
+    enum class Storage : std::uint8_t {
+        own,     // a block of the index's own
+        shared,  // part of a block that the index's owner keeps (placeIn)
+    };
+    struct alignas(Node*) Counts {
         std::uint32_t count;
         std::uint32_t room;
+        Storage storage;
     };
     static_assert(sizeof(Counts) % alignof(Node*) == 0);
 
@@ -96,8 +116,8 @@ class ChildIndex {
         Node** moved = nullptr;
         if (wanted != 0) {
             void* block = ::operator new(sizeof(Counts) + wanted * sizeof(Node*));
-            auto* fresh = ::new (block)
-                Counts{static_cast<std::uint32_t>(used), static_cast<std::uint32_t>(wanted)};
+            auto* fresh = ::new (block) Counts{static_cast<std::uint32_t>(used),
+                                               static_cast<std::uint32_t>(wanted), Storage::own};
             moved = reinterpret_cast<Node**>(fresh + 1);
             std::copy(begin(), end(), moved);
         }
@@ -106,7 +126,7 @@ class ChildIndex {
     }
 
     void release() {
-        if (entries != nullptr) ::operator delete(counts());
+        if (entries != nullptr && counts()->storage == Storage::own) ::operator delete(counts());
         entries = nullptr;
     }
 

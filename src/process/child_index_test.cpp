@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -68,6 +70,38 @@ TEST(ChildIndexTest, MovingLeavesTheSourceEmpty) {
     empty.sort();
     EXPECT_TRUE(empty.empty());
     EXPECT_EQ(empty.upper_bound(3), empty.end());
+}
+
+// Indexes placed in one shared block: each keeps to its own bytes, one that
+// grows past them moves to a block of its own with its entries, and none
+// gives the shared block back (a sanitizer build sees a wrong delete).
+TEST(ChildIndexTest, PlacedIndexesKeepToTheirBytesOrMoveOut) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < 10; ++i) entries.push_back({10 - i, i});
+    const std::size_t rooms[] = {3, 2, 5};
+    std::size_t bytes = 0;
+    for (std::size_t room : rooms) bytes += Index::bytesFor(room);
+    auto block = std::make_unique<std::byte[]>(bytes);
+    {
+        std::vector<Index> indexes(3);
+        std::byte* next = block.get();
+        for (std::size_t i = 0; i < 3; ++i) {
+            indexes[i].placeIn(next, rooms[i]);
+            next += Index::bytesFor(rooms[i]);
+        }
+        // The first two fill their room exactly; the third outgrows it.
+        for (int i = 0; i < 3; ++i) indexes[0].append(&entries[i]);
+        for (int i = 3; i < 5; ++i) indexes[1].append(&entries[i]);
+        for (int i = 5; i < 10; ++i) indexes[2].append(&entries[i]);
+        indexes[2].append(&entries[0]);
+        for (Index& index : indexes) index.sort();
+        EXPECT_EQ(entriesOf(indexes[0]),
+                  (std::vector<Entry*>{&entries[2], &entries[1], &entries[0]}));
+        EXPECT_EQ(entriesOf(indexes[1]), (std::vector<Entry*>{&entries[4], &entries[3]}));
+        EXPECT_EQ(entriesOf(indexes[2]),
+                  (std::vector<Entry*>{&entries[9], &entries[8], &entries[7], &entries[6],
+                                       &entries[5], &entries[0]}));
+    }
 }
 
 }  // namespace

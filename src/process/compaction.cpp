@@ -87,62 +87,64 @@ bool Compactor::compactTree(ChildrenByName& index, Labeller& labeller) {
 }
 
 bool Compactor::foldSiblings(ChildrenByName& index, Labeller& labeller) {
-    bool result = true;
-    ProcessNode* previous = nullptr;
-    Entry groupedUntil = index.end();  // end of a run already folded at once
-    bool inGroupedRun = false;
+    OneLabel oneLabel;
+    Entry groupedUntil = index.begin();  // the end of a run already folded at once
     for (Entry entry = index.begin(); entry != index.end(); ++entry) {
-        if (inGroupedRun && entry == groupedUntil) inGroupedRun = false;
+        const bool inGroupedRun = entry < groupedUntil;
         ProcessNode& child = **entry;
         // Skip entries folded into an earlier one. In a run folded at once,
         // the later heads already carry their counts but still take their
         // turn in the label comparison, as they do when compared pairwise.
-        const bool folded = inGroupedRun ? child.fold == Fold::hidden : child.fold != Fold::alone;
-        if (folded) continue;
-        const bool compactable = child.compactable == Compactable::yes;
-        if (!compactable || !result) {
-            result = false;
-        } else if (previous == nullptr) {
-            previous = &child;
-        } else if (labeller.label(child) == labeller.label(*previous)) {
-            previous = &child;
-        } else {
-            result = false;
-        }
-        if (!compactable || inGroupedRun) continue;
-        // The run of entries with the child's name ends at the first other
-        // name: a walk as long as the run, where a search of the whole index
-        // from every entry would cost a factor that grows with the index.
-        Entry runEnd = std::next(entry);
-        while (runEnd != index.end() && NameKey::key(**runEnd) == NameKey::key(child)) ++runEnd;
-        const auto runLength = static_cast<std::size_t>(runEnd - entry);
-        if (runLength == 1) continue;
-        if (runLength < groupedRunLength) {
-            foldPairwise(entry, runEnd, labeller);
-        } else {
-            foldGrouped(entry, runEnd, labeller);
-            groupedUntil = runEnd;
-            inGroupedRun = true;
-        }
+        const Fold part = child.fold.part();
+        if (inGroupedRun ? part == Fold::hidden : part != Fold::alone) continue;
+        oneLabel.add(child, labeller);
+        if (child.compactable != Compactable::yes || inGroupedRun) continue;
+        groupedUntil = foldRun(entry, endOfNameRun(entry, index.end()), labeller);
     }
-    return result;
+    return oneLabel.holds;
+}
+
+void Compactor::OneLabel::add(ProcessNode& child, Labeller& labeller) {
+    if (!holds) return;
+    if (child.compactable != Compactable::yes) {
+        holds = false;
+    } else if (previous == nullptr || labeller.label(child) == labeller.label(*previous)) {
+        previous = &child;
+    } else {
+        holds = false;
+    }
+}
+
+Compactor::Entry Compactor::endOfNameRun(Entry first, Entry end) {
+    // A walk as long as the run, where a search of the whole index from
+    // every entry would cost a factor that grows with the index.
+    Entry runEnd = std::next(first);
+    while (runEnd != end && NameKey::key(**runEnd) == NameKey::key(**first)) ++runEnd;
+    return runEnd;
+}
+
+Compactor::Entry Compactor::foldRun(Entry first, Entry runEnd, Labeller& labeller) {
+    const auto runLength = static_cast<std::size_t>(runEnd - first);
+    if (runLength == 1) return first;
+    if (runLength < groupedRunLength) {
+        foldPairwise(first, runEnd, labeller);
+        return first;
+    }
+    foldGrouped(first, runEnd, labeller);
+    return runEnd;
 }
 
 void Compactor::foldPairwise(Entry child, Entry runEnd, Labeller& labeller) {
     // A candidate that matches is examined before its own turn, so it has
     // never been folded before and heads no group: it joins this one.
     ProcessNode& head = **child;
-    std::uint32_t total = 1;
     for (Entry candidate = std::next(child); candidate != runEnd; ++candidate) {
         ProcessNode& other = **candidate;
         if (other.compactable == Compactable::yes && sameSubtree(head, other, labeller)) {
-            other.fold = Fold::hidden;
-            ++total;
+            other.fold.hide();
+            head.fold.addMember();
         }
     }
-    if (total == 1) return;
-    head.fold = Fold::head;
-    head.groupSize = total;
 }
 
 void Compactor::foldGrouped(Entry first, Entry runEnd, Labeller& labeller) {
@@ -160,9 +162,8 @@ void Compactor::foldGrouped(Entry first, Entry runEnd, Labeller& labeller) {
             continue;
         }
         ProcessNode& leader = *head;
-        leader.groupSize = (leader.fold == Fold::head ? leader.groupSize : 1) + 1;
-        leader.fold = Fold::head;
-        node.fold = Fold::hidden;
+        leader.fold.addMember();
+        node.fold.hide();
         passHighlight(leader, node);
     }
     for (Entry entry = first; entry != runEnd; ++entry)

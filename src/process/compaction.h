@@ -12,7 +12,7 @@
 // Compacts the subtrees of the entries of a name-keyed index (a node's
 // childrenByName, or the roots) and answers whether the node that owns the
 // index is compactable: every visible entry compactable and all carrying one
-// label. Sets compactable, fold, groupSize and highlight of the nodes
+// label. Sets compactable, fold and highlight of the nodes
 // below. The one-shot form of Compactor::compactTree.
 bool compact(ChildrenByName& index, Labeller& labeller);
 
@@ -47,6 +47,22 @@ class Compactor {
     // Folds the siblings of one index whose entries all have their
     // compactable computed; answers whether the owner is compactable.
     bool foldSiblings(ChildrenByName& index, Labeller& labeller);
+
+    // Whether every visible sibling seen so far is compactable and all of
+    // them carry one label; labels are compared only while that holds.
+    struct OneLabel {
+        void add(ProcessNode& child, Labeller& labeller);
+        ProcessNode* previous = nullptr;  // the last sibling seen
+        bool holds = true;
+    };
+
+    // The end of the run of entries with the name of `first`.
+    static Entry endOfNameRun(Entry first, Entry end);
+
+    // Folds the run [first, runEnd) of one name: pairwise when short, at
+    // once when long. Answers the end of the entries folded at once: runEnd
+    // then, `first` otherwise.
+    Entry foldRun(Entry first, Entry runEnd, Labeller& labeller);
 
     // Folds the later entries of `child`'s run that match it, one by one.
     void foldPairwise(Entry child, Entry runEnd, Labeller& labeller);

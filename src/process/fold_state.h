@@ -14,3 +14,32 @@ enum class Fold : std::uint8_t {
     hidden,  // folded into an earlier sibling: neither it nor its subtree is printed
     head,    // printed once for a group of identical siblings, itself included
 };
+
+// A node's part with the size of the group it heads, kept together so that
+// the one cannot say other than the other: only a head has a group, of 2 or
+// more siblings.
+class FoldState {
+  public:
+    Fold part() const { return current; }
+
+    // With Fold::head, the siblings of the group, the head included (2 or
+    // more); 1 otherwise: the node stands for itself alone.
+    std::uint32_t groupSize() const { return members; }
+
+    // Folds the node into an earlier sibling.
+    void hide() {
+        current = Fold::hidden;
+        members = 1;
+    }
+
+    // Makes the node the head of a group one larger than it heads now (of
+    // two when it headed none).
+    void addMember() {
+        members = current == Fold::head ? members + 1 : 2;
+        current = Fold::head;
+    }
+
+  private:
+    Fold current = Fold::alone;
+    std::uint32_t members = 1;
+};

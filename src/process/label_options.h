@@ -8,6 +8,4 @@ struct LabelOptions {
     // The arguments follow the label on its line: the decorations stand
     // after commas instead of in parentheses.
     bool argumentsFollow = false;
-    // The roots are a user's topmost processes, which never show the user.
-    bool userRoots = false;
 };

@@ -7,8 +7,8 @@
 #include "platform/kvm_fields.h"
 #include "process/visible_text.h"
 
-Labeller::Labeller(const LabelOptions& labelOptions, kvm_t* handle, const Roots&)
-    : options(labelOptions), kvm(handle) {}
+Labeller::Labeller(const LabelOptions& labelOptions, kvm_t* handle, const Roots& roots)
+    : options(labelOptions), kvm(handle), usersRoots(roots.mode == Selection::Mode::user) {}
 
 std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
@@ -25,7 +25,7 @@ std::string_view Labeller::name(ProcessNode& node) {
 
 bool Labeller::showsUser(const ProcessNode& node) const {
     if (!options.userChanges) return false;
-    if (node.root) return !options.userRoots && node.kinfo.ki_ruid != 0;
+    if (node.root) return !usersRoots && node.kinfo.ki_ruid != 0;
     return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
 }
 

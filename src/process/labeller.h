@@ -28,9 +28,10 @@ struct ArgumentsUnreadable {
 // made.
 class Labeller {
   public:
-    // A root's label depends on its root flag: the labeller is made from
-    // the run's roots, once they are chosen, so that no label can come
-    // before them. `kvm` must stay open as long as the labeller is used.
+    // A root's label depends on its root flag and on the mode the roots
+    // were chosen in: the labeller is made from the run's roots, once they
+    // are chosen, so that no label can come before them. `kvm` must stay
+    // open as long as the labeller is used.
     Labeller(const LabelOptions& options, kvm_t* kvm, const Roots& roots);
 
     // The node's encoded command name, computed once: the key of the node in
@@ -58,6 +59,7 @@ class Labeller {
 
     LabelOptions options;
     kvm_t* kvm;
+    bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
     const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
     char** vector = nullptr;

@@ -63,14 +63,11 @@ class ProcessNode {
     bool highlight = false;
     bool root = false;
     Compactable compactable = Compactable::unknown;
-    Fold fold = Fold::alone;
+    FoldState fold;
     // The number that the run's compaction gives the labels along this
     // node's chain of first children (0: none yet); equal numbers mean
     // matching chains.
     std::uint32_t chainId = 0;
-    // With Fold::head, the number of siblings in the group, itself
-    // included (2 or more); 0 otherwise.
-    std::uint32_t groupSize = 0;
 };
 
 inline pid_t PidKey::key(const ProcessNode& node) { return node.kinfo.ki_pid; }

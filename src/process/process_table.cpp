@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <utility>
 
 #include "platform/kvm_fields.h"
 #include "platform/system_process.h"
@@ -52,13 +53,14 @@ class TopFinder {
 
 }  // namespace
 
-ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
-    : options(tableOptions) {
+ProcessTable::ProcessTable(Snapshot taken, const TableOptions& tableOptions)
+    : options(tableOptions), records(std::move(taken)) {
+    const std::vector<kinfo_proc>& all = records.records;
     std::vector<PidEntry> retained;
-    retained.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i)
-        if (isRetained(records[i], options))
-            retained.push_back({records[i].ki_pid, static_cast<std::uint32_t>(i)});
+    retained.reserve(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (isRetained(all[i], options))
+            retained.push_back({all[i].ki_pid, static_cast<std::uint32_t>(i)});
     sortByPid(retained);
     // The pids and parent pids that linking walks are taken now, while each
     // record is at hand, into arrays of their own: linking then streams
@@ -69,7 +71,7 @@ ProcessTable::ProcessTable(Snapshot records, const TableOptions& tableOptions)
     byParent.reserve(retained.size());
     std::uint64_t anyStart = 0;
     for (const PidEntry& entry : retained) {
-        const kinfo_proc& record = records[entry.index];
+        const kinfo_proc& record = all[entry.index];
         byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
         pids.push_back(record.ki_pid);
         nodes.emplace_back(record);
@@ -83,48 +85,46 @@ ProcessNode* ProcessTable::find(pid_t pid) {
     return found != pids.end() && *found == pid ? &nodes[found - pids.begin()] : nullptr;
 }
 
+std::vector<std::uint32_t> ProcessTable::parentsByPid() {
+    // The node of each parent pid, found by walking the pids and the
+    // children sorted by parent pid side by side rather than by a search
+    // per child: sequential passes over memory.
+    std::vector<std::uint32_t> parentOf(nodes.size(), noParent);
+    std::vector<PidEntry> children = std::move(byParent);
+    sortByPid(children);
+    std::size_t candidate = 0;
+    for (const PidEntry& entry : children) {
+        while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
+        if (candidate < pids.size() && pids[candidate] == entry.pid)
+            parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
+    }
+    return parentOf;
+}
+
+std::vector<std::uint32_t> ProcessTable::keepTrueParents(std::vector<std::uint32_t>& parentOf) {
+    std::vector<std::uint32_t> childCount(nodes.size(), 0);
+    TopFinder tops(nodes.size());
+    for (std::uint32_t child = 0; child < nodes.size(); ++child) {
+        const std::uint32_t parent = std::exchange(parentOf[child], noParent);
+        if (parent == noParent || parent == child) continue;
+        if (startsKnown && startedAfter(nodes[parent].kinfo, nodes[child].kinfo))
+            continue;  // the parent's pid was given again after the child's parent ended
+        if (tops.top(parent) == child) continue;  // the child is the parent's ancestor
+        parentOf[child] = parent;
+        ++childCount[parent];
+        tops.attach(child, parent);
+    }
+    return childCount;
+}
+
 void ProcessTable::link() {
     // First the parent of every node and the number of children of each, so
     // that every index is made at its final size; then the links.
-    constexpr std::uint32_t none = UINT32_MAX;
-    std::vector<std::uint32_t> parentOf(nodes.size(), none);
-    {
-        // The node of each parent pid, found by walking the pids and the
-        // children sorted by parent pid side by side rather than by a
-        // search per child: sequential passes over memory.
-        std::vector<PidEntry> children = std::move(byParent);
-        sortByPid(children);
-        std::size_t candidate = 0;
-        for (const PidEntry& entry : children) {
-            while (candidate < pids.size() && pids[candidate] < entry.pid) ++candidate;
-            if (candidate < pids.size() && pids[candidate] == entry.pid)
-                parentOf[entry.index] = static_cast<std::uint32_t>(candidate);
-        }
-    }
-    std::vector<std::uint32_t> childCount(nodes.size(), 0);
-    {
-        TopFinder tops(nodes.size());
-        for (ProcessNode& child : nodes) {
-            const std::uint32_t childIndex = static_cast<std::uint32_t>(indexOf(child));
-            const std::uint32_t parentIndex = parentOf[childIndex];
-            parentOf[childIndex] = none;
-            if (parentIndex == none || parentIndex == childIndex) continue;
-            if (startsKnown && startedAfter(nodes[parentIndex].kinfo, child.kinfo))
-                continue;  // the parent's pid was given again after the child's parent ended
-            if (tops.top(parentIndex) == childIndex)
-                continue;  // the child is the parent's ancestor
-            parentOf[childIndex] = parentIndex;
-            ++childCount[parentIndex];
-            tops.attach(childIndex, parentIndex);
-        }
-    }
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (childCount[i] == 0) continue;
-        if (options.childrenByPid) nodes[i].childrenByPid.reserve(childCount[i]);
-        nodes[i].childrenByName.reserve(childCount[i]);
-    }
+    std::vector<std::uint32_t> parentOf = parentsByPid();
+    const std::vector<std::uint32_t> childCount = keepTrueParents(parentOf);
+    placeIndexes(childCount);
     for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (parentOf[i] != none) adopt(nodes[parentOf[i]], nodes[i]);
+        if (parentOf[i] != noParent) adopt(nodes[parentOf[i]], nodes[i]);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (childCount[i] == 0) continue;
         nodes[i].childrenByPid.sort();
@@ -132,9 +132,29 @@ void ProcessTable::link() {
     }
 }
 
+void ProcessTable::placeIndexes(const std::vector<std::uint32_t>& childCount) {
+    const bool byPid = options.childOrder == ChildOrder::ByPid;
+    std::size_t bytes = 0;
+    for (std::uint32_t count : childCount) {
+        if (count == 0) continue;
+        bytes += ChildrenByName::bytesFor(count);
+        if (byPid) bytes += ChildrenByPid::bytesFor(count);
+    }
+    indexBlock = std::make_unique_for_overwrite<std::byte[]>(bytes);
+    std::byte* next = indexBlock.get();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (childCount[i] == 0) continue;
+        nodes[i].childrenByName.placeIn(next, childCount[i]);
+        next += ChildrenByName::bytesFor(childCount[i]);
+        if (!byPid) continue;
+        nodes[i].childrenByPid.placeIn(next, childCount[i]);
+        next += ChildrenByPid::bytesFor(childCount[i]);
+    }
+}
+
 void ProcessTable::adopt(ProcessNode& parent, ProcessNode& child) {
     child.parent = &parent;
-    if (options.childrenByPid) parent.childrenByPid.append(&child);
+    if (options.childOrder == ChildOrder::ByPid) parent.childrenByPid.append(&child);
     Labeller::name(child);  // the key by name
     parent.childrenByName.append(&child);
 }
@@ -145,7 +165,7 @@ void ProcessTable::markHighlight(pid_t pid) {
 }
 
 ProcessTable buildForest(Snapshot records, const TableOptions& options) {
-    ProcessTable table(records, options);
+    ProcessTable table(std::move(records), options);
     table.link();
     return table;
 }

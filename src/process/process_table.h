@@ -3,6 +3,9 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/kvm.h"
@@ -32,6 +35,9 @@ class ProcessTable {
     Nodes::iterator end() { return nodes.end(); }
     std::size_t size() const { return nodes.size(); }
 
+    // The order the children are indexed for: by name alone, or by pid too.
+    ChildOrder childOrder() const { return options.childOrder; }
+
     // The position of `node`, one of this table's, in pid order: 0 up to
     // size() - 1.
     std::size_t indexOf(const ProcessNode& node) const {
@@ -41,11 +47,11 @@ class ProcessTable {
   private:
     friend ProcessTable buildForest(Snapshot records, const TableOptions& options);
 
-    // Creates a node for every record that is shown: all of them with
-    // showKernel, otherwise those that are no system process of the kernel
-    // (isSystemProcess). The nodes refer to the records, which must outlive
-    // the table.
-    ProcessTable(Snapshot records, const TableOptions& options);
+    // Takes the records and creates a node for every one that is shown: all
+    // of them with showKernel, otherwise those that are no system process of
+    // the kernel (isSystemProcess). The nodes refer to the records, which
+    // the table keeps with them.
+    ProcessTable(Snapshot taken, const TableOptions& options);
 
     // Links every node below the node of its parent pid and puts every
     // child index in key order. A link that would close a cycle of parents
@@ -54,11 +60,32 @@ class ProcessTable {
     // of the child's parent after it ended.
     void link();
 
+    // The position of every node's parent by its parent pid, or noParent.
+    // Takes byParent.
+    std::vector<std::uint32_t> parentsByPid();
+
+    // Leaves in `parentOf` only the links that link() makes, in pid order,
+    // and answers the number of children each node gets.
+    std::vector<std::uint32_t> keepTrueParents(std::vector<std::uint32_t>& parentOf);
+
+    // A node's place in `parentOf` when it gets no parent.
+    static constexpr std::uint32_t noParent = UINT32_MAX;
+
     // Links `child` below `parent`: into its pid index when the table has
     // them, and into its name index under the child's name, computed here.
     void adopt(ProcessNode& parent, ProcessNode& child);
 
+    // Gives every node with children its indexes, at their final sizes, in
+    // one block of the table's.
+    void placeIndexes(const std::vector<std::uint32_t>& childCount);
+
     TableOptions options;
+    // The records that the nodes refer to. A vector's elements stay where
+    // they are when the table is moved.
+    Snapshot records;
+    // The nodes' child indexes, all in one block. Declared before the nodes,
+    // so that it outlives them.
+    std::unique_ptr<std::byte[]> indexBlock;
     Nodes nodes;
     std::vector<pid_t> pids;  // of the nodes, in the same order
     // The parent pid of every node, with the node's position; taken by link.
@@ -66,7 +93,7 @@ class ProcessTable {
     bool startsKnown = false;  // whether any record tells when its process started
 };
 
-// The forest of `records`: the retained nodes, linked, every child's name
-// encoded on the way (in the locale in force). The one way a table is made,
-// for the run, the tests and the bench alike.
+// The forest of `records`, which it keeps: the retained nodes, linked, every
+// child's name encoded on the way (in the locale in force). The one way a
+// table is made, for the run, the tests and the bench alike.
 ProcessTable buildForest(Snapshot records, const TableOptions& options);

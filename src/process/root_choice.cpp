@@ -58,6 +58,7 @@ RootSet topmostOfUser(ProcessTable& table, uid_t uid) {
 
 Roots chooseRoots(ProcessTable& table, const Selection& selection) {
     Roots roots;
+    roots.mode = selection.mode;
     switch (selection.mode) {
         case Selection::Mode::pid:
             roots.selected = table.find(selection.pid);

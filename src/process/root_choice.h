@@ -26,6 +26,9 @@ using RootSet = ChildrenByName;
 
 // The tops of the printed trees.
 struct Roots {
+    // The mode they were chosen in: a user's topmost processes never show
+    // their user.
+    Selection::Mode mode = Selection::Mode::allTrees;
     // Pid mode: the selected node (none when no such process is shown). It
     // gets no root flag: it shows its user by its parent's, as any child.
     ProcessNode* selected = nullptr;

@@ -19,5 +19,5 @@ Outcome<Snapshot> takeSnapshot(kvm_t* kvm, const TableOptions& options) {
     int count = 0;
     const kinfo_proc* records = kvm_getprocs(kvm, KERN_PROC_PROC, 0, &count);
     if (records == nullptr) return Outcome<Snapshot>::failure(kvm_geterr(kvm));
-    return Snapshot(records, static_cast<std::size_t>(count));
+    return kvmTakeRecords(kvm, records, count);
 }

@@ -3,18 +3,19 @@
 // layer's message.
 #pragma once
 
-#include <span>
-
 #include "platform/kvm.h"
+#include "platform/kvm_fields.h"
 #include "process/outcome.h"
 #include "process/table_options.h"
 
-// The records of every process, owned by the handle they were read through:
-// they stay valid as long as it is open.
-using Snapshot = std::span<const kinfo_proc>;
+// The records of every process (with their names), taken out of the handle
+// they were read through: they live as long as the snapshot, or the table
+// that it is moved into, whatever becomes of the handle.
+using Snapshot = RecordSet;
 
 // Opens the kernel's process table read-only.
 Outcome<kvm_t*> openKernel();
 
-// Reads every record through `kvm`, with the members that `options` needs.
+// Reads every record through `kvm`, with the members that `options` needs,
+// and takes them from it.
 Outcome<Snapshot> takeSnapshot(kvm_t* kvm, const TableOptions& options);

@@ -6,8 +6,9 @@
 #include <cwchar>
 #include <vector>
 
-bool unicodeWorks() {
-    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+bool switchToEnvironmentLocale() { return std::setlocale(LC_CTYPE, "") != nullptr; }
+
+bool unicodeSetRoundTrips() {
     std::vector<char> buffer(MB_CUR_MAX);
     const DrawingSet& set = unicodeSet;
     for (wchar_t wanted : {set.horizontal, set.vertical, set.corner, set.tee, set.downTee}) {
@@ -40,7 +41,8 @@ namespace {
 // The Unicode set when the locale can encode it (and, for the automatic
 // choice, draw it cleanly), the VT100 set otherwise.
 DrawingChoice probeUnicode(DrawingRequest request) {
-    if (unicodeWorks() && (request == DrawingRequest::Unicode || unicodeDrawsCleanly()))
+    if (switchToEnvironmentLocale() && unicodeSetRoundTrips() &&
+        (request == DrawingRequest::Unicode || unicodeDrawsCleanly()))
         return {unicodeSet, false};
     return {vt100Set, true};
 }

@@ -33,8 +33,13 @@ enum class DrawingRequest : std::uint8_t { Automatic, Ascii, Vt100, Unicode };
 // (unicodeDrawsCleanly); asked for, it stands wherever it can be encoded.
 DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal);
 
-// The probe alone: sets the locale and tells whether the Unicode set works.
-bool unicodeWorks();
+// The two steps of the Unicode probe. The first switches the character-type
+// locale to the environment's and answers whether the environment's was
+// accepted (a rejected one changes nothing); the second only asks whether
+// the Unicode set's characters survive a round trip through the locale in
+// force.
+bool switchToEnvironmentLocale();
+bool unicodeSetRoundTrips();
 
 // Whether the Unicode set, in the locale in force, draws the tree as a
 // terminal expects: every character one column wide (the legacy CJK locales

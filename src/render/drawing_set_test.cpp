@@ -165,19 +165,21 @@ TEST(DrawingSets, HoldTheirCharactersInMemberOrder) {
 TEST(UnicodeProbe, LeavesTheEnvironmentsLocaleInForce) {
     {
         LocaleEnvironment environment(utf8, nullptr);
-        EXPECT_TRUE(unicodeWorks());
+        EXPECT_TRUE(switchToEnvironmentLocale());
         EXPECT_EQ(currentCharacterLocale(), "C.UTF-8");
+        EXPECT_TRUE(unicodeSetRoundTrips());
     }
     {
         LocaleEnvironment environment("POSIX", nullptr);
         std::setlocale(LC_CTYPE, "C.UTF-8");
-        EXPECT_FALSE(unicodeWorks());
+        EXPECT_TRUE(switchToEnvironmentLocale());
         EXPECT_EQ(currentCharacterLocale(), "C") << "POSIX is the C locale";
+        EXPECT_FALSE(unicodeSetRoundTrips());
     }
     {
         LocaleEnvironment environment(missing, nullptr);
         std::setlocale(LC_CTYPE, "C.UTF-8");
-        EXPECT_FALSE(unicodeWorks());
+        EXPECT_FALSE(switchToEnvironmentLocale());
         EXPECT_EQ(currentCharacterLocale(), "C.UTF-8") << "a rejected locale changes nothing";
     }
 }

@@ -4,19 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "render/drawing_set.h"
 #include "render/terminal.h"
-
-// Which children come first under a node.
-enum class ChildOrder : std::uint8_t { ByName, ByPid };
 
 // What the command line asks of the output, as the render layer needs it.
 struct OutputOptions {
     DrawingRequest drawing = DrawingRequest::Automatic;
     bool longLines = false;  // lines are never cut
     bool arguments = false;  // a line of its own for every process, with its arguments
-    ChildOrder order = ChildOrder::ByName;
 };
 
 // How the output looks for the whole run.
@@ -27,9 +24,9 @@ struct OutputStyle {
     WidthSource widthSource = WidthSource::None;
 };
 
-// Asks whether standard output is a terminal, chooses the drawing set and
-// queries the terminal's width. Choosing the Unicode set, or trying to,
-// switches the character-type locale to the environment's for the rest of
-// the run: text encoded before this step is encoded in the POSIX locale,
-// text encoded after it in the environment's.
-OutputStyle setUpOutput(const OutputOptions& options);
+// Asks whether `stream`, the one the lines will be written to, is a
+// terminal, chooses the drawing set and queries that terminal's width. Choosing the Unicode set, or
+// trying to, switches the character-type locale to the environment's for the rest of the run: text
+// encoded before this step is encoded in the POSIX locale, text encoded after it in the
+// environment's.
+OutputStyle setUpOutput(const OutputOptions& options, std::FILE* stream);

@@ -16,28 +16,28 @@ namespace {
 // 32 KiB and more on it while it reads a description.
 constexpr std::size_t terminfoStack = 1024 * 1024;
 
-// The columns of the window on descriptor 1; 0 when it reports none.
-std::uint64_t windowColumns() {
+// The columns of the window of the terminal on `fd`; 0 when it reports none.
+std::uint64_t windowColumns(int fd) {
     winsize size{};
-    if (ioctl(1, TIOCGWINSZ, &size) != 0) return 0;
+    if (ioctl(fd, TIOCGWINSZ, &size) != 0) return 0;
     return size.ws_col;
 }
 
 // The terminfo library takes COLUMNS, when set to a number above 0, before
 // the window's size. A width that is not the window's own is COLUMNS's; so
 // is one without a window size to compare with, when COLUMNS is set.
-WidthSource sourceOf(std::uint64_t columns) {
-    const std::uint64_t window = windowColumns();
+WidthSource sourceOf(std::uint64_t columns, int fd) {
+    const std::uint64_t window = windowColumns(fd);
     if (window != 0) return columns == window ? WidthSource::Terminal : WidthSource::Environment;
     const char* variable = std::getenv("COLUMNS");
     return variable != nullptr && *variable != '\0' ? WidthSource::Environment
                                                     : WidthSource::Terminal;
 }
 
-TerminalWidth askTerminfo() {
+TerminalWidth askTerminfo(int fd) {
     TerminalWidth width;
     int error = 0;
-    if (setupterm(nullptr, 1, &error) != OK) {
+    if (setupterm(nullptr, fd, &error) != OK) {
         width.columns = 80;
         width.source = WidthSource::Fallback;
         return width;
@@ -47,12 +47,19 @@ TerminalWidth askTerminfo() {
     width.columns = static_cast<std::uint64_t>(static_cast<std::int64_t>(columns));
     width.autoMarginNoXenl =
         tigetflag(const_cast<char*>("am")) != 0 && tigetflag(const_cast<char*>("xenl")) == 0;
-    width.source = columns > 0 ? sourceOf(width.columns) : WidthSource::Terminal;
+    width.source = columns > 0 ? sourceOf(width.columns, fd) : WidthSource::Terminal;
     return width;
 }
 
-void* askTerminfoOnThread(void* result) {
-    *static_cast<TerminalWidth*>(result) = askTerminfo();
+// What the thread that asks terminfo is given and gives back.
+struct Question {
+    int fd;
+    TerminalWidth answer;
+};
+
+void* askTerminfoOnThread(void* question) {
+    Question& asked = *static_cast<Question*>(question);
+    asked.answer = askTerminfo(asked.fd);
     return nullptr;
 }
 
@@ -67,24 +74,25 @@ bool stackSuffices() {
 
 }  // namespace
 
-TerminalWidth queryWidth(bool longLines, bool isTerminal) {
+TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd) {
     if (!isTerminal || longLines) return {};
-    TerminalWidth width;
+    Question question{fd, {}};
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     if (error == 0) {
         error = pthread_attr_setstacksize(&attributes, terminfoStack);
         pthread_t thread;
-        if (error == 0) error = pthread_create(&thread, &attributes, askTerminfoOnThread, &width);
+        if (error == 0)
+            error = pthread_create(&thread, &attributes, askTerminfoOnThread, &question);
         pthread_attr_destroy(&attributes);
         if (error == 0) {
             pthread_join(thread, nullptr);
-            return width;
+            return question.answer;
         }
     }
     // No thread to be had (a process limit, or memory): this one, if its
     // stack allows.
-    if (stackSuffices()) return askTerminfo();
+    if (stackSuffices()) return askTerminfo(fd);
     throw TerminalUnreadable{std::string("cannot read the terminal description: ") +
                              std::strerror(error)};
 }

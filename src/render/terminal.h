@@ -25,8 +25,8 @@ struct TerminalUnreadable {
 };
 
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
-// the terminfo description of TERM, or 80 columns when there is none.
-// The terminfo library reads a description with large buffers on the
-// stack, more than a small RLIMIT_STACK leaves: it is asked on a thread
-// whose stack is sized for it.
-TerminalWidth queryWidth(bool longLines, bool isTerminal);
+// the terminfo description of TERM for the terminal on `fd`, or 80 columns
+// when there is none. The terminfo library reads a description with large
+// buffers on the stack, more than a small RLIMIT_STACK leaves: it is asked
+// on a thread whose stack is sized for it.
+TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd);

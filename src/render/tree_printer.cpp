@@ -8,7 +8,7 @@
 void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const OutputOptions& options) {
     writer.writeLabel(labeller.label(node), node.highlight,
-                      node.fold == Fold::head ? node.groupSize : 0);
+                      node.fold.part() == Fold::head ? node.fold.groupSize() : 0);
     if (!options.arguments) return;
     const std::span<const std::string> arguments = labeller.arguments(node);
     for (std::size_t i = 0; i < arguments.size(); ++i)
@@ -63,11 +63,11 @@ void leaveNode(const Visit<Index>& visit, LineWriter& writer, const OutputOption
 template <typename Index>
 ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
     ProcessNode& child = **visit.next;
-    const std::uint64_t groupRest = child.fold == Fold::head ? child.groupSize - 1 : 0;
+    const std::uint64_t groupRest = child.fold.groupSize() - 1;
     bool isLast = groupRest + visit.printed == visit.size - 1;
     auto next = std::next(visit.next);
     if (!isLast) {
-        while (next != visit.end && (*next)->fold == Fold::hidden) ++next;
+        while (next != visit.end && (*next)->fold.part() == Fold::hidden) ++next;
         isLast = next == visit.end;
     }
     writer.enterChild(visit.printed == 0, isLast);
@@ -82,7 +82,7 @@ ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
 template <typename Index>
 void printTreeIn(ProcessNode& top, LineWriter& writer, Labeller& labeller, const Index& children,
                  const OutputOptions& options) {
-    if (top.fold == Fold::hidden) return;  // folded into an earlier sibling
+    if (top.fold.part() == Fold::hidden) return;  // folded into an earlier sibling
     std::vector<Visit<Index>> path;
     path.push_back(enterNode(top, writer, labeller, children, options));
     while (!path.empty()) {
@@ -93,7 +93,7 @@ void printTreeIn(ProcessNode& top, LineWriter& writer, Labeller& labeller, const
             continue;
         }
         ProcessNode& child = takeChild(visit, writer);
-        if (child.fold == Fold::hidden) continue;
+        if (child.fold.part() == Fold::hidden) continue;
         path.push_back(enterNode(child, writer, labeller, ownChildren(child, children), options));
     }
 }
@@ -110,9 +110,9 @@ void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
     printTreeIn(node, writer, labeller, children, options);
 }
 
-void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller, ChildOrder order,
                       const OutputOptions& options) {
-    if (options.order == ChildOrder::ByPid)
+    if (order == ChildOrder::ByPid)
         printTree(node, writer, labeller, node.childrenByPid, options);
     else
         printTree(node, writer, labeller, node.childrenByName, options);
@@ -120,12 +120,14 @@ void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
 
 void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller,
                 const OutputOptions& options) {
+    const ChildOrder order = table.childOrder();
     if (roots.selected != nullptr) {
-        printTreeInOrder(*roots.selected, writer, labeller, options);
-    } else if (options.order == ChildOrder::ByPid) {
+        printTreeInOrder(*roots.selected, writer, labeller, order, options);
+    } else if (order == ChildOrder::ByPid) {
         for (ProcessNode& node : table)
-            if (node.root) printTreeInOrder(node, writer, labeller, options);
+            if (node.root) printTreeInOrder(node, writer, labeller, order, options);
     } else {
-        for (ProcessNode* node : roots.byName) printTreeInOrder(*node, writer, labeller, options);
+        for (ProcessNode* node : roots.byName)
+            printTreeInOrder(*node, writer, labeller, order, options);
     }
 }

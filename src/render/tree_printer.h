@@ -9,8 +9,8 @@
 #include "render/output_setup.h"
 
 // Prints every chosen tree: in pid mode the selected one; otherwise every
-// root's, the roots in the order of `options` (pid order from the table,
-// name order from the roots' index).
+// root's. Children and roots come in the table's order: pid order from the
+// table and each node's pid index, name order from the name indexes.
 void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller,
                 const OutputOptions& options);
 
@@ -23,8 +23,8 @@ void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const ChildrenByPid& children, const OutputOptions& options);
 
-// printTree in the order of `options`.
-void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
+// printTree through the index of `order`, which the node's table must have.
+void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller, ChildOrder order,
                       const OutputOptions& options);
 
 // Writes `node`'s branch drawing and label (and, with `options.arguments`,

@@ -202,11 +202,11 @@ ExampleProcesses processesOf(const FoldingExample& example) {
 }
 
 std::string foldOf(const ProcessNode& node) {
-    switch (node.fold) {
+    switch (node.fold.part()) {
         case Fold::hidden:
             return hidden;
         case Fold::head:
-            return headOf(node.groupSize);
+            return headOf(node.fold.groupSize());
         case Fold::alone:
             break;
     }

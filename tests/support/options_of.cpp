@@ -8,5 +8,7 @@ RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
 }
 
 Labeller labellerOf(OptionFlags flags, kvm_t* kvm) {
-    return Labeller(optionsOf(flags).labels, kvm, Roots{});
+    Roots roots;
+    roots.mode = optionsOf(flags).selection.mode;
+    return Labeller(optionsOf(flags).labels, kvm, roots);
 }

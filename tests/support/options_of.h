@@ -13,6 +13,7 @@
 RunOptions optionsOf(OptionFlags flags, pid_t rootPid = 0, uid_t rootUid = 0);
 
 // A labeller for the labels of a run with `flags`, reading argument vectors
-// through `kvm` (which may be null when none is asked for). Every node's
-// root flag is taken as it stands.
+// through `kvm` (which may be null when none is asked for), as if the roots
+// had been chosen in the mode of `flags`. Every node's root flag is taken as
+// it stands.
 Labeller labellerOf(OptionFlags flags, kvm_t* kvm);

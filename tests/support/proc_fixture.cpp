@@ -99,7 +99,7 @@ ProcessTable snapshotForest(kvm_t* kvm, OptionFlags flags, pid_t highlightPid) {
     const RunOptions options = optionsOf(flags);
     Outcome<Snapshot> taken = takeSnapshot(kvm, options.table);
     if (!taken.ok()) throw std::runtime_error(taken.error());
-    ProcessTable table = buildForest(taken.value(), options.table);
+    ProcessTable table = buildForest(std::move(taken.value()), options.table);
     if (options.highlightPid) table.markHighlight(highlightPid);
     return table;
 }

@@ -79,8 +79,14 @@ SyntheticRecords wideDifferentShape(std::size_t count) {
 
 ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid) {
+    Snapshot copied;
+    copied.records = records;  // the names stay where the caller keeps them
+    return tableOf(flags, std::move(copied), highlightPid);
+}
+
+ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid) {
     const RunOptions options = optionsOf(flags);
-    ProcessTable table = buildForest(records, options.table);
+    ProcessTable table = buildForest(std::move(records), options.table);
     if (options.highlightPid) table.markHighlight(highlightPid);
     return table;
 }

@@ -54,7 +54,12 @@ SyntheticRecords wideAlikeShape(std::size_t count);
 // name of its own ("u1", "u2", ...): siblings of one name that never match.
 SyntheticRecords wideDifferentShape(std::size_t count);
 
-// The forest of `records` as a run with `flags` builds it, with
-// `highlightPid` marked (with the highlight bit).
+// The forest of a copy of `records` as a run with `flags` builds it, with
+// `highlightPid` marked (with the highlight bit). The names the records
+// point at must outlive the table.
 ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
                      pid_t highlightPid = 0);
+
+// The same from a snapshot made beforehand (the bench times the table
+// alone, as a run takes the snapshot from the handle without a copy).
+ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid);

@@ -122,12 +122,15 @@ kinfo_proc* readTable(kvm_t* kd, int* count) {
     const unsigned threads = readerThreads(kd->pids.size(), kd->threads, kd->threadedFrom);
     const ReadFailure failure = readRecords(source, kd->pids, threads, kd->records, kd->names);
     std::vector<pid_t>().swap(kd->pids);  // not needed again: give the memory back
-    if (failure.error != 0) {
-        if (failure.pid == 0)  // memory ran out
+    switch (failure.cause) {
+        case ReadFailure::Cause::none:
+            break;
+        case ReadFailure::Cause::memory:
             std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
-        else
+            return nullptr;
+        case ReadFailure::Cause::process:
             setError(kd, std::to_string(failure.pid).c_str(), failure.error);
-        return nullptr;
+            return nullptr;
     }
     kd->records.reserve(1);  // data() is not null even for an empty table
     *count = static_cast<int>(kd->records.size());

@@ -4,6 +4,13 @@
 
 void kvmNeedRealUid(kvm_t* kd, bool needed) { kd->needRealUid = needed; }
 
+RecordSet kvmTakeRecords(kvm_t* kd, const kinfo_proc*, int) {
+    RecordSet taken;
+    taken.records.swap(kd->records);
+    taken.names.takeAll(kd->names);
+    return taken;
+}
+
 char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure) {
     char** vector = kvm_getargv(kd, &record, 0);
     failure = vector == nullptr && kd->argumentsFailed ? kd->error : nullptr;

@@ -35,14 +35,14 @@ TextBuffer newTextBuffer() { return std::make_unique_for_overwrite<char[]>(textB
 constexpr std::size_t pidsPerTake = 64;
 
 // What became of the reading of one process.
-enum class Outcome {
+enum class ReadResult : std::uint8_t {
     read,     // the record and the name are filled
     leftOut,  // gone, hidden, or its text cut short or not understood
     failed,   // a resource ran out (errno tells which): to be read again
 };
 
-Outcome outcomeOfError(int error) {
-    return leavesProcessOut(error) ? Outcome::leftOut : Outcome::failed;
+ReadResult resultOfError(int error) {
+    return leavesProcessOut(error) ? ReadResult::leftOut : ReadResult::failed;
 }
 
 // Reads what fits of `path` below the directory `dirFd` into `buffer`;
@@ -55,85 +55,89 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
 
 // The record of one process from its stat text (no uid) or its status
 // text, read through `text` (textBufferSize bytes).
-Outcome readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name,
-                     StartTimeBound& bound) {
+ReadResult readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name,
+                        StartTimeBound& bound) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "stat").text, text, textBufferSize);
-    if (n < 0) return outcomeOfError(errno);
+    if (n < 0) return resultOfError(errno);
     const bool parsed = n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)),
                                            record, name, bound);
-    return parsed ? Outcome::read : Outcome::leftOut;
+    return parsed ? ReadResult::read : ReadResult::leftOut;
 }
 
-Outcome readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name) {
+ReadResult readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record,
+                          CommandName& name) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "status").text, text, textBufferSize);
-    if (n < 0) return outcomeOfError(errno);
-    if (n == 0) return Outcome::leftOut;
+    if (n < 0) return resultOfError(errno);
+    if (n == 0) return ReadResult::leftOut;
     StatusFields fields =
         parseStatus(std::string_view(text, static_cast<std::size_t>(n)), record, name);
-    if (!isComplete(fields)) return Outcome::leftOut;
-    if (fields.hasKthread) return Outcome::read;
+    if (!isComplete(fields)) return ReadResult::leftOut;
+    if (fields.hasKthread) return ReadResult::read;
     // Kernels without the "Kthread:" line: the mark comes from stat.
     kinfo_proc fromStat{};
     CommandName statName;
     StartTimeBound unused;  // the start time is not kept
-    const Outcome outcome = readFromStat(rootFd, pid, text, fromStat, statName, unused);
-    if (outcome == Outcome::read) record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
-    return outcome;
+    const ReadResult result = readFromStat(rootFd, pid, text, fromStat, statName, unused);
+    if (result == ReadResult::read) record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
+    return result;
 }
 
-Outcome readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& record,
-                CommandName& name, StartTimeBound& bound) {
-    return source.realUid ? readFromStatus(source.rootFd, pid, text, record, name)
-                          : readFromStat(source.rootFd, pid, text, record, name, bound);
-}
-
-// Reads the records of pids[first, last) into the same places of `records`,
-// their names into `names`. The place of a process left out gets pid 0; that
-// of one whose reading failed keeps its pid and no name. Returns whether any
-// reading failed.
-bool readRange(const RecordSource& source, const std::vector<pid_t>& pids, std::size_t first,
-               std::size_t last, char* text, std::vector<kinfo_proc>& records, NameStore& names) {
+// Reads the record of `pid` into `record` (filled afresh) and, when it is
+// read, its name into `names`. Start times from stat are bounded by `bound`.
+ReadResult readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& record,
+                   NameStore& names, StartTimeBound& bound) {
     CommandName name;
-    StartTimeBound bound(source.startClock);
+    record = kinfo_proc{};
+    record.ki_pid = pid;
+    const ReadResult result = source.realUid
+                                  ? readFromStatus(source.rootFd, pid, text, record, name)
+                                  : readFromStat(source.rootFd, pid, text, record, name, bound);
+    if (result == ReadResult::read) record.ki_comm = names.keep(name.text);
+    return result;
+}
+
+// One place per listed process, all of them filled by the readers: the
+// record and what became of its reading.
+struct Slots {
+    const std::vector<pid_t>& pids;
+    std::vector<kinfo_proc>& records;
+    std::vector<ReadResult>& results;
+};
+
+// Reads the records of pids[first, last) into the same places of the slots,
+// their names into `names`. Returns whether any reading failed.
+bool readRange(const RecordSource& source, Slots slots, std::size_t first, std::size_t last,
+               char* text, NameStore& names) {
     bool anyFailed = false;
+    StartTimeBound bound(source.startClock);
     for (std::size_t i = first; i < last; ++i) {
-        kinfo_proc& record = records[i];
-        record.ki_pid = pids[i];
-        switch (readOne(source, pids[i], text, record, name, bound)) {
-            case Outcome::read:
-                record.ki_comm = names.keep(name.text);
-                break;
-            case Outcome::leftOut:
-                record.ki_pid = 0;
-                break;
-            case Outcome::failed:
-                anyFailed = true;
-                break;
-        }
+        slots.results[i] = readOne(source, slots.pids[i], text, slots.records[i], names, bound);
+        anyFailed |= slots.results[i] == ReadResult::failed;
     }
     return anyFailed;
 }
 
 // Reads again, on the calling thread, every record whose reading failed;
 // the first failure that repeats is the result.
-ReadFailure readFailedAgain(const RecordSource& source, std::vector<kinfo_proc>& records,
-                            NameStore& names) {
+ReadFailure readFailedAgain(const RecordSource& source, Slots slots, NameStore& names) {
     TextBuffer text = newTextBuffer();
-    CommandName name;
     StartTimeBound bound(source.startClock);
-    for (kinfo_proc& record : records) {
-        if (record.ki_pid == 0 || record.ki_comm != nullptr) continue;
-        const pid_t pid = record.ki_pid;
-        record = kinfo_proc{};
-        record.ki_pid = pid;
-        const Outcome outcome = readOne(source, pid, text.get(), record, name, bound);
-        if (outcome == Outcome::failed) return {errno, pid};
-        if (outcome == Outcome::read)
-            record.ki_comm = names.keep(name.text);
-        else
-            record.ki_pid = 0;
+    for (std::size_t i = 0; i < slots.pids.size(); ++i) {
+        if (slots.results[i] != ReadResult::failed) continue;
+        slots.results[i] =
+            readOne(source, slots.pids[i], text.get(), slots.records[i], names, bound);
+        if (slots.results[i] == ReadResult::failed)
+            return {ReadFailure::Cause::process, errno, slots.pids[i]};
     }
     return {};
+}
+
+// Keeps the records that were read, in their order.
+void closeGaps(std::vector<kinfo_proc>& records, const std::vector<ReadResult>& results) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (results[i] == ReadResult::read) records[kept++] = records[i];
+    records.resize(kept);
 }
 
 unsigned usableCpus() {
@@ -155,62 +159,82 @@ unsigned readerThreads(std::size_t entries, unsigned threads, std::size_t thread
     return static_cast<unsigned>(std::min<std::size_t>(threads, entries));
 }
 
-ReadFailure readRecords(const RecordSource& source, const std::vector<pid_t>& pids,
-                        unsigned threads, std::vector<kinfo_proc>& records, NameStore& names) {
-    records.assign(pids.size(), kinfo_proc{});
-    names.clear();
-    // Every reader takes the next run of pids until none is left; a run's
-    // records go to the run's own places and their names to the reader's
-    // own store, so no two threads write the same memory and the order is
-    // the listing's. A helper thread whose reading failed stops, leaving
-    // the rest to the others: the descriptors it held are free for them.
-    // Memory that runs out on any thread fails the whole.
+namespace {
+
+// The shared state of the readers: the next run of pids to take and what
+// any of them met.
+struct ReadProgress {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> anyFailed{false};
     std::atomic<bool> outOfMemory{false};
-    auto work = [&](NameStore& kept, bool helper) {
-        try {
-            TextBuffer text = newTextBuffer();
-            for (;;) {
-                const std::size_t first = next.fetch_add(pidsPerTake, std::memory_order_relaxed);
-                if (first >= pids.size()) return;
-                const std::size_t last = std::min(first + pidsPerTake, pids.size());
-                if (readRange(source, pids, first, last, text.get(), records, kept)) {
-                    anyFailed.store(true, std::memory_order_relaxed);
-                    if (helper) return;
-                }
+};
+
+// One reader: takes the next run of pids until none is left, writing each
+// run's records to the run's own places and their names to its own store,
+// so that no two readers write the same memory. A helper whose reading
+// failed stops, leaving the rest to the others: the descriptors it held are
+// free for them. Memory that runs out is reported, not thrown.
+void readRuns(const RecordSource& source, Slots slots, NameStore& names, ReadProgress& progress,
+              bool helper) {
+    try {
+        TextBuffer text = newTextBuffer();
+        for (;;) {
+            const std::size_t first =
+                progress.next.fetch_add(pidsPerTake, std::memory_order_relaxed);
+            if (first >= slots.pids.size()) return;
+            const std::size_t last = std::min(first + pidsPerTake, slots.pids.size());
+            if (readRange(source, slots, first, last, text.get(), names)) {
+                progress.anyFailed.store(true, std::memory_order_relaxed);
+                if (helper) return;
             }
-        } catch (const std::bad_alloc&) {
-            outOfMemory.store(true, std::memory_order_relaxed);
         }
-    };
+    } catch (const std::bad_alloc&) {
+        progress.outOfMemory.store(true, std::memory_order_relaxed);
+    }
+}
+
+// Runs `threads` readers, the calling thread among them, as many helpers
+// as can be started; the names of all end in `names`.
+void readOnThreads(const RecordSource& source, Slots slots, unsigned threads, NameStore& names,
+                   ReadProgress& progress) {
     if (threads <= 1) {
-        work(names, false);
-    } else {
-        std::vector<NameStore> threadNames(threads);
-        std::vector<std::thread> helpers;
-        helpers.reserve(threads - 1);
-        for (unsigned i = 1; i < threads; ++i) {
-            try {
-                helpers.emplace_back(work, std::ref(threadNames[i]), true);
-            } catch (const std::system_error&) {
-                break;  // no more threads to be had: those running share the rest
-            } catch (const std::bad_alloc&) {
-                break;
-            }
+        readRuns(source, slots, names, progress, false);
+        return;
+    }
+    std::vector<NameStore> threadNames(threads);
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads - 1);
+    for (unsigned i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(readRuns, std::cref(source), slots, std::ref(threadNames[i]),
+                                 std::ref(progress), true);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: those running share the rest
+        } catch (const std::bad_alloc&) {
+            break;
         }
-        work(threadNames[0], false);
-        for (std::thread& helper : helpers) helper.join();
-        for (NameStore& kept : threadNames) names.takeAll(kept);
     }
-    if (outOfMemory.load(std::memory_order_relaxed)) return {ENOMEM, 0};
-    if (anyFailed.load(std::memory_order_relaxed)) {
-        const ReadFailure failure = readFailedAgain(source, records, names);
-        if (failure.error != 0) return failure;
+    readRuns(source, slots, threadNames[0], progress, false);
+    for (std::thread& helper : helpers) helper.join();
+    for (NameStore& kept : threadNames) names.takeAll(kept);
+}
+
+}  // namespace
+
+ReadFailure readRecords(const RecordSource& source, const std::vector<pid_t>& pids,
+                        unsigned threads, std::vector<kinfo_proc>& records, NameStore& names) {
+    records.resize(pids.size());
+    std::vector<ReadResult> results(pids.size(), ReadResult::leftOut);
+    names.clear();
+    const Slots slots{pids, records, results};
+    ReadProgress progress;
+    readOnThreads(source, slots, threads, names, progress);
+    if (progress.outOfMemory.load(std::memory_order_relaxed))
+        return {ReadFailure::Cause::memory, ENOMEM, 0};
+    if (progress.anyFailed.load(std::memory_order_relaxed)) {
+        const ReadFailure failure = readFailedAgain(source, slots, names);
+        if (failure.cause != ReadFailure::Cause::none) return failure;
     }
-    // Close the gaps of processes left out, keeping the order.
-    records.erase(std::remove_if(records.begin(), records.end(),
-                                 [](const kinfo_proc& record) { return record.ki_pid == 0; }),
-                  records.end());
+    closeGaps(records, results);
     return {};
 }

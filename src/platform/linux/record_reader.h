@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/kvm.h"
@@ -35,10 +36,16 @@ constexpr std::size_t defaultThreadedFrom = 1000;
 // what more threads can gain.
 constexpr unsigned maxReaderThreads = 16;
 
-// Why a snapshot could not be read whole.
+// Whether a snapshot was read whole, and if not, why.
 struct ReadFailure {
-    int error = 0;  // errno; 0: every record was read or rightly left out
-    pid_t pid = 0;  // the process that could not be read; 0 for memory
+    enum class Cause : std::uint8_t {
+        none,     // every record was read or rightly left out
+        process,  // the process `pid` could not be read, for the reason `error`
+        memory,   // memory ran out
+    };
+    Cause cause = Cause::none;
+    int error = 0;  // errno, with Cause::process
+    pid_t pid = 0;  // with Cause::process
 };
 
 // Whether a failure to read a process's text with `error` leaves the

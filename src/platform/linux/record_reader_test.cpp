@@ -118,7 +118,7 @@ TEST(ReaderLimitsTest, WithFewDescriptorsTheTableIsWholeOrTheReadFails) {
                     const ReadFailure failure = readRecords({.rootFd = rootFd, .realUid = realUid},
                                                             pids, threads, records, names);
                     setSoftLimit(RLIMIT_NOFILE, 1024);
-                    if (failure.error != 0)
+                    if (failure.cause != ReadFailure::Cause::none)
                         return std::string("failed: ") + std::strerror(failure.error);
                     return wholeOrNot(records.data(), records.size(), pids.size());
                 });
