@@ -38,10 +38,22 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
     for (wchar_t character :
          {drawingSet.vertical, drawingSet.corner, drawingSet.tee, drawingSet.downTee})
         levelWidth = std::max(levelWidth, characterColumns(character));
-    uniformWidths = horizontalWidth == levelWidth;
-    for (wchar_t character :
-         {drawingSet.vertical, drawingSet.corner, drawingSet.tee, drawingSet.downTee})
-        uniformWidths = uniformWidths && characterColumns(character) == levelWidth;
+    // Every line needs a few of them: they are encoded once, for the
+    // locale does not change while lines are written.
+    horizontalText = encode(drawingSet.horizontal);
+    inLevelColumn.vertical = levelColumnText(drawingSet.vertical);
+    inLevelColumn.corner = levelColumnText(drawingSet.corner);
+    inLevelColumn.tee = levelColumnText(drawingSet.tee);
+    inLevelColumn.downTee = levelColumnText(drawingSet.downTee);
+    inLevelColumn.horizontal = levelColumnText(drawingSet.horizontal);
+    inLevelColumn.blank.assign(levelWidth, ' ');
+}
+
+std::string LineWriter::levelColumnText(wchar_t character) const {
+    std::string text(encode(character));
+    const std::uint64_t width = characterColumns(character);
+    if (width < levelWidth) text.append(levelWidth - width, ' ');
+    return text;
 }
 
 std::string_view LineWriter::encode(wchar_t character) const {
@@ -188,18 +200,6 @@ bool LineWriter::fillsTheScreenLine() const {
     return shown == columns;
 }
 
-void LineWriter::appendInLevelColumn(wchar_t character) {
-    if (character == L' ') {
-        piece.append(levelWidth, ' ');
-        return;
-    }
-    piece += encode(character);
-    // Every set is of one width but where a locale says otherwise.
-    if (uniformWidths) return;
-    const std::uint64_t width = characterColumns(character);
-    if (width < levelWidth) piece.append(levelWidth - width, ' ');
-}
-
 void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
     if (!branches.empty()) {
@@ -210,14 +210,14 @@ void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_
             // parent's, which joins this node to the parent's column.
             if (indentationWidth != 0) write(indentationWidth, drawing, indentation);
             piece.assign(parentLevel.prefix);
-            appendInLevelColumn(last ? drawingSet.corner : drawingSet.tee);
-            piece += encode(drawingSet.horizontal);
+            piece += last ? inLevelColumn.corner : inLevelColumn.tee;
+            piece += horizontalText;
             write(parentLevel.prefix.size() + levelWidth + horizontalWidth, drawing, piece);
         } else {
             // The first child goes on along its parent's line.
-            piece.assign(encode(drawingSet.horizontal));
-            appendInLevelColumn(last ? drawingSet.horizontal : drawingSet.downTee);
-            piece += encode(drawingSet.horizontal);
+            piece.assign(horizontalText);
+            piece += last ? inLevelColumn.horizontal : inLevelColumn.downTee;
+            piece += horizontalText;
             write(levelWidth + 2 * horizontalWidth, drawing, piece);
         }
     }
@@ -248,10 +248,9 @@ void LineWriter::pushLevel(std::uint64_t prefixWidth) {
         // The parent's level stops being the top one. Its "last" is settled
         // for as long as this level stands: only the top level's changes.
         const Branch& below = branches.back();
-        piece.assign(below.prefix);
-        appendInLevelColumn(below.last ? L' ' : drawingSet.vertical);
-        piece.append(horizontalWidth, ' ');
-        indentation += piece;
+        indentation += below.prefix;
+        indentation += below.last ? inLevelColumn.blank : inLevelColumn.vertical;
+        indentation.append(horizontalWidth, ' ');
         indentationWidth += below.prefix.size() + levelWidth + horizontalWidth;
     }
     branches.push_back(std::move(level));

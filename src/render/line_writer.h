@@ -119,10 +119,10 @@ class LineWriter {
     // Appends a segment, reusing the text buffer of an earlier line.
     void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text);
 
-    // Appends to `piece` a character that stands in a level's column (a
-    // vertical, tee, corner, down tee, or a space), padded to the column's
-    // width.
-    void appendInLevelColumn(wchar_t character);
+    // A character that stands in a level's column (a vertical, tee, corner,
+    // down tee, or the horizontal in place of the down tee), encoded and
+    // padded to the column's width.
+    std::string levelColumnText(wchar_t character) const;
 
     // Whether the pending line takes every column of the screen line.
     bool fillsTheScreenLine() const;
@@ -151,7 +151,13 @@ class LineWriter {
     // horizontal, and a level's column (see appendInLevelColumn).
     std::uint64_t horizontalWidth = 1;
     std::uint64_t levelWidth = 1;
-    bool uniformWidths = true;  // every drawing character levelWidth wide
+    // The drawing characters encoded in the locale of the run; those that
+    // stand in a level's column padded to its width (levelColumnText), and
+    // the blank that stands there below a level whose last child is written.
+    std::string horizontalText;
+    struct LevelColumnTexts {
+        std::string vertical, corner, tee, downTee, horizontal, blank;
+    } inLevelColumn;
 
     // The current line.
     std::uint64_t column = 0;
