@@ -29,6 +29,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,7 @@
 #include "platform/linux/kvm_handle.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
+#include "support/options_of.h"
 #include "support/synthetic_forest.h"
 
 namespace {
@@ -99,7 +101,7 @@ const Mode modes[] = {
 
 struct Shape {
     const char* name;
-    std::function<SyntheticRecords(std::size_t)> make;  // from a process count
+    std::function<MemoryRecords(std::size_t)> make;  // from a process count
     bool deep;       // with -a, the output grows with the square of the depth
     bool userRoots;  // timed in user mode only: in every other mode its output
                      // grows with the square of the depth
@@ -149,9 +151,9 @@ struct Timing {
 
 // The records as a run's table takes them from the handle: its own copy,
 // made before anything is timed or measured.
-Snapshot snapshotOf(const std::vector<kinfo_proc>& records) {
+Snapshot snapshotOf(std::span<const kinfo_proc> records) {
     Snapshot taken;
-    taken.records = records;
+    taken.records.assign(records.begin(), records.end());
     return taken;
 }
 
@@ -224,7 +226,7 @@ Result inChildProcess(Work work) {
 // peak is reset once the records are in place, so what counts is the table,
 // its nodes and indexes, the roots, compaction and printing, not the records
 // themselves (the kernel-access layer's).
-double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags) {
+double bytesPerProcess(std::span<const kinfo_proc> records, OptionFlags flags) {
     return inChildProcess<double>([&] {
         Snapshot taken = snapshotOf(records);
         volatile std::size_t touched = 0;
@@ -241,7 +243,7 @@ double bytesPerProcess(const std::vector<kinfo_proc>& records, OptionFlags flags
 
 // The best of `runs` runs, each in a process of its own, which a shared
 // machine disturbs least.
-Timing best(const std::vector<kinfo_proc>& records, OptionFlags flags, int runs) {
+Timing best(std::span<const kinfo_proc> records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
         const Timing t =
@@ -332,8 +334,8 @@ int main(int argc, char** argv) {
         }
     }
     if (deepOutput != 0) {
-        const SyntheticRecords made = chainWithLeavesShape(deepOutput);
-        const std::vector<kinfo_proc>& records = made.records;
+        const MemoryRecords made = chainWithLeavesShape(deepOutput);
+        std::span<const kinfo_proc> records = made.records();
         for (const Mode& mode : {modes[0], modes[7]}) {
             Timing t = best(records, mode.flags, 3);
             std::printf(
@@ -359,31 +361,31 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             // The records of every size first (none where the output would
             // grow with the square of the depth), then the runs.
-            std::vector<SyntheticRecords> made;
+            std::vector<MemoryRecords> made;
             for (std::size_t size : sizes) {
                 const bool skipped =
                     shape.deep && (mode.flags & Flag::arguments) != 0 && size > 10000;
-                made.push_back(skipped ? SyntheticRecords() : shape.make(size));
+                made.push_back(skipped ? MemoryRecords() : shape.make(size));
             }
             std::vector<double> times(sizes.size(), 0);
             if (memory) {
                 for (std::size_t i = 0; i < sizes.size(); ++i)
-                    if (!made[i].records.empty())
-                        times[i] = bytesPerProcess(made[i].records, mode.flags);
+                    if (!made[i].records().empty())
+                        times[i] = bytesPerProcess(made[i].records(), mode.flags);
             } else {
                 times = bestOfTurns(sizes.size(), 5, [&](std::size_t i) {
-                    return made[i].records.empty()
+                    return made[i].records().empty()
                                ? 0
-                               : runOnce(snapshotOf(made[i].records), mode.flags).seconds;
+                               : runOnce(snapshotOf(made[i].records()), mode.flags).seconds;
                 });
             }
             for (std::size_t i = 0; i < sizes.size(); ++i) {
-                if (made[i].records.empty()) {
+                if (made[i].records().empty()) {
                     std::printf(" %9s", "-");
                     continue;
                 }
                 const double perProcess =
-                    memory ? 1 : 1e9 / static_cast<double>(made[i].records.size());
+                    memory ? 1 : 1e9 / static_cast<double>(made[i].records().size());
                 std::printf(" %9.0f", times[i] * perProcess);
             }
             if (!memory && times.size() > 1 && times[times.size() - 2] > 0 && times.back() > 0)

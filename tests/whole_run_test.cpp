@@ -285,9 +285,9 @@ TEST_P(FoldingExampleTest, PrintsAsDescribed) {
         GTEST_SKIP() << "giving processes other users needs root";
     ProcessTree tree(planOf(example));
     std::vector<std::string> arguments{pidOption(tree.topPid())};
-    if ((example.flags & Flag::showTitles) != 0) arguments.push_back("-t");
-    if ((example.flags & Flag::uidChanges) != 0) arguments.push_back("-u");
-    if ((example.flags & Flag::highlight) != 0)
+    if (example.showTitles) arguments.push_back("-t");
+    if (example.userChanges) arguments.push_back("-u");
+    if (example.highlighted != nullptr)
         arguments.push_back("-H" + std::to_string(tree.pid(example.highlighted)));
     ProgramResult result = vindle(arguments);
     EXPECT_EQ(result.out, example.output);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/version.h"
+#include "platform/program_name.h"
 #include "support/exit_output.h"
 #include "support/help_text.h"
 
@@ -93,7 +94,7 @@ TEST(ParseNumberTest, ReportsATextThatIsNotANumberThroughIsNumber) {
 }
 
 std::string warning(const std::string& message, const std::string& text) {
-    return std::string(program_invocation_short_name) + ": " + message + ": \"" + text + "\"\n";
+    return std::string(programName()) + ": " + message + ": \"" + text + "\"\n";
 }
 
 void rejectNumber(const char* text, bool* isNumber) {

@@ -35,9 +35,10 @@ Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
     return std::move(taken.value());
 }
 
-void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options) {
+void printForest(ProcessTable& table, LineWriter& writer, ArgumentSource vectors,
+                 const RunOptions& options) {
     Roots roots = chooseRoots(table, options.selection);
-    Labeller labeller(options.labels, kvm, roots);
+    Labeller labeller(options.labels, vectors, roots);
     if (options.compact) foldTrees(roots, labeller);
     printTrees(table, roots, writer, labeller, options.output);
 }

@@ -7,6 +7,7 @@
 
 #include "cli/options.h"
 #include "cli/run_options.h"
+#include "platform/argument_source.h"
 #include "process/process_table.h"
 #include "process/snapshot.h"
 #include "render/line_writer.h"
@@ -32,5 +33,7 @@ Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options);
 // The steps after the output set-up: chooses the roots of the selected mode
 // (their names encoded in the locale the set-up left), folds unless told not
 // to, and prints every tree in name or pid order. Labels are made from the
-// root choice on; titles and arguments are read through `kvm`.
-void printForest(ProcessTable& table, LineWriter& writer, kvm_t* kvm, const RunOptions& options);
+// root choice on; titles and arguments are read from `vectors` (the kernel's
+// handle in a run).
+void printForest(ProcessTable& table, LineWriter& writer, ArgumentSource vectors,
+                 const RunOptions& options);

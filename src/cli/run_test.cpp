@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,13 @@
 #include "support/lines.h"
 #include "support/memory_stream.h"
 #include "support/options_of.h"
-#include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
 namespace {
 
 // init (uid 0) with: zz (uid 7) -> bb (uid 8) -> cc (uid 7); dd (uid 0) ->
 // aa (uid 7); and mm (uid 7), whose parent is not in the table.
-const std::vector<FakeProcess> usersForest = {
+const std::vector<MemoryProcess> usersForest = {
     process(1, 0, "init", 0),  process(10, 1, "zz", 7), process(11, 10, "bb", 8),
     process(12, 11, "cc", 7),  process(13, 1, "dd", 0), process(14, 13, "aa", 7),
     process(15, 999, "mm", 7),
@@ -56,11 +56,10 @@ class RunCaseTest : public testing::TestWithParam<RunCase> {};
 
 TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
     const RunCase& c = GetParam();
-    ProcFixture proc;
-    for (const FakeProcess& p : usersForest) proc.add(p);
+    MemoryRecords proc(usersForest);
     const OptionFlags flags = c.flags;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(),
+    ProcessTable table = tableOf(flags, proc);
+    EXPECT_EQ(printInProcess(table, proc.arguments(),
                              {.flags = flags, .rootPid = c.rootPid, .rootUid = c.rootUid}),
               c.output);
     for (ProcessNode& node : table) {
@@ -123,9 +122,10 @@ TEST_P(FoldingExamplePrinted, PrintsAsDescribed) {
     const ExampleProcesses processes = processesOf(example);
     const pid_t highlightPid =
         example.highlighted != nullptr ? processes.pid(example.highlighted) : 0;
-    EXPECT_EQ(printInProcess(processes.processes,
-                             {.flags = OptionFlags(example.flags | Flag::pid), .rootPid = 1},
-                             highlightPid),
+    const OptionFlags flags = Flag::pid | (example.showTitles ? Flag::showTitles : 0) |
+                              (example.userChanges ? Flag::uidChanges : 0) |
+                              (example.highlighted != nullptr ? Flag::highlight : 0);
+    EXPECT_EQ(printInProcess(processes.processes, {.flags = flags, .rootPid = 1}, highlightPid),
               example.output);
 }
 
@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExamplePrinted,
 // Compaction among the roots, outside pid mode: what folds and what prints.
 struct RootsCase {
     const char* title;
-    std::vector<FakeProcess> processes;
+    std::vector<MemoryProcess> processes;
     OptionFlags flags;
     pid_t highlightPid;
     std::string output;
@@ -150,7 +150,7 @@ void PrintTo(const RootsCase& c, std::ostream* out) { *out << c.title; }
 
 // init; x 5 and x 6, and sh 7 (with sleep 8), all three children of the
 // absent 900; sh 9 (with sleep 10), child of the absent 901.
-const std::vector<FakeProcess> rootsForest = {
+const std::vector<MemoryProcess> rootsForest = {
     process(1, 0, "init"),  process(5, 900, "x"),  process(6, 900, "x"),    process(7, 900, "sh"),
     process(8, 7, "sleep"), process(9, 901, "sh"), process(10, 9, "sleep"),
 };
@@ -159,11 +159,10 @@ class RootsCaseTest : public testing::TestWithParam<RootsCase> {};
 
 TEST_P(RootsCaseTest, FoldsAsDescribed) {
     const RootsCase& c = GetParam();
-    ProcFixture proc;
-    for (const FakeProcess& p : c.processes) proc.add(p);
+    MemoryRecords proc(c.processes);
     const OptionFlags flags = c.flags;
-    ProcessTable table = proc.snapshot(flags, c.highlightPid);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags}), c.output);
+    ProcessTable table = tableOf(flags, proc, c.highlightPid);
+    EXPECT_EQ(printInProcess(table, proc.arguments(), {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
         const pid_t pid = node.kinfo.ki_pid;
         auto expected = c.folds.find(pid);
@@ -205,11 +204,10 @@ INSTANTIATE_TEST_SUITE_P(Roots, RootsCaseTest, testing::ValuesIn(rootsCases),
                          });
 
 TEST(CompactionTest, NoCompactLeavesEveryNodeAlone) {
-    ProcFixture proc;
-    for (const FakeProcess& p : processesOf(foldingExamples()[0]).processes) proc.add(p);
+    MemoryRecords proc(processesOf(foldingExamples()[0]).processes);
     const OptionFlags flags = Flag::pid | Flag::noCompact;
-    ProcessTable table = proc.snapshot(flags);
-    EXPECT_EQ(printInProcess(table, proc.lastHandle(), {.flags = flags, .rootPid = 1}),
+    ProcessTable table = tableOf(flags, proc);
+    EXPECT_EQ(printInProcess(table, proc.arguments(), {.flags = flags, .rootPid = 1}),
               "init-+-sh-+-sleep\n"
               "     |    `-sleep\n"
               "     `-sh-+-sleep\n"
@@ -234,7 +232,7 @@ class ForestMaker {
 
     // The records of a forest of a few trees, with shuffled pids; some
     // records have a missing parent so that they are roots.
-    SyntheticRecords make() {
+    MemoryRecords make() {
         std::vector<Shape> roots;
         const int treeCount = pick(1, 4);
         for (int i = 0; i < treeCount; ++i) roots.push_back(shape(0));
@@ -246,7 +244,7 @@ class ForestMaker {
         std::vector<pid_t> pids(flat.size());
         for (std::size_t i = 0; i < pids.size(); ++i) pids[i] = static_cast<pid_t>(i + 2);
         std::shuffle(pids.begin(), pids.end(), random);
-        SyntheticRecords made;
+        MemoryRecords made;
         for (std::size_t i = 0; i < flat.size(); ++i) {
             const pid_t ppid =
                 flat[i].second < 0 ? 1000000 : pids[static_cast<std::size_t>(flat[i].second)];
@@ -339,7 +337,7 @@ class ForestMaker {
 struct CompactedForest {
     // The table is made with --numeric-sort as well, so that it has the
     // pid-keyed indexes to print by; nothing else depends on that bit.
-    CompactedForest(OptionFlags flags, const std::vector<kinfo_proc>& records,
+    CompactedForest(OptionFlags flags, const MemoryRecords& records,
                     const std::vector<pid_t>& marked, pid_t highlightPid, std::size_t runLength)
         : table(tableOf(flags | Flag::numericSort | Flag::highlight, records, highlightPid)) {
         for (pid_t pid : marked) table.find(pid)->highlight = true;
@@ -373,8 +371,8 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
     int groupsInLongRuns = 0;
     for (unsigned seed = 1; seed <= 300; ++seed) {
         ForestMaker maker(seed);
-        const SyntheticRecords made = maker.make();
-        const std::vector<kinfo_proc>& records = made.records;
+        const MemoryRecords made = maker.make();
+        const std::span<const kinfo_proc> records = made.records();
         const OptionFlags flags = maker.chance(0.5) ? Flag::uidChanges : 0;
         std::vector<pid_t> marked;
         const int highlightCount = maker.pick(0, 3);
@@ -384,11 +382,11 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         const pid_t highlightPid =
             records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
 
-        CompactedForest pairwise(flags, records, marked, highlightPid, SIZE_MAX);
+        CompactedForest pairwise(flags, made, marked, highlightPid, SIZE_MAX);
         for (std::size_t runLength :
              {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{8}}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", runs of " + std::to_string(runLength));
-            CompactedForest grouped(flags, records, marked, highlightPid, runLength);
+            CompactedForest grouped(flags, made, marked, highlightPid, runLength);
             ASSERT_EQ(grouped.table.size(), pairwise.table.size());
             auto a = pairwise.table.begin();
             auto b = grouped.table.begin();
@@ -466,16 +464,14 @@ void runOnStack(std::size_t size, Body& body) {
     pthread_attr_destroy(&attributes);
 }
 
-// The output of the whole run over `records`, on the default stack. A
-// handle on an empty directory answers every request for arguments with
-// none.
-std::string runOnDefaultStack(const SyntheticRecords& records, const InProcessRun& run,
+// The output of the whole run over `records`, on the default stack. The
+// shapes give no process an argument vector.
+std::string runOnDefaultStack(const MemoryRecords& records, const InProcessRun& run,
                               pid_t highlightPid = 0) {
-    ProcFixture empty;
     std::string output;
     auto body = [&] {
-        ProcessTable table = tableOf(run.flags, records.records, highlightPid);
-        output = printInProcess(table, empty.open(), run);
+        ProcessTable table = tableOf(run.flags, records, highlightPid);
+        output = printInProcess(table, records.arguments(), run);
     };
     runOnStack(defaultStack, body);
     return output;
@@ -522,7 +518,7 @@ std::string chainLine(std::string top, std::size_t depth, Label label) {
 
 TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
     const std::size_t depth = bigSize - 1;
-    const SyntheticRecords chain = chainShape(depth, true);
+    const MemoryRecords chain = chainShape(depth, true);
     const std::string plain = chainLine("init", depth, [](pid_t) { return std::string("c"); });
     UserNames users;
     const std::string root = users.nameOf(0);
@@ -569,7 +565,7 @@ TEST(RunDepthSlowTest, MillionDeepChainInEveryMode) {
 TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
     // init, a chain of 20,000 named "c", and at the bottom y and then x.
     constexpr std::size_t depth = 20000;
-    SyntheticRecords records = chainShape(depth);
+    MemoryRecords records = chainShape(depth);
     const auto bottom = static_cast<pid_t>(depth + 1);
     records.add(bottom + 1, bottom, "y");
     records.add(bottom + 2, bottom, "x");
@@ -583,7 +579,7 @@ TEST(RunDepthTest, ChainEndingInTwoLeavesByNameAndByPid) {
 }
 
 TEST(RunDepthTest, ChainWithArgumentsIndentsEveryLineByItsDepth) {
-    const SyntheticRecords chain = chainShape(argumentsChainDepth);
+    const MemoryRecords chain = chainShape(argumentsChainDepth);
     std::string whole = "init\n";
     for (std::size_t level = 1; level <= argumentsChainDepth; ++level)
         whole += std::string(4 * (level - 1), ' ') + "  `-c\n";
@@ -599,7 +595,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
     // Each level's line starts below its parent; the vertical lines of the
     // levels above stop where their last child is drawn.
     const std::size_t depth = argumentsChainDepth;
-    const SyntheticRecords shape = chainWithLeavesShape(depth);
+    const MemoryRecords shape = chainWithLeavesShape(depth);
     // Every level of the chain but the deepest has two children.
     std::string whole = "init---c";
     for (std::size_t level = 2; level <= depth; ++level) whole += "-+-c";
@@ -618,7 +614,7 @@ TEST(RunDepthTest, DeepChainWithALeafAtEveryLevelDrawsEveryColumn) {
 }
 
 TEST(RunDepthSlowTest, MillionRoots) {
-    const SyntheticRecords forest = forestShape(bigSize);
+    const MemoryRecords forest = forestShape(bigSize);
     const std::string group = std::to_string(bigSize) + "*[r]";
     expectOutput(runOnDefaultStack(forest, {}), {1, group, group});
     expectOutput(runOnDefaultStack(forest, {.flags = Flag::numericSort}), {1, group, group});
@@ -630,7 +626,7 @@ TEST(RunDepthSlowTest, MillionRoots) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
-    const SyntheticRecords wide = wideAlikeShape(bigSize);
+    const MemoryRecords wide = wideAlikeShape(bigSize);
     const std::string group = "init---" + std::to_string(bigSize) + "*[l]";
     expectOutput(runOnDefaultStack(wide, {}), {1, group, group});
     expectOutput(runOnDefaultStack(wide, {.flags = Flag::noCompact}),
@@ -642,7 +638,7 @@ TEST(RunDepthSlowTest, MillionChildrenAllAlike) {
 }
 
 TEST(RunDepthSlowTest, MillionChildrenOfOneNameAllDifferent) {
-    const SyntheticRecords wide = wideDifferentShape(bigSize);
+    const MemoryRecords wide = wideDifferentShape(bigSize);
     const std::string lastLeaf = "u" + std::to_string(bigSize);
     for (OptionFlags flags : {OptionFlags{0}, OptionFlags{Flag::noCompact}}) {
         const std::string output = runOnDefaultStack(wide, {.flags = flags});

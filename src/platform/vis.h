@@ -1,9 +1,5 @@
-// strvis and its flags: libc's on FreeBSD, libbsd's elsewhere.
+// strvis and its flags, as FreeBSD declares them: from the directory of the
+// system the build is for (libc's on FreeBSD, libbsd's on Linux).
 #pragma once
 
-#if defined(__FreeBSD__)
-#include <vis.h>
-#else
-#define LIBBSD_NETBSD_VIS  // strvis as NetBSD and FreeBSD declare it
-#include <bsd/vis.h>
-#endif
+#include "system_vis.h"

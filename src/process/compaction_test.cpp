@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory_records.h"
 #include "support/folding_examples.h"
-#include "support/options_of.h"
-#include "support/proc_fixture.h"
 #include "support/synthetic_forest.h"
 
 namespace {
 
 TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
-    Labeller labeller = labellerOf(0, nullptr);
+    Labeller labeller({}, nullptr, Roots{});
     EXPECT_TRUE(compact(empty, labeller));
     Compactor grouped(2);
     EXPECT_TRUE(grouped.compactTree(empty, labeller));
@@ -27,15 +26,12 @@ TEST(CompactionTest, EmptyIndexIsCompactable) {
 TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
     // Four siblings of one name in two classes of labels: the index is not
     // compactable, however the run is folded.
-    ProcFixture proc;
-    for (const FakeProcess& p :
-         {process(1, 0, "init"), process(10, 1, "w", 65534), process(11, 1, "w", 65534),
-          process(12, 1, "w"), process(13, 1, "w")})
-        proc.add(p);
-    const OptionFlags flags = Flag::pid | Flag::uidChanges;
+    const MemoryRecords proc({process(1, 0, "init"), process(10, 1, "w", 65534),
+                              process(11, 1, "w", 65534), process(12, 1, "w"),
+                              process(13, 1, "w")});
     for (std::size_t runLength : {std::size_t{2}, SIZE_MAX}) {
-        ProcessTable table = proc.snapshot(flags);
-        Labeller labeller = labellerOf(flags, nullptr);
+        ProcessTable table = tableOf(proc, {.realUid = true});
+        Labeller labeller({.userChanges = true}, nullptr, Roots{});
         Compactor compactor(runLength);
         EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName, labeller))
             << "runs of " << runLength;
@@ -51,8 +47,7 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
     // classes of three, more chains than the first table of chain ids
     // holds, all labelled alike. One hidden member's leaf is highlighted; its
     // head's leaf takes it.
-    SyntheticRecords made;
-    const std::vector<kinfo_proc>& records = made.records;
+    MemoryRecords made;
     const auto add = [&made](pid_t pid, pid_t ppid, const std::string& name) {
         made.add(pid, ppid, name);
     };
@@ -66,9 +61,9 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
     const pid_t markedLeaf = 2 + siblings + 2 * classes + 7;  // third of class 7
     for (std::size_t runLength : {std::size_t{8}, SIZE_MAX}) {
         SCOPED_TRACE("runs of " + std::to_string(runLength));
-        ProcessTable table = tableOf(0, records);
+        ProcessTable table = tableOf(made);
         table.find(markedLeaf)->highlight = true;
-        Labeller labeller = labellerOf(0, nullptr);
+        Labeller labeller({}, nullptr, Roots{});
         Compactor compactor(runLength);
         EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName, labeller));
         for (pid_t i = 0; i < siblings; ++i) {
@@ -87,17 +82,15 @@ class FoldingExampleState : public testing::TestWithParam<FoldingExample> {};
 TEST_P(FoldingExampleState, FoldsAsDescribed) {
     const FoldingExample& example = GetParam();
     const ExampleProcesses processes = processesOf(example);
-    ProcFixture proc;
-    for (const FakeProcess& p : processes.processes) proc.add(p);
-    const OptionFlags flags = example.flags | Flag::pid;
-    const pid_t highlightPid =
-        example.highlighted != nullptr ? processes.pid(example.highlighted) : 0;
-    ProcessTable table = proc.snapshot(flags, highlightPid);
+    const MemoryRecords proc(processes.processes);
+    ProcessTable table = tableOf(proc, {.realUid = example.userChanges});
+    if (example.highlighted != nullptr) table.markHighlight(processes.pid(example.highlighted));
     ASSERT_EQ(table.size(), processes.processes.size());
     ProcessNode& top = *table.find(1);
     Roots roots;
     roots.selected = &top;
-    Labeller labeller(optionsOf(flags).labels, proc.lastHandle(), roots);
+    Labeller labeller({.titles = example.showTitles, .userChanges = example.userChanges},
+                      proc.arguments(), roots);
     foldTrees(roots, labeller);
     EXPECT_EQ(top.compactable == Compactable::yes, example.topCompactable);
     std::map<pid_t, std::string> folds;
@@ -122,22 +115,19 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, FoldingExampleState, testing::ValuesIn(
                          });
 
 // A process whose title is its name.
-FakeProcess named(pid_t pid, pid_t ppid, const std::string& name) {
-    return {.pid = pid, .ppid = ppid, .name = name, .arguments = {name}};
+MemoryProcess named(pid_t pid, pid_t ppid, const std::string& name) {
+    return process(pid, ppid, name);
 }
 
 TEST(SameSubtreeTest, ComparesLabelsAndChildrenAlongTheFirstChildChain) {
-    ProcFixture proc;
     // Under init: a (b (c)), a (b (c) z), a (b), a (b (d)), a2.
-    for (const FakeProcess& p :
-         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
-          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(23, 20, "z"),
-          named(30, 1, "a"), named(31, 30, "b"), named(40, 1, "a"), named(41, 40, "b"),
-          named(42, 41, "d"), named(50, 1, "a2")})
-        proc.add(p);
-    const OptionFlags flags = Flag::pid;
-    ProcessTable table = proc.snapshot(flags);
-    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    const MemoryRecords proc({named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"),
+                              named(12, 11, "c"), named(20, 1, "a"), named(21, 20, "b"),
+                              named(22, 21, "c"), named(23, 20, "z"), named(30, 1, "a"),
+                              named(31, 30, "b"), named(40, 1, "a"), named(41, 40, "b"),
+                              named(42, 41, "d"), named(50, 1, "a2")});
+    ProcessTable table = tableOf(proc);
+    Labeller labeller({}, proc.arguments(), Roots{});
     ProcessNode& first = *table.find(10);
     EXPECT_TRUE(sameSubtree(first, *table.find(20), labeller));   // a later child differs
     EXPECT_FALSE(sameSubtree(first, *table.find(30), labeller));  // the chain ends early
@@ -147,16 +137,13 @@ TEST(SameSubtreeTest, ComparesLabelsAndChildrenAlongTheFirstChildChain) {
 }
 
 TEST(SameSubtreeTest, PassesHighlightsOnlyOnSuccessAndOnlyFromTheOther) {
-    ProcFixture proc;
     // Under init: a (b (c)) three times, the third ending in x instead.
-    for (const FakeProcess& p :
-         {named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"), named(12, 11, "c"),
-          named(20, 1, "a"), named(21, 20, "b"), named(22, 21, "c"), named(30, 1, "a"),
-          named(31, 30, "b"), named(32, 31, "x")})
-        proc.add(p);
-    const OptionFlags flags = Flag::pid;
-    ProcessTable table = proc.snapshot(flags);
-    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    const MemoryRecords proc({named(1, 0, "init"), named(10, 1, "a"), named(11, 10, "b"),
+                              named(12, 11, "c"), named(20, 1, "a"), named(21, 20, "b"),
+                              named(22, 21, "c"), named(30, 1, "a"), named(31, 30, "b"),
+                              named(32, 31, "x")});
+    ProcessTable table = tableOf(proc);
+    Labeller labeller({}, proc.arguments(), Roots{});
     for (pid_t pid : {11, 22, 30, 32}) table.find(pid)->highlight = true;
 
     ASSERT_TRUE(sameSubtree(*table.find(10), *table.find(20), labeller));

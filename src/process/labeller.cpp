@@ -4,11 +4,10 @@
 #include <memory>
 #include <utility>
 
-#include "platform/kvm_fields.h"
 #include "process/visible_text.h"
 
-Labeller::Labeller(const LabelOptions& labelOptions, kvm_t* handle, const Roots& roots)
-    : options(labelOptions), kvm(handle), usersRoots(roots.mode == Selection::Mode::user) {}
+Labeller::Labeller(const LabelOptions& labelOptions, ArgumentSource source, const Roots& roots)
+    : options(labelOptions), vectors(source), usersRoots(roots.mode == Selection::Mode::user) {}
 
 std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
@@ -79,7 +78,7 @@ char** Labeller::argumentVector(const ProcessNode& node) {
     if (vectorOwner == &node.kinfo) return vector;
     const char* failure = nullptr;
     vectorOwner = nullptr;
-    vector = kvmArguments(kvm, node.kinfo, failure);
+    vector = vectors.vectorOf(node.kinfo, failure);
     if (failure != nullptr) throw ArgumentsUnreadable{failure};
     vectorOwner = &node.kinfo;
     return vector;

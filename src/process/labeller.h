@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/argument_source.h"
 #include "platform/kvm.h"
 #include "process/label_options.h"
 #include "process/process_node.h"
@@ -22,17 +23,18 @@ struct ArgumentsUnreadable {
 };
 
 // Makes the labels of one run and keeps what they need: the options that
-// shape them, the kernel-access handle that argument vectors are read
-// through, the last vector read and the names of users. Names and labels
-// are cached in the nodes. Text is encoded in the character-type locale in force when it is
+// shape them, the source that argument vectors are read from, the last
+// vector read and the names of users. Names and labels are cached in the
+// nodes. Text is encoded in the character-type locale in force when it is
 // made.
 class Labeller {
   public:
     // A root's label depends on its root flag and on the mode the roots
     // were chosen in: the labeller is made from the run's roots, once they
-    // are chosen, so that no label can come before them. `kvm` must stay
-    // open as long as the labeller is used.
-    Labeller(const LabelOptions& options, kvm_t* kvm, const Roots& roots);
+    // are chosen, so that no label can come before them. Argument vectors
+    // come from `vectors`: the kernel's handle, which must stay open as long
+    // as the labeller is used, or a test's.
+    Labeller(const LabelOptions& options, ArgumentSource vectors, const Roots& roots);
 
     // The node's encoded command name, computed once: the key of the node in
     // an index by name. Needs nothing but the record, so that linking and
@@ -58,7 +60,7 @@ class Labeller {
     bool showsUser(const ProcessNode& node) const;
 
     LabelOptions options;
-    kvm_t* kvm;
+    ArgumentSource vectors;
     bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
     const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is

@@ -2,21 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/memory_records.h"
 #include "process/process_table.h"
-#include "support/options_of.h"
-#include "support/proc_fixture.h"
+#include "support/synthetic_forest.h"
 
 namespace {
 
 constexpr uid_t daemonUid = 1;  // "daemon" in Debian's base passwd
 
 // init (pid 1, root) with the child worker (pid 812, daemon) below it.
-void addWorker(ProcFixture& proc, std::vector<std::string> arguments = {"worker: busy", "--x"}) {
+void addWorker(MemoryRecords& proc, std::vector<std::string> arguments = {"worker: busy", "--x"}) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0, .arguments = {"init"}});
     proc.add({.pid = 812,
               .ppid = 1,
@@ -40,41 +39,43 @@ TEST(LabelTest, DecorationsByArgumentsPidsAndUser) {
     };
     for (bool titles : {false, true}) {
         for (const Row& row : rows) {
-            OptionFlags flags = (row.arguments ? Flag::arguments : 0) |
-                                (row.pids ? Flag::showPids : 0) |
-                                (row.user ? Flag::uidChanges : 0) | (titles ? Flag::showTitles : 0);
-            ProcFixture proc;
+            const LabelOptions options{.titles = titles,
+                                       .pids = row.pids,
+                                       .userChanges = row.user,
+                                       .argumentsFollow = row.arguments};
+            MemoryRecords proc;
             addWorker(proc);
-            ProcessTable table = proc.snapshot(flags);
+            ProcessTable table = tableOf(proc);
             ProcessNode* worker = table.find(812);
             ASSERT_NE(worker, nullptr);
-            Labeller labeller = labellerOf(flags, proc.lastHandle());
+            Labeller labeller(options, proc.arguments(), Roots{});
             std::string base = titles ? "worker: busy" : "worker";
-            EXPECT_EQ(labeller.label(*worker), base + row.decoration) << "flags " << flags;
+            EXPECT_EQ(labeller.label(*worker), base + row.decoration)
+                << "titles " << titles << ", arguments " << row.arguments << ", pids " << row.pids
+                << ", user " << row.user;
             EXPECT_EQ(worker->name(), "worker");  // a title never becomes the name
         }
     }
 }
 
 TEST(LabelTest, TitleFallsBackToTheNameWhenUnreadableOrEmpty) {
-    ProcFixture proc;
+    MemoryRecords proc;
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
-    proc.add(
-        {.pid = 10, .ppid = 1, .name = "empty"});  // empty cmdline, as a kernel thread or zombie
-    proc.add({.pid = 11, .ppid = 1, .name = "gone", .arguments = {"gone"}});
+    // No vector: a kernel thread or zombie (empty), a process gone or
+    // hidden from this user (unreadable).
+    proc.add({.pid = 10, .ppid = 1, .name = "empty"});
+    proc.add({.pid = 11, .ppid = 1, .name = "gone"});
     proc.add({.pid = 12, .ppid = 1, .name = "odd", .arguments = {"t\ti\nt\x1bl\\e", "arg"}});
     proc.add({.pid = 13, .ppid = 1, .name = "retitled", .arguments = {"x"}});
-    proc.writeFile("13/cmdline", "retitled: idle");  // rewritten, no NUL at the end
+    proc.setArguments(13, {"retitled: idle"});  // rewritten
     // An empty title: exec'd with argv[0] = "", with and without arguments.
     proc.add({.pid = 14, .ppid = 1, .name = "blank", .arguments = {"", "arg"}});
     proc.add({.pid = 15, .ppid = 1, .name = "bare", .arguments = {""}});
-    std::filesystem::remove(proc.root() + "/11/cmdline");
-    for (OptionFlags pids : {Flag::showPids, OptionFlags{0}}) {
-        OptionFlags flags = Flag::showTitles | pids;
-        ProcessTable table = proc.snapshot(flags);
-        Labeller labeller = labellerOf(flags, proc.lastHandle());
+    for (bool pids : {true, false}) {
+        ProcessTable table = tableOf(proc);
+        Labeller labeller({.titles = true, .pids = pids}, proc.arguments(), Roots{});
         auto decorated = [&](const char* text, const char* pid) {
-            return text + (pids != 0 ? "(" + std::string(pid) + ")" : "");
+            return text + (pids ? "(" + std::string(pid) + ")" : "");
         };
         EXPECT_EQ(labeller.label(*table.find(10)), decorated("empty", "10"));
         EXPECT_EQ(labeller.label(*table.find(11)), decorated("gone", "11"));
@@ -92,27 +93,30 @@ TEST(LabelTest, UserShownByKindOfNode) {
     // below init.
     struct Case {
         const char* kind;
-        OptionFlags mode;  // Flag::pid, Flag::user or none
+        Selection::Mode mode;
         pid_t pid;
         bool root;
         const char* label;
     };
+    constexpr Selection::Mode all = Selection::Mode::allTrees;
+    constexpr Selection::Mode pidMode = Selection::Mode::pid;
+    constexpr Selection::Mode user = Selection::Mode::user;
     const Case cases[] = {
-        {"all-trees root, not uid 0", 0, 20, true, "d(daemon)"},
-        {"all-trees root, uid 0", 0, 21, true, "e"},
-        {"all-trees root, uid 0 at the top", 0, 1, true, "init"},
-        {"user-mode root with a parent of another user", Flag::user, 10, true, "a"},
-        {"user-mode root without a parent", Flag::user, 20, true, "d"},
-        {"pid-mode root, parent of another user", Flag::pid, 10, false, "a(daemon)"},
-        {"pid-mode root, parent of the same user", Flag::pid, 11, false, "b"},
-        {"pid-mode root without a parent", Flag::pid, 20, false, "d"},
-        {"child of another user", 0, 12, false, "c(root)"},
-        {"child of the same user", 0, 11, false, "b"},
-        {"child of another user in user mode", Flag::user, 12, false, "c(root)"},
-        {"uid without a password entry", 0, 30, false, "f(54321)"},
+        {"all-trees root, not uid 0", all, 20, true, "d(daemon)"},
+        {"all-trees root, uid 0", all, 21, true, "e"},
+        {"all-trees root, uid 0 at the top", all, 1, true, "init"},
+        {"user-mode root with a parent of another user", user, 10, true, "a"},
+        {"user-mode root without a parent", user, 20, true, "d"},
+        {"pid-mode root, parent of another user", pidMode, 10, false, "a(daemon)"},
+        {"pid-mode root, parent of the same user", pidMode, 11, false, "b"},
+        {"pid-mode root without a parent", pidMode, 20, false, "d"},
+        {"child of another user", all, 12, false, "c(root)"},
+        {"child of the same user", all, 11, false, "b"},
+        {"child of another user in user mode", user, 12, false, "c(root)"},
+        {"uid without a password entry", all, 30, false, "f(54321)"},
     };
     for (const Case& c : cases) {
-        ProcFixture proc;
+        MemoryRecords proc;
         proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0});
         proc.add({.pid = 10, .ppid = 1, .name = "a", .uid = daemonUid});
         proc.add({.pid = 11, .ppid = 10, .name = "b", .uid = daemonUid});
@@ -120,27 +124,27 @@ TEST(LabelTest, UserShownByKindOfNode) {
         proc.add({.pid = 20, .ppid = 999, .name = "d", .uid = daemonUid});
         proc.add({.pid = 21, .ppid = 999, .name = "e", .uid = 0});
         proc.add({.pid = 30, .ppid = 1, .name = "f", .uid = 54321});
-        for (OptionFlags uidChanges : {Flag::uidChanges, OptionFlags{0}}) {
-            OptionFlags flags = c.mode | uidChanges;
-            ProcessTable table = proc.snapshot(flags);
+        for (bool uidChanges : {true, false}) {
+            ProcessTable table = tableOf(proc, {.realUid = true});
             ProcessNode* node = table.find(c.pid);
             ASSERT_NE(node, nullptr) << c.kind;
             node->root = c.root;
-            Labeller labeller = labellerOf(flags, proc.lastHandle());
-            std::string expected = uidChanges != 0 ? c.label : std::string(Labeller::name(*node));
+            Roots roots;
+            roots.mode = c.mode;
+            Labeller labeller({.userChanges = uidChanges}, proc.arguments(), roots);
+            std::string expected = uidChanges ? c.label : std::string(Labeller::name(*node));
             EXPECT_EQ(labeller.label(*node), expected)
-                << c.kind << (uidChanges != 0 ? "" : ", without -u");
+                << c.kind << (uidChanges ? "" : ", without -u");
         }
     }
 }
 
 TEST(LabelTest, EmptyNameGivesDecorationsOnly) {
-    ProcFixture proc;
+    MemoryRecords proc;
     proc.add({.pid = 1, .ppid = 0, .name = "init"});
     proc.add({.pid = 7, .ppid = 1, .name = ""});
-    OptionFlags flags = Flag::showPids;
-    ProcessTable table = proc.snapshot(flags);
-    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    ProcessTable table = tableOf(proc);
+    Labeller labeller({.pids = true}, proc.arguments(), Roots{});
     EXPECT_EQ(table.find(7)->name(), "");
     EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
     EXPECT_EQ(labeller.label(*table.find(7)), "(7)");
@@ -150,15 +154,14 @@ TEST(LabelTest, EmptyNameGivesDecorationsOnly) {
 // from one reading of the vector: a process that changes its command line
 // in between shows the one it had when its label was made.
 TEST(ArgumentsTest, TitleAndArgumentsComeFromOneReading) {
-    ProcFixture proc;
+    MemoryRecords proc;
     addWorker(proc, {"worker: busy", "--x", "a\tb"});
     proc.add({.pid = 813, .ppid = 1, .name = "other", .arguments = {"other", "--y"}});
-    const OptionFlags flags = Flag::showTitles | Flag::arguments;
-    ProcessTable table = proc.snapshot(flags);
-    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    ProcessTable table = tableOf(proc);
+    Labeller labeller({.titles = true, .argumentsFollow = true}, proc.arguments(), Roots{});
     ProcessNode& worker = *table.find(812);
     EXPECT_EQ(labeller.label(worker), "worker: busy");
-    proc.writeFile("812/cmdline", std::string("worker: idle\0--z\0", 17));
+    proc.setArguments(812, {"worker: idle", "--z"});
     const std::span<const std::string> arguments = labeller.arguments(worker);
     EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.end()),
               (std::vector<std::string>{"--x", "a\\011b"}));

@@ -4,34 +4,36 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "support/options_of.h"
-#include "support/proc_fixture.h"
+#include "platform/memory_records.h"
+#include "platform/system_process.h"
+#include "process/labeller.h"
 #include "support/synthetic_forest.h"
 
 namespace {
 
-kinfo_proc record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool system = false) {
-    kinfo_proc r{};
-    r.ki_pid = pid;
-    r.ki_ppid = ppid;
-    r.ki_ruid = uid;
-    r.ki_flag = system ? P_SYSTEM : 0;
-    r.ki_comm = name;  // a literal: it outlives the record
-    return r;
+// A process without an argument vector; `kernel`: one of the kernel's own.
+MemoryProcess record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, bool kernel = false) {
+    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .kernel = kernel};
 }
 
-// A table made straight from records in the given order, linked.
-ProcessTable linkedTable(OptionFlags flags, const std::vector<kinfo_proc>& records) {
-    return tableOf(flags, records);
+// Whether the system takes a process with parent pid 0 for one of the
+// kernel's own: FreeBSD does (init aside), Linux marks kernel threads alone.
+bool parentPidZeroIsKernel() {
+    const MemoryRecords one({record(60, 0, "orphan0")});
+    return isSystemProcess(one.records().front());
 }
+
+const TableOptions plain{};
+const TableOptions withKernel{.showKernel = true};
+const TableOptions pidIndexed{.childOrder = ChildOrder::ByPid};
 
 // Every pid in the table with its parent's pid (0 for none).
 std::map<pid_t, pid_t> parents(ProcessTable& table) {
@@ -42,13 +44,13 @@ std::map<pid_t, pid_t> parents(ProcessTable& table) {
 }
 
 // The invariants of a linked table: one parent at most, listed in both
-// indexes of exactly that parent, and every chain of parents ends. `flags`
+// indexes of exactly that parent, and every chain of parents ends. `options`
 // are those the table was made with.
-void expectWellFormed(ProcessTable& table, OptionFlags flags) {
-    const bool byPid = (flags & Flag::numericSort) != 0;
+void expectWellFormed(ProcessTable& table, const TableOptions& options) {
+    const bool byPid = (options.childOrder == ChildOrder::ByPid);
     std::map<const ProcessNode*, int> listed;
     for (ProcessNode& node : table) {
-        // The pid-keyed index is made for --numeric-sort only.
+        // The pid-keyed index is made for pid order only.
         if (byPid)
             EXPECT_EQ(node.childrenByPid.size(), node.childrenByName.size());
         else
@@ -73,11 +75,8 @@ void expectWellFormed(ProcessTable& table, OptionFlags flags) {
 }
 
 TEST(ProcessTableTest, LinksChildrenBelowTheirParents) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
-    proc.add({.pid = 5, .ppid = 1, .name = "sh", .arguments = {"sh"}});
-    OptionFlags flags = 0;
-    ProcessTable table = proc.snapshot(flags);
+    const MemoryRecords records({process(1, 0, "init"), process(5, 1, "sh")});
+    ProcessTable table = tableOf(records);
     ASSERT_EQ(table.size(), 2u);
     ProcessNode* shell = table.find(5);
     ASSERT_NE(shell, nullptr);
@@ -85,31 +84,35 @@ TEST(ProcessTableTest, LinksChildrenBelowTheirParents) {
 }
 
 TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init"});
-    proc.add({.pid = 2, .ppid = 0, .name = "kthreadd", .kthread = true});
-    proc.add({.pid = 3, .ppid = 2, .name = "kworker/0:0", .kthread = true});
-    proc.add({.pid = 4, .ppid = 2, .name = "ksoftirqd/0", .kthread = true, .kthreadLine = false});
-    proc.add({.pid = 40,
-              .ppid = 1,
-              .name = "kthread-child",
-              .kthread = true});  // a kernel thread elsewhere
-    proc.add({.pid = 50, .ppid = 1, .name = "sshd"});
-    proc.add({.pid = 51, .ppid = 50, .name = "bash"});
-    proc.add({.pid = 60, .ppid = 0, .name = "orphan0"});  // parent pid 0, no kernel thread
-    proc.add({.pid = 61, .ppid = 60, .name = "below0"});
-    proc.add({.pid = 70, .ppid = -1, .name = "negative"});
-
-    OptionFlags plain = 0;
-    ProcessTable shown = proc.snapshot(plain);
-    // Only kernel threads are hidden: a user process with parent pid 0 (one
-    // entered into a pid namespace from outside) stays, with its subtree.
-    EXPECT_EQ(parents(shown),
-              (std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}}));
+    // Parent pid 0 or less marks a kernel process on FreeBSD (init aside),
+    // where the kernel's own processes all have it: the processes with it
+    // here are no kernel processes on Linux, and on FreeBSD they are.
+    const MemoryRecords records({
+        record(1, 0, "init"),
+        record(2, 0, "kthreadd", 0, true),
+        record(3, 2, "kworker/0:0", 0, true),
+        record(4, 2, "ksoftirqd/0", 0, true),
+        record(40, 1, "kthread-child", 0, true),  // a kernel process elsewhere
+        record(50, 1, "sshd"),
+        record(51, 50, "bash"),
+        record(60, 0, "orphan0"),  // parent pid 0, unmarked
+        record(61, 60, "below0"),
+        record(70, -1, "negative"),
+    });
+    // Linux hides kernel threads alone: a user process with parent pid 0
+    // (one entered into a pid namespace from outside) stays, with its
+    // subtree. FreeBSD takes every parentless process but init for the
+    // kernel's: below0 is left a root.
+    const std::map<pid_t, pid_t> unmarked =
+        parentPidZeroIsKernel()
+            ? std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {61, 0}}
+            : std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}};
+    ProcessTable shown = tableOf(records, plain);
+    EXPECT_EQ(parents(shown), unmarked);
     expectWellFormed(shown, plain);
 
-    OptionFlags kernel = Flag::showKernel;
-    ProcessTable all = proc.snapshot(kernel);
+    const TableOptions& kernel = withKernel;
+    ProcessTable all = tableOf(records, kernel);
     EXPECT_EQ(parents(all), (std::map<pid_t, pid_t>{{1, 0},
                                                     {2, 0},
                                                     {3, 2},
@@ -126,22 +129,23 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
 TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
     // The view from inside a pid namespace: its init and a shell entered from
     // outside both have parent pid 0; the shell's children hang below it.
-    std::vector<kinfo_proc> records = {record(1, 0, "sleep"), record(7, 0, "sh", 1000),
-                                       record(9, 7, "sleep", 1000), record(10, 9, "cat", 1000),
-                                       record(8, 1, "sh")};
-    for (OptionFlags flags : {OptionFlags{0}, OptionFlags{Flag::showKernel}}) {
-        ProcessTable table = linkedTable(flags, records);
+    if (parentPidZeroIsKernel()) GTEST_SKIP() << "parent pid 0 marks a kernel process here";
+    const MemoryRecords records({record(1, 0, "sleep"), record(7, 0, "sh", 1000),
+                                 record(9, 7, "sleep", 1000), record(10, 9, "cat", 1000),
+                                 record(8, 1, "sh")});
+    for (const TableOptions& options : {plain, withKernel}) {
+        ProcessTable table = tableOf(records, options);
         EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {7, 0}, {8, 1}, {9, 7}, {10, 9}}))
-            << "flags " << flags;
-        expectWellFormed(table, flags);
+            << "with kernel processes: " << options.showKernel;
+        expectWellFormed(table, options);
     }
 }
 
 TEST(ProcessTableTest, KernelOwnProcessWithPidZeroAdoptsItsChildrenButNotItself) {
-    OptionFlags kernel = Flag::showKernel;
-    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(0, 0, "kernel", 0, true),
-                                       record(2, 0, "kthreadd", 0, true), record(9, 1, "sh")};
-    ProcessTable table = linkedTable(kernel, records);
+    const TableOptions& kernel = withKernel;
+    const MemoryRecords records({record(1, 0, "init"), record(0, 0, "kernel", 0, true),
+                                 record(2, 0, "kthreadd", 0, true), record(9, 1, "sh")});
+    ProcessTable table = tableOf(records, kernel);
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{0, 0}, {1, 0}, {2, 0}, {9, 1}}));
     EXPECT_EQ(table.find(1)->parent, table.find(0));
     EXPECT_EQ(table.find(2)->parent, table.find(0));
@@ -150,19 +154,19 @@ TEST(ProcessTableTest, KernelOwnProcessWithPidZeroAdoptsItsChildrenButNotItself)
 }
 
 TEST(ProcessTableTest, EqualNamesStandInPidOrderWhateverTheSnapshotOrder) {
-    std::vector<kinfo_proc> records = {
+    const std::vector<MemoryProcess> records = {
         record(1, 0, "init"),     record(30, 1, "getty"), record(12, 1, "getty"),
         record(44, 1, "cron"),    record(5, 1, "getty"),  record(20, 1, "gett"),
         record(21, 1, "getty-x"), record(22, 1, "Getty"), record(23, 1, "")};
     const std::vector<pid_t> byName = {23, 22, 44, 20, 5, 12, 30, 21};
     const std::vector<pid_t> byPid = {5, 12, 20, 21, 22, 23, 30, 44};
-    OptionFlags flags = Flag::numericSort;  // the pid-keyed index too
     std::mt19937 random(2024);
     for (int round = 0; round < 60; ++round) {
-        std::vector<kinfo_proc> snapshot = records;
-        if (round == 1) std::reverse(snapshot.begin(), snapshot.end());
-        if (round > 1) std::shuffle(snapshot.begin(), snapshot.end(), random);
-        ProcessTable table = linkedTable(flags, snapshot);
+        std::vector<MemoryProcess> order = records;
+        if (round == 1) std::reverse(order.begin(), order.end());
+        if (round > 1) std::shuffle(order.begin(), order.end(), random);
+        const MemoryRecords snapshot(order);
+        ProcessTable table = tableOf(snapshot, pidIndexed);  // the pid-keyed index too
         ProcessNode* init = table.find(1);
         std::vector<pid_t> names;
         for (ProcessNode* child : init->childrenByName) names.push_back(child->kinfo.ki_pid);
@@ -177,10 +181,9 @@ TEST(ProcessTableTest, NamesCompareAsUnsignedBytes) {
     // In C.UTF-8 "é" stays two bytes above 0x7f and must sort after "z".
     std::string previous = std::setlocale(LC_CTYPE, nullptr);
     ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
-    OptionFlags flags = 0;
-    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(2, 1, "\xc3\xa9t\xc3\xa9"),
-                                       record(3, 1, "z"), record(4, 1, "a")};
-    ProcessTable table = linkedTable(flags, records);
+    const MemoryRecords records({record(1, 0, "init"), record(2, 1, "\xc3\xa9t\xc3\xa9"),
+                                 record(3, 1, "z"), record(4, 1, "a")});
+    ProcessTable table = tableOf(records);
     std::setlocale(LC_CTYPE, previous.c_str());
     std::vector<std::string> names;
     for (ProcessNode* child : table.find(1)->childrenByName) names.emplace_back(child->name());
@@ -188,11 +191,10 @@ TEST(ProcessTableTest, NamesCompareAsUnsignedBytes) {
 }
 
 TEST(ProcessTableTest, EqualPidsKeepSnapshotOrderAndLookupFindsTheFirst) {
-    OptionFlags flags = 0;
-    std::vector<kinfo_proc> records = {record(1, 0, "init"), record(7, 1, "second-of-7"),
-                                       record(3, 1, "x"), record(7, 1, "third-of-7")};
-    records.insert(records.begin(), record(7, 1, "first-of-7"));
-    ProcessTable table = linkedTable(flags, records);
+    const MemoryRecords records({record(7, 1, "first-of-7"), record(1, 0, "init"),
+                                 record(7, 1, "second-of-7"), record(3, 1, "x"),
+                                 record(7, 1, "third-of-7")});
+    ProcessTable table = tableOf(records);
     std::vector<std::string> order;
     for (ProcessNode& node : table) order.push_back(node.kinfo.ki_comm);
     EXPECT_EQ(order,
@@ -203,24 +205,21 @@ TEST(ProcessTableTest, EqualPidsKeepSnapshotOrderAndLookupFindsTheFirst) {
 }
 
 TEST(ProcessTableTest, HighlightMarksExactlyTheChainOfAncestors) {
-    std::vector<kinfo_proc> records = {
-        record(1, 0, "init"), record(10, 1, "a"), record(11, 10, "b"),  record(12, 11, "c"),
-        record(13, 10, "d"),  record(20, 1, "e"), record(30, 999, "f"), record(31, 30, "g")};
+    const MemoryRecords records({record(1, 0, "init"), record(10, 1, "a"), record(11, 10, "b"),
+                                 record(12, 11, "c"), record(13, 10, "d"), record(20, 1, "e"),
+                                 record(30, 999, "f"), record(31, 30, "g")});
     struct Case {
-        OptionFlags flags;
+        bool highlight;
         pid_t pid;
         std::set<pid_t> marked;
     };
     const Case cases[] = {
-        {Flag::highlight, 11, {1, 10, 11}},
-        {Flag::highlight, 1, {1}},
-        {Flag::highlight, 31, {30, 31}},
-        {Flag::highlight, 4242, {}},
-        {0, 11, {}},
+        {true, 11, {1, 10, 11}}, {true, 1, {1}},  {true, 31, {30, 31}},
+        {true, 4242, {}},        {false, 11, {}},
     };
     for (const Case& c : cases) {
-        ProcessTable table = linkedTable(c.flags, records);
-        if ((c.flags & Flag::highlight) != 0) table.markHighlight(c.pid);
+        ProcessTable table = tableOf(records);
+        if (c.highlight) table.markHighlight(c.pid);
         std::set<pid_t> marked;
         for (ProcessNode& node : table)
             if (node.highlight) marked.insert(node.kinfo.ki_pid);
@@ -228,25 +227,10 @@ TEST(ProcessTableTest, HighlightMarksExactlyTheChainOfAncestors) {
     }
 }
 
-TEST(ProcessTableTest, HighlightThroughTheSnapshotStep) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init"});
-    proc.add({.pid = 10, .ppid = 1, .name = "a"});
-    proc.add({.pid = 11, .ppid = 10, .name = "b"});
-    proc.add({.pid = 12, .ppid = 10, .name = "c"});
-    OptionFlags flags = Flag::highlight;
-    ProcessTable table = proc.snapshot(flags, 11);
-    std::set<pid_t> marked;
-    for (ProcessNode& node : table)
-        if (node.highlight) marked.insert(node.kinfo.ki_pid);
-    EXPECT_EQ(marked, (std::set<pid_t>{1, 10, 11}));
-}
-
 TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
-    OptionFlags flags = 0;
     struct Case {
         const char* what;
-        std::vector<kinfo_proc> records;
+        std::vector<MemoryProcess> records;
         std::map<pid_t, pid_t> parents;
     };
     const Case cases[] = {
@@ -267,9 +251,10 @@ TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
          {{1, 0}, {20, 0}, {21, 20}}},
     };
     for (const Case& c : cases) {
-        ProcessTable table = linkedTable(flags, c.records);
+        const MemoryRecords records(c.records);
+        ProcessTable table = tableOf(records);
         EXPECT_EQ(parents(table), c.parents) << c.what;
-        expectWellFormed(table, flags);
+        expectWellFormed(table, plain);
         // Marking from any node ends.
         for (ProcessNode& node : table) table.markHighlight(node.kinfo.ki_pid);
     }
@@ -280,104 +265,70 @@ TEST(ProcessTableTest, AParentThatStartedAfterItsChildIsNotItsParent) {
     // later: 21, orphaned, is a root rather than the newcomer's child. A
     // parent that started in the same clock tick as its child, or when
     // either start is unknown, is taken at its word.
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init", .start = 5});
-    proc.add({.pid = 20, .ppid = 1, .name = "newcomer", .start = 9000});
-    proc.add({.pid = 21, .ppid = 20, .name = "orphan", .start = 500});
-    proc.add({.pid = 22, .ppid = 21, .name = "grandchild", .start = 501});
-    proc.add({.pid = 30, .ppid = 1, .name = "parent", .start = 700});
-    proc.add({.pid = 31, .ppid = 30, .name = "same tick", .start = 700});
-    proc.add({.pid = 32, .ppid = 30, .name = "later", .start = 701});
-    proc.add({.pid = 40, .ppid = 1, .name = "unknown", .start = 0});
-    proc.add({.pid = 41, .ppid = 40, .name = "child", .start = 10});
-    proc.add({.pid = 50, .ppid = 1, .name = "known", .start = 800});
-    proc.add({.pid = 51, .ppid = 50, .name = "unknown child", .start = 0});
-    const std::map<pid_t, pid_t> linked = {{1, 0},   {20, 1}, {21, 0},  {22, 21}, {30, 1}, {31, 30},
-                                           {32, 30}, {40, 1}, {41, 40}, {50, 1},  {51, 50}};
-
-    OptionFlags flags = 0;
-    ProcessTable table = proc.snapshot(flags);
-    expectWellFormed(table, flags);
-    EXPECT_EQ(parents(table), linked);
-
-    // The user's id comes from status, which has no start time: every link
-    // is taken at its word.
-    OptionFlags withUsers = Flag::uidChanges;
-    ProcessTable unguarded = proc.snapshot(withUsers);
-    std::map<pid_t, pid_t> unchecked = linked;
-    unchecked[21] = 20;
-    EXPECT_EQ(parents(unguarded), unchecked);
+    const auto started = [](pid_t pid, pid_t ppid, const char* name, std::uint64_t start) {
+        return MemoryProcess{.pid = pid, .ppid = ppid, .name = name, .start = start};
+    };
+    const MemoryRecords records({
+        started(1, 0, "init", 5),
+        started(20, 1, "newcomer", 9000),
+        started(21, 20, "orphan", 500),
+        started(22, 21, "grandchild", 501),
+        started(30, 1, "parent", 700),
+        started(31, 30, "same tick", 700),
+        started(32, 30, "later", 701),
+        started(40, 1, "unknown", 0),
+        started(41, 40, "child", 10),
+        started(50, 1, "known", 800),
+        started(51, 50, "unknown child", 0),
+    });
+    ProcessTable table = tableOf(records);
+    expectWellFormed(table, plain);
+    EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0},
+                                                      {20, 1},
+                                                      {21, 0},
+                                                      {22, 21},
+                                                      {30, 1},
+                                                      {31, 30},
+                                                      {32, 30},
+                                                      {40, 1},
+                                                      {41, 40},
+                                                      {50, 1},
+                                                      {51, 50}}));
 }
 
 TEST(ProcessTableTest, CycleThroughTheSnapshotPrintsEveryProcessOnce) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init"});
-    proc.add({.pid = 300, .ppid = 301, .name = "reused"});
-    proc.add({.pid = 301, .ppid = 300, .name = "freed"});
-    OptionFlags flags = Flag::highlight;
-    ProcessTable table = proc.snapshot(flags, 300);
+    const MemoryRecords records(
+        {record(1, 0, "init"), record(300, 301, "reused"), record(301, 300, "freed")});
+    ProcessTable table = tableOf(records);
+    table.markHighlight(300);
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {300, 301}, {301, 0}}));
     EXPECT_TRUE(table.find(300)->highlight);
     EXPECT_TRUE(table.find(301)->highlight);
-    expectWellFormed(table, flags);
+    expectWellFormed(table, plain);
 }
 
 TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
-    proc.add({.pid = 5, .ppid = 1, .name = "shell", .arguments = {"sh"}});
-    proc.add({.pid = 6, .ppid = 5, .name = "", .arguments = {"nameless"}});
-    proc.add({.pid = 7, .ppid = 5, .name = "defunct"});  // a zombie: empty cmdline
-    OptionFlags flags = Flag::showTitles;
-    ProcessTable table = proc.snapshot(flags);
+    MemoryRecords records({process(1, 0, "init"), process(5, 1, "shell", {"sh"}),
+                           process(6, 5, "", {"nameless"}),
+                           record(7, 5, "defunct")});  // a zombie: no argument vector
+    ProcessTable table = tableOf(records);
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {5, 1}, {6, 5}, {7, 5}}));
     ProcessNode* shell = table.find(5);
     ASSERT_EQ(shell->childrenByName.size(), 2u);
     EXPECT_EQ((*shell->childrenByName.begin())->name(), "");  // the empty name sorts first
     EXPECT_EQ(*shell->childrenByName.begin(), table.find(6));
-    Labeller labeller = labellerOf(flags, proc.lastHandle());
+    Labeller labeller(LabelOptions{.titles = true}, records.arguments(), Roots{});
     EXPECT_EQ(labeller.label(*table.find(6)), "nameless");
     EXPECT_EQ(labeller.label(*table.find(7)), "defunct");
-    expectWellFormed(table, flags);
+    expectWellFormed(table, plain);
 }
 
 TEST(ProcessTableTest, EmptySnapshotGivesAnEmptyTable) {
-    ProcFixture proc;
-    OptionFlags flags = Flag::highlight;
-    ProcessTable table = proc.snapshot(flags, 1);
+    const MemoryRecords records;
+    ProcessTable table = tableOf(records);
+    table.markHighlight(1);
     EXPECT_EQ(table.size(), 0u);
     EXPECT_EQ(table.find(1), nullptr);
-}
-
-// Only the user decorations and the user mode need the real uid; every
-// other run is served by the cheaper text without it.
-TEST(ProcessTableTest, TheSnapshotReadsTheUidOnlyWhenTheRunNeedsIt) {
-    ProcFixture proc;
-    proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0});
-    proc.add({.pid = 2, .ppid = 1, .name = "user", .uid = 1000});
-    proc.add({.pid = 3, .ppid = 1, .name = "statonly", .uid = 1000});
-    std::filesystem::remove(proc.root() + "/3/status");
-    struct Case {
-        OptionFlags flags;
-        bool readsUid;
-    };
-    const Case cases[] = {
-        {0, false},
-        {Flag::arguments | Flag::showPids | Flag::showKernel | Flag::highlight, false},
-        {Flag::pid | Flag::numericSort, false},
-        {Flag::uidChanges, true},
-        {Flag::user, true},
-        {Flag::user | Flag::uidChanges, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.flags);
-        ProcessTable table = proc.snapshot(c.flags);
-        ASSERT_NE(table.find(2), nullptr);
-        EXPECT_EQ(table.find(3) == nullptr, c.readsUid);
-        if (c.readsUid) {
-            EXPECT_EQ(table.find(2)->kinfo.ki_ruid, 1000u);
-        }
-    }
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace {
 // init (uid 0) with: zz (uid 7) -> bb (uid 8) -> cc (uid 7); dd (uid 0) ->
 // aa (uid 7); and mm (uid 7) and zz (uid 0), whose parent is not in the
 // table.
-SyntheticRecords usersForest() {
-    SyntheticRecords made;
+MemoryRecords usersForest() {
+    MemoryRecords made;
     made.add(1, 0, "init", 0);
     made.add(10, 1, "zz", 7);
     made.add(11, 10, "bb", 8);
@@ -55,10 +55,10 @@ TEST(RootChoiceTest, EachModeChoosesItsRootsInNameOrder) {
         {"pid", {.mode = Selection::Mode::pid, .pid = 11}, {}, {}, 11},
         {"pid not in the table", {.mode = Selection::Mode::pid, .pid = 999}, {}, {}, 0},
     };
-    const SyntheticRecords made = usersForest();
+    const MemoryRecords made = usersForest();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
-        ProcessTable table = tableOf(Flag::uidChanges, made.records);
+        ProcessTable table = tableOf(made, {.realUid = true});
         Roots roots = chooseRoots(table, c.selection);
         EXPECT_EQ(pidsOf(roots.byName), c.byName);
         EXPECT_EQ(flaggedRoots(table), c.flagged);

@@ -7,15 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory_records.h"
+#include "process/compaction.h"
+#include "process/labeller.h"
+#include "process/process_table.h"
+#include "process/root_choice.h"
+#include "render/line_writer.h"
 #include "support/escapes.h"
-#include "support/in_process_run.h"
-#include "support/proc_fixture.h"
+#include "support/memory_stream.h"
+#include "support/synthetic_forest.h"
 
 namespace {
 
 // The process table of the printing examples (the tree that
 // tests/whole_run_test.cpp spawns for real).
-const std::vector<FakeProcess> exampleTree = {
+const std::vector<MemoryProcess> exampleTree = {
     process(1, 0, "init"),
     process(20, 1, "cron", {"cron", "-s"}),
     process(30, 1, "getty", {"getty", "Pc", "ttyv0"}),
@@ -30,7 +36,7 @@ const std::vector<FakeProcess> exampleTree = {
 };
 
 // A group of two shells whose head's subtree takes two lines.
-const std::vector<FakeProcess> twoLineGroup = {
+const std::vector<MemoryProcess> twoLineGroup = {
     process(1, 0, "init"),    process(10, 1, "sh"),     process(11, 1, "sh"),
     process(12, 10, "sleep"), process(13, 10, "sleep"), process(14, 13, "cat"),
     process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat"),
@@ -40,11 +46,50 @@ const DrawingChoice ascii{asciiSet, false};
 const DrawingChoice vt100{vt100Set, true};
 const DrawingChoice unicode{unicodeSet, false};
 
+// What a run asks of the printing, besides the drawing and the width.
+struct Printing {
+    bool arguments = false;  // a line of its own for every process, with its arguments
+    bool compact = true;
+    ChildOrder order = ChildOrder::ByName;
+};
+
+const Printing plain{};
+const Printing withArguments{.arguments = true, .compact = false};
+const Printing noCompaction{.compact = false};
+const Printing byPid{.order = ChildOrder::ByPid};
+
+// Chooses the roots of `selection` among `processes`, folds them unless
+// told not to, prints them as the run does and returns the output, with
+// `highlightPid` (unless 0) marked. Checks that the writer is left as a run
+// leaves it: no level pushed and not popped, no line pending, no "]" owed.
+std::string printed(const std::vector<MemoryProcess>& processes, const Printing& printing,
+                    const Selection& selection, DrawingChoice drawing, std::uint64_t columns,
+                    pid_t highlightPid) {
+    const MemoryRecords records(processes);
+    ProcessTable table = tableOf(records, {.childOrder = printing.order});
+    if (highlightPid != 0) table.markHighlight(highlightPid);
+    const OutputOptions output{.arguments = printing.arguments};
+    MemoryStream memory;
+    LineWriter writer({drawing, columns, false}, output, memory.stream());
+    Roots roots = chooseRoots(table, selection);
+    Labeller labeller({.argumentsFollow = printing.arguments}, records.arguments(), roots);
+    if (printing.compact) foldTrees(roots, labeller);
+    printTrees(table, roots, writer, labeller, output);
+    const std::string text = memory.text();
+    // A label written now is a root on a line of its own, with nothing
+    // before or after it.
+    writer.writeLabel("p", false, 0);
+    writer.endLine();
+    EXPECT_EQ(memory.text().substr(text.size()), "p\n")
+        << "every level pushed is popped, the last line is ended and every group is closed";
+    return text;
+}
+
 struct TreeCase {
     const char* name;
-    std::vector<FakeProcess> processes;
+    std::vector<MemoryProcess> processes;
     std::string printed;
-    OptionFlags flags = 0;
+    Printing printing = plain;
     DrawingChoice drawing = ascii;
     std::uint64_t columns = 0;
     pid_t highlightPid = 0;
@@ -60,17 +105,11 @@ std::string printFromInit(const TreeCase& c) {
         ADD_FAILURE() << "no C.UTF-8 locale";
         return {};
     }
-    std::string printed = printInProcess(c.processes,
-                                         {.flags = OptionFlags(c.flags | Flag::pid),
-                                          .rootPid = 1,
-                                          .drawing = c.drawing,
-                                          .columns = c.columns},
-                                         c.highlightPid);
+    std::string text = printed(c.processes, c.printing, {.mode = Selection::Mode::pid, .pid = 1},
+                               c.drawing, c.columns, c.highlightPid);
     std::setlocale(LC_CTYPE, "C");
-    return printed;
+    return text;
 }
-
-constexpr OptionFlags withArguments = Flag::arguments | Flag::noCompact;
 
 // clang-format off
 const TreeCase treeCases[] = {
@@ -86,7 +125,7 @@ const TreeCase treeCases[] = {
      "     ├─sshd───sshd───sh─┬─top\n"
      "     │                  └─vi\n"
      "     └─syslogd\n",
-     0, unicode},
+     plain, unicode},
     // Branches and connectors take the alternate character set, their prefix
     // spaces included; group prefixes, labels and brackets do not. A run of
     // drawing segments shares one pair of escapes.
@@ -96,7 +135,7 @@ const TreeCase treeCases[] = {
          drawn("     tq") + "sshd" + drawn("qqq") + "sshd" + drawn("qqq") + "sh" + drawn("qwq") + "top\n" +  //
          drawn("     x " + std::string(14, ' ') + "   mq") + "vi\n" +                             //
          drawn("     mq") + "syslogd\n",
-     0, vt100},
+     plain, vt100},
     {"ArgumentsAscii", exampleTree,
      "init\n"
      "  |-cron -s\n"
@@ -132,7 +171,7 @@ const TreeCase treeCases[] = {
     // A root shows its own arguments; a vector that is missing or holds only
     // the title gives the label alone, and no line is ended twice.
     {"ArgumentsOfRootAndMissingVectors",
-     {process(1, 0, "init", {"init", "-s", "a b"}), FakeProcess{.pid = 2, .ppid = 1, .name = "zombie", .arguments = {}},
+     {process(1, 0, "init", {"init", "-s", "a b"}), MemoryProcess{.pid = 2, .ppid = 1, .name = "zombie", .arguments = {}},
       process(3, 1, "title", {"only the title"}), process(4, 1, "tab", {"tab", "x\ty", "new\nline"})},
      "init -s a b\n"
      "  |-tab x\\011y new\\012line\n"
@@ -158,17 +197,17 @@ const TreeCase treeCases[] = {
     {"GroupOverSeveralLinesUnicode", twoLineGroup,
      "init───2*[sh─┬─sleep]\n"
      "             └─sleep───cat\n",
-     0, unicode},
+     plain, unicode},
     {"NestedGroupsCloseTogether",
      {process(1, 0, "init"), process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
       process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")},
-     "init───2*[sh───2*[sleep]]\n", 0, unicode},
+     "init───2*[sh───2*[sleep]]\n", plain, unicode},
     {"WithoutCompactionEveryNodeIsPrinted", twoLineGroup,
      "init-+-sh-+-sleep\n"
      "     |    `-sleep---cat\n"
      "     `-sh-+-sleep\n"
      "          `-sleep---cat\n",
-     Flag::noCompact},
+     noCompaction},
     // Hidden siblings change nothing in the drawing of the visible ones.
     {"HiddenSiblingBetweenVisibleOnes",
      {process(1, 0, "init"), process(10, 1, "a"), process(11, 1, "b"), process(12, 1, "b"), process(13, 1, "c")},
@@ -197,10 +236,10 @@ const TreeCase treeCases[] = {
          "     |-" + bold("sshd") + "---" + bold("sshd") + "---" + bold("sh") + "-+-top\n" +  //
          "     |                  `-" + bold("vi") + "\n" +                              //
          "     `-syslogd\n",
-     Flag::highlight, ascii, 0, 43},
+     plain, ascii, 0, 43},
     {"HighlightedGroupHeadVt100",
      {process(1, 0, "init"), process(2, 1, "b"), process(3, 1, "b"), process(4, 1, "c")},
-     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", Flag::highlight, vt100, 0,
+     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", plain, vt100, 0,
      3},
     // Cut lines drop their ends; the lines after them are drawn in the
     // right columns all the same.
@@ -210,24 +249,24 @@ const TreeCase treeCases[] = {
      "     |-sshd--+\n"
      "     |       +\n"
      "     `-syslogd\n",
-     0, ascii, 14},
+     plain, ascii, 14},
     {"CutLinesUnicode", exampleTree,
      "init─┬─cron\n"
      "     ├─3*[get+\n"
      "     ├─sshd──+\n"
      "     │       +\n"
      "     └─syslogd\n",
-     0, unicode, 14},
+     plain, unicode, 14},
     {"CutLinesVt100", exampleTree,
      "init" + drawn("qwq") + "cron\n" + drawn("     tq") + "3*[get+\n" + drawn("     tq") + "sshd" + drawn("qq+") +
          "\n" + drawn("     x       +") + "\n" + drawn("     mq") + "syslogd\n",
-     0, vt100, 14},
+     plain, vt100, 14},
     {"ExactlyFullLineRecutsItsLabel",
      {process(1, 0, "init"), process(2, 1, "a"), process(3, 2, "x"), process(4, 2, "y"), process(5, 1, "b")},
      "init-+-+\n"
      "     | +\n"
      "     `-b\n",
-     0, ascii, 8},
+     plain, ascii, 8},
     // In pid order the drawing is the same; only the order changes, at
     // every level.
     {"ByPidOrder",
@@ -235,7 +274,7 @@ const TreeCase treeCases[] = {
      "init-+-zz-+-mm\n"
      "     |    `-aa\n"
      "     `-aa\n",
-     Flag::numericSort},
+     byPid},
     {"ByNameOrder",
      {process(1, 0, "init"), process(5, 1, "zz"), process(6, 1, "aa"), process(8, 5, "mm"), process(9, 5, "aa")},
      "init-+-aa\n"
@@ -245,7 +284,7 @@ const TreeCase treeCases[] = {
      {process(1, 0, "init"), process(5, 1, "b"), process(6, 1, "a"), process(7, 1, "b")},
      "init-+-2*[b]\n"
      "     `-a\n",
-     Flag::numericSort},
+     byPid},
     {"LeafRootInAGrouplessTree", {process(1, 0, "init")}, "init\n"},
 };
 // clang-format on
@@ -265,13 +304,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
 // Roots outside pid mode: the parentless nodes in one name-keyed index,
 // compacted together, each printed in turn.
 TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
-    EXPECT_EQ(
-        printInProcess({process(1, 0, "init"), process(7, 99, "orphan"), process(8, 98, "orphan"),
-                        process(9, 97, "lonely"), process(10, 9, "child")},
-                       {}),
-        "init\n"
-        "lonely---child\n"
-        "2*[orphan]\n");
+    EXPECT_EQ(printed({process(1, 0, "init"), process(7, 99, "orphan"), process(8, 98, "orphan"),
+                       process(9, 97, "lonely"), process(10, 9, "child")},
+                      plain, {}, ascii, 0, 0),
+              "init\n"
+              "lonely---child\n"
+              "2*[orphan]\n");
 }
 
 }  // namespace

@@ -65,14 +65,14 @@ const std::vector<FoldingExample>& foldingExamples() {
                    "     `-sh\n"},
         {.title = "DifferentTitlesStayApart",
          .tree = "init(w w)",
-         .flags = Flag::showTitles,
+         .showTitles = true,
          .titles = {{"init/w#1", "w one"}, {"init/w#2", "w two"}},
          .output = "init-+-w one\n"
                    "     `-w two\n",
          .topCompactable = false},
         {.title = "DifferentUsersStayApart",
          .tree = "init(w w)",
-         .flags = Flag::uidChanges,
+         .userChanges = true,
          .users = {{"init/w#2", 65534}},
          .output = "init-+-w\n"
                    "     `-w(" +
@@ -118,7 +118,6 @@ const std::vector<FoldingExample>& foldingExamples() {
                    {"init/w#12", hidden}}},
         {.title = "HighlightPassesToTheHeadAndDownItsChain",
          .tree = "init(sh(sleep*2) sh(sleep*2))",
-         .flags = Flag::highlight,
          .highlighted = "init/sh#2/sleep#2",
          .output = bold("init") + "---2*[" + bold("sh") + "---2*[" + bold("sleep") + "]]\n",
          .folds = {{"init/sh#1", headOf(2)},
@@ -131,7 +130,6 @@ const std::vector<FoldingExample>& foldingExamples() {
                   "init/sh#2/sleep#2"}},
         {.title = "HighlightOffTheFirstChildChainStaysBehind",
          .tree = "init(sh(sleep sleep(cat)) sh(sleep sleep(cat)))",
-         .flags = Flag::highlight,
          .highlighted = "init/sh#2/sleep#2/cat",
          .output =
              bold("init") + "---2*[" + bold("sh") + "-+-sleep]\n" + "             `-sleep---cat\n",
@@ -139,7 +137,6 @@ const std::vector<FoldingExample>& foldingExamples() {
          .bold = {"init", "init/sh#1", "init/sh#2", "init/sh#2/sleep#2", "init/sh#2/sleep#2/cat"}},
         {.title = "HighlightOfAnUnfoldedNodeStaysPut",
          .tree = "init(x(y) x x)",
-         .flags = Flag::highlight,
          .highlighted = "init/x#1/y",
          .output = bold("init") + "-+-" + bold("x") + "---" + bold("y") + "\n     `-2*[x]\n",
          .folds = {{"init/x#2", headOf(2)}, {"init/x#3", hidden}},
@@ -149,7 +146,7 @@ const std::vector<FoldingExample>& foldingExamples() {
 }
 
 ProcessPlan planOf(const FoldingExample& example) {
-    ProcessPlan top = ProcessTree::parse(example.tree);
+    ProcessPlan top = parsePlan(example.tree);
     for (const auto& [path, uid] : example.users) top.at(path).uid = uid;
     for (const auto& [path, title] : example.titles) top.at(path).argv = {title};
     return top;
@@ -159,7 +156,8 @@ namespace {
 
 // Adds `plan` and its subtree in preorder, giving pids from `next` on.
 void addProcesses(const ProcessPlan& plan, pid_t parent, uid_t inheritedUid, pid_t& next,
-                  std::map<const ProcessPlan*, pid_t>& pids, std::vector<FakeProcess>& processes) {
+                  std::map<const ProcessPlan*, pid_t>& pids,
+                  std::vector<MemoryProcess>& processes) {
     struct Pending {
         const ProcessPlan* plan;
         pid_t parent;

@@ -7,11 +7,11 @@
 #include "support/memory_stream.h"
 #include "support/options_of.h"
 
-std::string printInProcess(ProcessTable& table, kvm_t* kvm, const InProcessRun& run) {
+std::string printInProcess(ProcessTable& table, ArgumentSource vectors, const InProcessRun& run) {
     MemoryStream memory;
     const RunOptions options = optionsOf(run.flags, run.rootPid, run.rootUid);
     LineWriter writer({run.drawing, run.columns, false}, options.output, memory.stream());
-    printForest(table, writer, kvm, options);
+    printForest(table, writer, vectors, options);
     const std::string output = memory.text();
     // A label written now is a root on a line of its own, with nothing
     // before or after it.
@@ -22,10 +22,10 @@ std::string printInProcess(ProcessTable& table, kvm_t* kvm, const InProcessRun& 
     return output;
 }
 
-std::string printInProcess(const std::vector<FakeProcess>& processes, const InProcessRun& run,
+std::string printInProcess(const std::vector<MemoryProcess>& processes, const InProcessRun& run,
                            pid_t highlightPid) {
-    ProcFixture proc;
-    for (const FakeProcess& process : processes) proc.add(process);
-    ProcessTable table = proc.snapshot(run.flags, highlightPid);
-    return printInProcess(table, proc.lastHandle(), run);
+    MemoryRecords records;
+    for (const MemoryProcess& process : processes) records.add(process);
+    ProcessTable table = tableOf(run.flags, records, highlightPid);
+    return printInProcess(table, records.arguments(), run);
 }

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "cli/option_flags.h"
+#include "platform/argument_source.h"
+#include "platform/memory_records.h"
 #include "process/process_table.h"
 #include "render/drawing_set.h"
-#include "support/proc_fixture.h"
 
 // What the command line would have chosen, and the output set-up.
 struct InProcessRun {
@@ -25,10 +26,10 @@ struct InProcessRun {
 // Prints the forest of `table` (made with run.flags) as the program does and
 // returns the output. Checks that the writer is left as a run leaves it:
 // no level pushed and not popped, no line pending, no "]" owed.
-// Argument vectors and titles are read through `kvm`.
-std::string printInProcess(ProcessTable& table, kvm_t* kvm, const InProcessRun& run);
+// Argument vectors and titles are read from `vectors`.
+std::string printInProcess(ProcessTable& table, ArgumentSource vectors, const InProcessRun& run);
 
-// The same for a table of `processes`, snapshot through a fixture
-// directory, with `highlightPid` marked when run.flags asks for it.
-std::string printInProcess(const std::vector<FakeProcess>& processes, const InProcessRun& run,
+// The same for a table of `processes` made in memory, with `highlightPid`
+// marked when run.flags asks for it.
+std::string printInProcess(const std::vector<MemoryProcess>& processes, const InProcessRun& run,
                            pid_t highlightPid = 0);

@@ -7,8 +7,19 @@ RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
     return runOptionsOf(line, rootUid);
 }
 
-Labeller labellerOf(OptionFlags flags, kvm_t* kvm) {
+Labeller labellerOf(OptionFlags flags, ArgumentSource vectors) {
     Roots roots;
     roots.mode = optionsOf(flags).selection.mode;
-    return Labeller(optionsOf(flags).labels, kvm, roots);
+    return Labeller(optionsOf(flags).labels, vectors, roots);
+}
+
+ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid) {
+    return tableOf(flags, records.snapshot(), highlightPid);
+}
+
+ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid) {
+    const RunOptions options = optionsOf(flags);
+    ProcessTable table = buildForest(std::move(records), options.table);
+    if (options.highlightPid) table.markHighlight(highlightPid);
+    return table;
 }

@@ -104,11 +104,11 @@ ProcessTable snapshotForest(kvm_t* kvm, OptionFlags flags, pid_t highlightPid) {
     return table;
 }
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {
+FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {
     return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
 }
 
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name,
-                    std::vector<std::string> arguments) {
+FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name,
+                        std::vector<std::string> arguments) {
     return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
 }

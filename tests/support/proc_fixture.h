@@ -41,9 +41,9 @@ struct FakeProcess {
 
 // A user process `name` whose argument vector is its name alone, or the
 // given one.
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 0);
-FakeProcess process(pid_t pid, pid_t ppid, const std::string& name,
-                    std::vector<std::string> arguments);
+FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name, uid_t uid = 0);
+FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name,
+                        std::vector<std::string> arguments);
 
 class ProcFixture {
   public:

@@ -3,28 +3,16 @@
 #include <charconv>
 #include <string>
 
-#include "support/options_of.h"
-
-void SyntheticRecords::add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid, int flag) {
-    kinfo_proc record{};
-    record.ki_pid = pid;
-    record.ki_ppid = ppid;
-    record.ki_ruid = uid;
-    record.ki_flag = flag;
-    record.ki_comm = names.keep(name.substr(0, COMMLEN));
-    records.push_back(record);
-}
-
 namespace {
 
 // init (pid 1) and `count` processes named `name` (pids 2 up), each a child
 // of init or, `chained`, of the one before; each has one leaf child (pids
 // count + 2 up) named leafName(i) and belonging to `leafUid`.
 template <typename LeafName>
-SyntheticRecords withLeaves(std::size_t count, bool chained, std::string_view name, uid_t leafUid,
-                            LeafName leafName) {
-    SyntheticRecords made;
-    made.records.reserve(2 * count + 1);
+MemoryRecords withLeaves(std::size_t count, bool chained, std::string_view name, uid_t leafUid,
+                         LeafName leafName) {
+    MemoryRecords made;
+    made.reserve(2 * count + 1);
     made.add(1, 0, "init");
     const auto firstLeaf = static_cast<pid_t>(count + 2);
     for (std::size_t i = 0; i < count; ++i) {
@@ -37,9 +25,9 @@ SyntheticRecords withLeaves(std::size_t count, bool chained, std::string_view na
 
 }  // namespace
 
-SyntheticRecords chainShape(std::size_t depth, bool alternateUsers) {
-    SyntheticRecords made;
-    made.records.reserve(depth + 1);
+MemoryRecords chainShape(std::size_t depth, bool alternateUsers) {
+    MemoryRecords made;
+    made.reserve(depth + 1);
     made.add(1, 0, "init");
     for (std::size_t i = 0; i < depth; ++i) {
         const auto pid = static_cast<pid_t>(i + 2);
@@ -49,27 +37,27 @@ SyntheticRecords chainShape(std::size_t depth, bool alternateUsers) {
     return made;
 }
 
-SyntheticRecords chainWithLeavesShape(std::size_t depth) {
+MemoryRecords chainWithLeavesShape(std::size_t depth) {
     return withLeaves(depth, true, "c", otherUid, [](std::size_t) { return std::string("leaf"); });
 }
 
-SyntheticRecords forestShape(std::size_t count) {
-    SyntheticRecords made;
-    made.records.reserve(count);
+MemoryRecords forestShape(std::size_t count) {
+    MemoryRecords made;
+    made.reserve(count);
     const auto absent = static_cast<pid_t>(count + 2);
     for (std::size_t i = 0; i < count; ++i) made.add(static_cast<pid_t>(i + 2), absent, "r");
     return made;
 }
 
-SyntheticRecords wideAlikeShape(std::size_t count) {
-    SyntheticRecords made;
-    made.records.reserve(count + 1);
+MemoryRecords wideAlikeShape(std::size_t count) {
+    MemoryRecords made;
+    made.reserve(count + 1);
     made.add(1, 0, "init");
     for (std::size_t i = 0; i < count; ++i) made.add(static_cast<pid_t>(i + 2), 1, "l");
     return made;
 }
 
-SyntheticRecords wideDifferentShape(std::size_t count) {
+MemoryRecords wideDifferentShape(std::size_t count) {
     return withLeaves(count, false, "s", 0, [](std::size_t i) {
         char name[24] = "u";
         const auto end = std::to_chars(name + 1, name + sizeof name, i + 1).ptr;
@@ -77,16 +65,6 @@ SyntheticRecords wideDifferentShape(std::size_t count) {
     });
 }
 
-ProcessTable tableOf(OptionFlags flags, const std::vector<kinfo_proc>& records,
-                     pid_t highlightPid) {
-    Snapshot copied;
-    copied.records = records;  // the names stay where the caller keeps them
-    return tableOf(flags, std::move(copied), highlightPid);
-}
-
-ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid) {
-    const RunOptions options = optionsOf(flags);
-    ProcessTable table = buildForest(std::move(records), options.table);
-    if (options.highlightPid) table.markHighlight(highlightPid);
-    return table;
+ProcessTable tableOf(const MemoryRecords& records, const TableOptions& options) {
+    return buildForest(records.snapshot(), options);
 }

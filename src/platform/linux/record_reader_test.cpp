@@ -75,7 +75,7 @@ void setSoftLimit(int resource, rlim_t value) {
 std::vector<pid_t> addProcesses(ProcFixture& proc, pid_t count) {
     std::vector<pid_t> pids;
     for (pid_t pid = 1; pid <= count; ++pid) {
-        proc.add(process(pid, pid == 1 ? 0 : 1, "p" + std::to_string(pid)));
+        proc.add(fakeProcess(pid, pid == 1 ? 0 : 1, "p" + std::to_string(pid)));
         pids.push_back(pid);
     }
     return pids;
@@ -206,8 +206,8 @@ TEST(ReaderLimitsTest, WhenMemoryRunsOutOnAnyThreadTheReadFailsWithoutAnAbort) {
 TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort) {
     if (sanitized) GTEST_SKIP() << "a sanitizer build: no address-space limit applies";
     ProcFixture proc;
-    proc.add(process(1, 0, "init"));
-    proc.add(process(2, 1, "big"));
+    proc.add(fakeProcess(1, 0, "init"));
+    proc.add(fakeProcess(2, 1, "big"));
     {
         // Written in pieces: the test keeps no copy whose freed memory
         // the child could reuse.

@@ -1,9 +1,5 @@
 #include "platform/system_process.h"
 
 bool isSystemProcess(const kinfo_proc& record) {
-#if defined(__FreeBSD__)
     return (record.ki_flag & P_KPROC) != 0 || (record.ki_ppid <= 0 && record.ki_pid != 1);
-#else
-    return (record.ki_flag & P_SYSTEM) != 0;
-#endif
 }

@@ -1,0 +1,52 @@
+// Where the argument vectors of a run's processes come from: the kernel,
+// through the kernel-access handle, or a table of vectors kept in memory,
+// which tests give in place of the kernel.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/kvm.h"
+
+// Argument vectors by pid, made in memory.
+class ArgumentTable {
+  public:
+    // Gives the process of `pid` the vector `arguments`; an empty one means
+    // that it has none (gone, hidden, or a kernel process or zombie).
+    void set(pid_t pid, std::vector<std::string> arguments);
+
+    // The vector of `pid`, ended by a null pointer, as kvm_getargv gives it;
+    // null when it has none. Valid until the next call or set.
+    char** vectorOf(pid_t pid);
+
+  private:
+    std::unordered_map<pid_t, std::vector<std::string>> vectors;
+    std::vector<char*> lastVector;
+};
+
+enum class ArgumentOrigin : std::uint8_t { Kernel, Memory };
+
+class ArgumentSource {
+  public:
+    // Vectors read through `kvm`, which may be null when none is asked for.
+    // Implicit: the kernel's handle is the program's one source.
+    ArgumentSource(kvm_t* kvm) : origin(ArgumentOrigin::Kernel), kernel(kvm) {}  // NOLINT
+
+    // Vectors from `table`, which must stay as long as the source is used.
+    explicit ArgumentSource(ArgumentTable& table)
+        : origin(ArgumentOrigin::Memory), memory(&table) {}
+
+    // The argument vector of `record`'s process, or null when it has none.
+    // When there is none because a resource ran out rather than because of
+    // the process, `failure` says why; otherwise it is null.
+    char** vectorOf(const kinfo_proc& record, const char*& failure) const;
+
+  private:
+    ArgumentOrigin origin;
+    kvm_t* kernel = nullptr;
+    ArgumentTable* memory = nullptr;
+};

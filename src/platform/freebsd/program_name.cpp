@@ -1,0 +1,5 @@
+#include "platform/program_name.h"
+
+#include <stdlib.h>
+
+const char* programName() { return getprogname(); }

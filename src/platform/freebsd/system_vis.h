@@ -1,0 +1,4 @@
+// strvis and its flags from FreeBSD's libc.
+#pragma once
+
+#include <vis.h>
