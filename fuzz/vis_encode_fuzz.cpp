@@ -1,14 +1,23 @@
-// Fuzzes visEncode with any bytes, in C.UTF-8 and in the POSIX locale.
+// Fuzzes visEncode with any bytes, in C.UTF-8, in KOI8-R and in the POSIX
+// locale.
 //
 // In C.UTF-8 the result must hold no byte below 0x20 (NUL among them), no
 // DEL, nothing that is not well-formed UTF-8 (shortest forms, no surrogates,
-// nothing above U+10FFFF) and no C1 control U+0080 to U+009F. In the POSIX
-// locale it must be strvis's encoding of the text up to its first NUL, which
-// is printable ASCII only. Either way it is at most four bytes per byte.
+// nothing above U+10FFFF), no C1 control U+0080 to U+009F and none of the
+// invisible or reordering characters (bidirectional controls, zero-width
+// characters). In KOI8-R, a locale of one byte per character that calls the
+// bytes 0x80 to 0x9F printable, it must hold no byte below 0x20, no DEL and
+// none of 0x80 to 0x9F, and every other byte above 0x7F must be a printable
+// character of the locale; where KOI8-R is not installed that check is left
+// out. In the POSIX locale it must be strvis's encoding of the text up to
+// its first NUL, which is printable ASCII only. Always it is at most four
+// bytes per byte.
 #include <locale.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 #include <string_view>
 
@@ -23,6 +32,7 @@ void require(bool condition) {
 
 locale_t utf8Locale;
 locale_t posixLocale;
+locale_t singleByteLocale;  // KOI8-R, or none
 
 // The length of the well-formed UTF-8 character at the start of `text`
 // that is no C1 control, or 0.
@@ -39,6 +49,11 @@ std::size_t cleanUtf8Length(std::string_view text) {
     const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
     if (code < least || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
     if (code <= 0x9f) return 0;
+    const bool invisible = (code >= 0x200b && code <= 0x200f) ||
+                           (code >= 0x202a && code <= 0x202e) ||
+                           (code >= 0x2060 && code <= 0x2064) ||
+                           (code >= 0x2066 && code <= 0x2069) || code == 0x061c || code == 0xfeff;
+    if (invisible) return 0;
     return length;
 }
 
@@ -56,6 +71,22 @@ void checkUtf8(std::string_view text) {
         const std::size_t length = cleanUtf8Length(std::string_view(encoded).substr(at));
         require(length > 0);
         at += length;
+    }
+}
+
+void checkSingleByte(std::string_view text) {
+    if (singleByteLocale == locale_t{}) return;
+    uselocale(singleByteLocale);
+    const std::string encoded = visEncode(text);
+    require(encoded.size() <= 4 * text.size());
+    for (const char c : encoded) {
+        const auto byte = static_cast<unsigned char>(c);
+        require(byte >= 0x20 && byte != 0x7f && (byte < 0x80 || byte > 0x9f));
+        if (byte < 0x80) continue;
+        wchar_t character = 0;
+        std::mbstate_t state{};
+        require(std::mbrtowc(&character, &c, 1, &state) == 1);
+        require(std::iswprint(static_cast<wint_t>(character)) != 0);
     }
 }
 
@@ -77,12 +108,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     utf8Locale = newlocale(LC_ALL_MASK, "C.UTF-8", locale_t{});
     posixLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
     require(utf8Locale != locale_t{} && posixLocale != locale_t{});
+    singleByteLocale = newlocale(LC_ALL_MASK, "ru_RU.KOI8-R", locale_t{});
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     checkUtf8(text);
+    checkSingleByte(text);
     checkPosix(text);
     uselocale(LC_GLOBAL_LOCALE);
     return 0;

@@ -150,12 +150,13 @@ std::size_t groupPrefixes(const std::string& line) {
 }
 
 // What is wrong with one run's output; empty when nothing is.
-std::string faultOf(const std::string& out, bool onTerminal, std::size_t width) {
+std::string faultOf(const std::string& out, bool onTerminal, std::size_t width,
+                    const std::string& locale) {
     if (out.empty() || out.back() != '\n') return "output does not end in a whole line";
     for (const std::string& raw : linesOf(out)) {
         const std::string line = withoutOwnEscapes(raw);
         if (onTerminal) {
-            if (columnsOf(line) > width) return "line wider than the terminal: " + raw;
+            if (columnsOf(line, locale) > width) return "line wider than the terminal: " + raw;
         } else {
             // Uncut: every group prefix is closed at the end of its line.
             const std::size_t closers = line.size() - line.find_last_not_of(']') - 1;
@@ -225,7 +226,7 @@ TEST(ChurnTest, EveryRunDuringAForkStormSucceedsWithWellFormedOutput) {
             const std::string fault =
                 result.status != 0    ? "exit status " + std::to_string(result.status)
                 : !result.err.empty() ? "message: " + result.err
-                                      : faultOf(result.out, run.onTerminal, run.width);
+                                      : faultOf(result.out, run.onTerminal, run.width, run.locale);
             if (!fault.empty() && ++failures <= 5) {
                 ADD_FAILURE() << testing::PrintToString(run.options)
                               << (run.onTerminal ? " on a terminal" : " on a pipe") << ": " << fault

@@ -54,6 +54,13 @@ const BadNumberCase badNumberCases[] = {
     {{"--pid=x", "-V"}, "Number is invalid", "x"},
     // Options are all handled before any positional argument is looked at.
     {{"2147483648", "-Hx"}, "Number is invalid", "x"},
+    // The text is quoted encoded as names are in the POSIX locale: escape
+    // sequences, 8-bit controls, invalid bytes and blanks that strtol skips.
+    {{"-H\x1b[2J\x9b" "1"}, "Number is invalid", "^[[2JM^[1"},
+    {{"--pid=\xff\xc3"}, "Number is invalid", "M^?M-C"},
+    {{"--highlight-pid", "1\x1b]0;x\x07"}, "Number is invalid", "1^[]0;x^G"},
+    {{"--pid=\n-1"}, "Number is too small", "\\012-1"},
+    {{"--", "\t-5"}, "Number is too small", "\\011-5"},
 };
 // clang-format on
 

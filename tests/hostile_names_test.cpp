@@ -6,7 +6,9 @@
 // and vindle's own bold and character-set escapes, and no line on a terminal
 // may pass its width.
 #include <gtest/gtest.h>
+#include <locale.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,12 @@ ProcessPlan hostileTree() {
         "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3"
         "\x83\xab";
     top.children.push_back({.name = "wide", .argv = {wide + wide + wide, wide, "x" + wide}});
+    // Titles of characters that take no column: 45 letters with a combining
+    // accent (45 columns in 135 bytes), and a zero-width space alone.
+    std::string accented;
+    for (int i = 0; i < 45; ++i) accented += "e\xcc\x81";
+    top.children.push_back({.name = "combining", .argv = {accented, "x"}});
+    top.children.push_back({.name = "zero-width", .argv = {"\xe2\x80\x8b", "x"}});
     // More than 1 MiB of arguments: nine of 120 KiB, each hostile bytes
     // over and over.
     ProcessPlan big{.name = "big", .label = "big"};
@@ -103,14 +111,12 @@ struct Verdict {
 // Checks one run's output: after vindle's own escapes are removed, no byte
 // below 0x20 but the newline, no 0x7f; in the C locale nothing but ASCII,
 // in C.UTF-8 no C1 code point; on a terminal no line that fills more than
-// `columns` columns.
+// `columns` columns, measured as the locale measures them.
 Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
     const std::string text = withoutOwnEscapes(output);
-    std::size_t lineColumns = 0;
     for (std::size_t at = 0; at < text.size();) {
         const unsigned char byte = static_cast<unsigned char>(text[at]);
         if (byte == '\n') {
-            lineColumns = 0;
             ++at;
             continue;
         }
@@ -120,9 +126,14 @@ Verdict inspect(const std::string& output, bool utf8, std::size_t columns) {
             return {"non-ASCII byte " + std::to_string(byte) + " at " + std::to_string(at)};
         const char32_t code = utf8 ? decodeUtf8At(text, at) : text[at++];
         if (code >= 0x80 && code <= 0x9f) return {"C1 control at " + std::to_string(at)};
-        lineColumns += isWide(code) ? 2 : 1;
-        if (columns != 0 && lineColumns > columns)
-            return {"line wider than " + std::to_string(columns)};
+    }
+    if (columns == 0) return {};
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        const std::string line = text.substr(start, end - start);
+        if (columnsOf(line, utf8 ? "C.UTF-8" : "C") > columns)
+            return {"line wider than " + std::to_string(columns) + ": " + line};
     }
     return {};
 }
@@ -217,6 +228,51 @@ TEST_F(HostileNamesTest, TheWholeMachineWithThemIsClean) {
                                                {"TERM=xterm", std::string("LC_ALL=") + locale});
         ASSERT_EQ(terminal.status, 0) << terminal.err;
         EXPECT_EQ(inspect(terminal.out, std::string(locale) == "C.UTF-8", 80).fault, "");
+    }
+}
+
+// Whether `name` can be set as the character-type locale.
+bool localeInstalled(const std::string& name) {
+    const locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), locale_t{});
+    if (locale == locale_t{}) return false;
+    freelocale(locale);
+    return true;
+}
+
+// Legacy locales on a terminal: in KOI8-R and CP1251 the bytes 0x80 to 0x9F
+// are characters of the locale, but a terminal in an 8-bit mode takes them
+// for C1 controls, so none may come out, neither from a process nor from the
+// drawing; in EUC-JP no line may pass the width by the locale's own widths,
+// which give the box characters two columns.
+TEST_F(HostileNamesTest, LegacyLocalesOnATerminal) {
+    const std::string pid = "--pid=" + std::to_string(tree->topPid());
+    for (const std::string locale : {"ru_RU.KOI8-R", "ru_RU.CP1251", "ja_JP.EUC-JP"}) {
+        if (!localeInstalled(locale)) {
+            std::printf("skipped %s: the locale is not installed\n", locale.c_str());
+            continue;
+        }
+        const bool singleByte = locale != "ja_JP.EUC-JP";
+        for (std::vector<std::string> options :
+             std::vector<std::vector<std::string>>{{"-t"}, {"-a", "-t"}, {"-a", "-t", "-u"}}) {
+            options.push_back(pid);
+            SCOPED_TRACE(locale + " " + testing::PrintToString(options));
+            ProgramResult result =
+                runOnTerminal(vindlePath(), options, {40, 40}, {"TERM=xterm", "LC_ALL=" + locale});
+            ASSERT_EQ(result.status, 0) << result.err;
+            const std::string text = withoutOwnEscapes(result.out);
+            for (std::size_t at = 0; at < text.size(); ++at) {
+                const auto byte = static_cast<unsigned char>(text[at]);
+                if ((byte < 0x20 && byte != '\n') || byte == 0x7f ||
+                    (singleByte && byte >= 0x80 && byte <= 0x9f)) {
+                    ADD_FAILURE() << "byte " << static_cast<unsigned>(byte) << " at " << at;
+                    break;
+                }
+            }
+            for (std::size_t start = 0, end = text.find('\n'); end != std::string::npos;
+                 start = end + 1, end = text.find('\n', start))
+                EXPECT_LE(columnsOf(text.substr(start, end - start), locale), 40u)
+                    << text.substr(start, end - start);
+        }
     }
 }
 

@@ -207,6 +207,33 @@ TEST_F(NamespaceTest, TreeOfANewPidNamespace) {
                                     }));
 }
 
+// In a time namespace whose boot lies after the start of some processes (a
+// negative boot time offset), the kernel writes their start times as the
+// negative results taken unsigned, beyond vindle's own boot clock there.
+// Those times are unknown, and unknown times link as any others: the shell
+// keeps every child, those started before the namespace's boot and those
+// after it. The offset is whole seconds: the script waits for the uptime to
+// pass into the next second, so that the boot it sets lies after the start
+// of the shell and its sleep.
+TEST_F(NamespaceTest, StartTimesBeforeATimeNamespacesBootAreUnknown) {
+    ProgramResult result = runInNewNamespace(
+        R"(background
+read -r up rest </proc/uptime
+second=${up%.*}
+until read -r up rest </proc/uptime && [ "${up%.*}" -gt "$second" ]; do sleep 0.05; done
+unshare --fork --time --boottime=-"${up%.*}" "$v" -n 1; echo --; "$v" -n 1
+)",
+        sharedVindle);
+    if (result.status != 0 && result.err.find("unshare") != std::string::npos)
+        GTEST_SKIP() << "time namespaces cannot be made here: " << result.err;
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::vector<std::string> outputs = sections(result.out);
+    ASSERT_EQ(outputs.size(), 2u) << result.out;
+    EXPECT_EQ(outputs[0], "sh-+-sleep\n   `-unshare---vindle\n");
+    EXPECT_EQ(outputs[1], "sh-+-sleep\n   `-vindle\n");
+}
+
 // A namespace whose init sleeps, for processes to be entered into it.
 class EnteredNamespace {
   public:

@@ -2,6 +2,7 @@
 // description, the window size and the environment, automatic margins, and
 // the drawing set it chooses on a terminal and on a pipe.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <ostream>
 #include <string>
@@ -122,6 +123,14 @@ const WidthCase widthCases[] = {
     {"AutoMarginWithXenl", {"TERM=vindle-am-xenl"}, {10, 13}, {}, wideOutput(13)},
     {"NoAutoMargin", {"TERM=vindle-no-am"}, {10, 13}, {}, wideOutput(13)},
     {"AutoMarginWithoutXenlShorterLines", {"TERM=vindle-am"}, {10, 14}, {}, wideOutput(14, false)},
+    // The terminal wraps at its own edge, not at a narrower COLUMNS: there a
+    // full line is followed by its newline. A COLUMNS equal to the window's
+    // width is the terminal's own; without a window size, COLUMNS is not.
+    {"AutoMarginColumnsBelowTheWindow", {"TERM=vindle-am", "COLUMNS=13"}, {10, 50}, {}, wideOutput(13)},
+    {"AutoMarginColumnsAsWideAsTheWindow", {"TERM=vindle-am", "COLUMNS=13"}, {10, 13}, {},
+     wideOutput(13, false)},
+    {"AutoMarginColumnsWithoutAWindowSize", {"TERM=vindle-am", "COLUMNS=13"}, {0, 0}, {}, wideOutput(13)},
+    {"AutoMarginDescriptionWithoutAWindowSize", {"TERM=vindle-am"}, {0, 0}, {}, wideOutput(30, false)},
 };
 // clang-format on
 
@@ -222,10 +231,10 @@ TEST(TerminalCut, Vt100LineCutInsideADrawingRun) {
 
 // On a terminal that wraps by itself at its last column and takes a newline
 // there as one more line, a line ends without its newline only when it
-// fills the screen line. A multibyte label takes fewer columns than its
-// bytes: the cut line below is one column short of the edge, so the
-// terminal does not wrap and the newline must follow.
-TEST(TerminalCut, AutoMarginLineWithMultibyteLabelShortOfTheEdgeEndsWithANewline) {
+// fills the screen line. A multibyte label counts the columns it takes, not
+// its bytes: the cut line below reaches the edge, and the child below the
+// label stands under its down tee.
+TEST(TerminalCut, AutoMarginLineWithMultibyteLabelCountsItsColumns) {
     const std::vector<std::string> environment{"TERMINFO=" + fixtures().terminfo.path(),
                                                "TERM=vindle-am", "LC_ALL=C.UTF-8"};
     const ProgramResult result = runOnTerminal(
@@ -234,8 +243,8 @@ TEST(TerminalCut, AutoMarginLineWithMultibyteLabelShortOfTheEdgeEndsWithANewline
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
-              "caf\xc3\xa9\u2500\u252c\u25002*[s+\n"
-              "      \u2514\u2500zz\n");
+              "caf\xc3\xa9\u2500\u252c\u25002*[sl+"
+              "     \u2514\u2500zz\n");
 }
 
 // A cut argument keeps whole characters, as many as fill the columns before
@@ -266,6 +275,35 @@ TEST(TerminalCut, AutoMarginUnicodeDrawingReachingTheEdgeWrapsByItself) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, "vtroot\u2500\u252c\u2500alp+       \u2514\u2500beta");
+}
+
+// The terminfo library reads a description with large buffers on its stack.
+// Under a small stack limit, on a terminal, a run prints the whole tree as
+// it does without the limit, or ends with a message and status 1: never a
+// signal.
+TEST(TerminalStack, ASmallStackIsEnoughOnATerminal) {
+    const std::vector<std::string> environment{"TERM=xterm", "LC_ALL=C"};
+    const std::vector<std::string> arguments{"-p",
+                                             "--pid=" + std::to_string(fixtures().wide.topPid())};
+    const ProgramResult whole = runOnTerminal(vindlePath(), arguments, {24, 100}, environment);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    for (const unsigned long long kib :
+         {20ull, 24ull, 32ull, 48ull, 64ull, 100ull, 112ull, 128ull}) {
+        SCOPED_TRACE(std::to_string(kib) + " KiB");
+        const ProgramResult result =
+            runProgram(vindlePath(), arguments,
+                       {.environment = environment,
+                        .replaceEnvironment = true,
+                        .output = StandardOutput::terminal,
+                        .terminalSize = {24, 100},
+                        .limits = {{.resource = RLIMIT_STACK, .value = kib * 1024}}});
+        if (result.status == 0) {
+            EXPECT_EQ(result.out, whole.out);
+        } else {
+            EXPECT_EQ(result.status, 1) << result.out;
+            EXPECT_NE(result.err, "");
+        }
+    }
 }
 
 }  // namespace

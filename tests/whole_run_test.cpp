@@ -370,6 +370,21 @@ TEST(RunFailureTest, UnknownUserIsReportedAndPrintsNothing) {
     }
 }
 
+// A user name that carries escape sequences, an 8-bit CSI and an invalid
+// byte is quoted as names are shown in the POSIX locale, whatever the
+// environment's locale: no byte of it reaches the terminal raw.
+TEST(RunFailureTest, UnknownUserIsQuotedEncoded) {
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ProgramResult result = runVindle(
+            {"\x1b[2J\x9bx\xff", "-U"},
+            {.environment = {std::string("LC_ALL=") + locale}, .replaceEnvironment = true});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "vindle: Unknown user: \"^[[2JM^[xM^?\"\n");
+    }
+}
+
 // The pid of a process that has ended and been reaped.
 pid_t endedPid() {
     ProcessTree tree("init");

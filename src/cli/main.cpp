@@ -21,6 +21,7 @@
 #include "process/process_table.h"
 #include "render/line_writer.h"
 #include "render/output_setup.h"
+#include "render/terminal.h"
 
 int main(int argc, char** argv) {
     // vindle catches every exception it throws; what reaches terminate is
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         errx(1, "out of memory");
     } catch (const ArgumentsUnreadable& failure) {
+        errx(1, "%s", failure.message.c_str());
+    } catch (const TerminalUnreadable& failure) {
         errx(1, "%s", failure.message.c_str());
     }
     return 0;

@@ -11,6 +11,7 @@
 #include "cli/option_table.h"
 #include "cli/usage.h"
 #include "platform/getopt_reset.h"
+#include "process/visible_text.h"
 
 namespace {
 
@@ -43,7 +44,9 @@ pid_t parseNumber(const char* text, const char* programPath, bool* isNumber) {
         if (isNumber != nullptr) *isNumber = true;
         return static_cast<pid_t>(value);
     }
-    warnx(message, text);
+    // The text is quoted as a name would be shown: no byte of it reaches
+    // the terminal raw.
+    warnx(message, visEncodePosix(text).c_str());
     printUsage(programPath, optionTable, 1);
 }
 

@@ -9,6 +9,7 @@
 #include "process/compaction.h"
 #include "process/labeller.h"
 #include "process/root_choice.h"
+#include "process/visible_text.h"
 #include "render/tree_printer.h"
 
 uid_t lookUpUser(const CommandLine& line) {
@@ -16,7 +17,7 @@ uid_t lookUpUser(const CommandLine& line) {
     errno = 0;
     const passwd* account = getpwnam(line.userName->c_str());
     if (account == nullptr) {
-        if (errno == 0) errx(1, "Unknown user: \"%s\"", line.userName->c_str());
+        if (errno == 0) errx(1, "Unknown user: \"%s\"", visEncodePosix(*line.userName).c_str());
         err(1, nullptr);
     }
     return account->pw_uid;

@@ -41,6 +41,26 @@ void appendPosixEncoding(std::string& out, std::string_view bytes) {
 // for the start of an escape sequence.
 bool isC1Control(wchar_t wide) { return wide >= 0x80 && wide <= 0x9f; }
 
+// Whether `wide` is printable by the C library's account but shows nothing or
+// changes how the rest of the line is shown: the bidirectional controls, with
+// which a terminal that reorders text can make one line read like another,
+// and the zero-width characters, with which a name can look empty or like
+// another name.
+bool isInvisibleOrReordering(wchar_t wide) {
+    return (wide >= 0x200b && wide <= 0x200f) ||  // zero width space to right-to-left mark
+           (wide >= 0x202a && wide <= 0x202e) ||  // embeddings and overrides
+           (wide >= 0x2060 && wide <= 0x2064) ||  // word joiner and invisible operators
+           (wide >= 0x2066 && wide <= 0x2069) ||  // isolates
+           wide == 0x061c ||                      // Arabic letter mark
+           wide == 0xfeff;                        // zero width no-break space
+}
+
+// Whether `byte`, the whole of a character in a locale of one byte per
+// character, lies in 0x80 to 0x9F. KOI8-R and CP1251 call those bytes
+// printable letters and signs, but a terminal in an 8-bit mode takes them
+// for the C1 controls (0x9B for CSI) whatever the locale says.
+bool isEightBitControl(unsigned char byte) { return byte >= 0x80 && byte <= 0x9f; }
+
 // The length of the character that `text` starts with, its first byte above
 // 0x7F, when it is shown as it is: a character of the locale that the locale
 // calls printable, not a C1 control and made of no byte below 0x20 or DEL.
@@ -52,7 +72,10 @@ std::size_t shownCharacterLength(std::string_view text) {
     const std::size_t length = std::mbrtowc(&wide, text.data(), text.size(), &state);
     // (size_t)-1 and -2: an invalid sequence, or one cut short by the end.
     if (length > text.size()) return 0;
-    if (!std::iswprint(static_cast<wint_t>(wide)) || isC1Control(wide)) return 0;
+    if (!std::iswprint(static_cast<wint_t>(wide)) || isC1Control(wide) ||
+        isInvisibleOrReordering(wide))
+        return 0;
+    if (length == 1 && isEightBitControl(static_cast<unsigned char>(text[0]))) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x20 || byte == 0x7f) return 0;
@@ -102,5 +125,12 @@ std::string visEncode(std::string_view text) {
         runNeedsEncoding = false;
     }
     endRun(text.size());
+    return encoded;
+}
+
+std::string visEncodePosix(std::string_view text) {
+    if (isPrintableAscii(text)) return std::string(text);
+    std::string encoded;
+    appendPosixEncoding(encoded, text);
     return encoded;
 }

@@ -20,3 +20,8 @@ bool isPrintableAscii(std::string_view text);
 // is not a character of the locale, whatever the text; in the POSIX locale it
 // is strvis's encoding of the whole text. A NUL byte in `text` is encoded too.
 std::string visEncode(std::string_view text);
+
+// `text` as strvis encodes it in the POSIX locale, whatever the locale in
+// force: printable ASCII alone, every other byte encoded on its own. For text
+// that the user gave and a message quotes.
+std::string visEncodePosix(std::string_view text);

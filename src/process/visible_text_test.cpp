@@ -192,6 +192,70 @@ TEST(VisEncodeTest, Utf8KeepsPrintableCharactersAndEncodesEveryOtherByte) {
     }
 }
 
+// Characters that the C library calls printable but that show nothing, or
+// reorder the rest of the line on a terminal that implements bidirectional
+// text: each of their bytes is encoded as in the POSIX locale.
+TEST(VisEncodeTest, Utf8EncodesInvisibleAndReorderingCharacters) {
+    CtypeLocale scope("C.UTF-8");
+    ASSERT_TRUE(scope.active);
+    const char32_t invisible[] = {
+        0x202a, 0x202b, 0x202c, 0x202d, 0x202e,  // embeddings and overrides
+        0x2066, 0x2067, 0x2068, 0x2069,          // isolates
+        0x200e, 0x200f, 0x061c,                  // marks
+        0x200b, 0x200c, 0x200d, 0x2060, 0xfeff,  // zero width
+    };
+    for (const char32_t code : invisible) {
+        const std::string character = utf8Bytes(code);
+        std::string posix;
+        {
+            CtypeLocale c("C");
+            posix = visEncode(character);
+        }
+        EXPECT_EQ(visEncode("a" + character + "b"), "a" + posix + "b") << "U+" << hex(code);
+    }
+    // Their neighbours stay as they are.
+    for (const char32_t code : {0x2010, 0x2030, 0x2070, 0x0600, 0xfef0})
+        EXPECT_EQ(visEncode(utf8Bytes(code)), utf8Bytes(code)) << "U+" << hex(code);
+}
+
+// In a locale of one byte per character, bytes 0x80 to 0x9F are letters or
+// signs of the locale, which a terminal in an 8-bit mode takes for the C1
+// controls (0x9B for CSI): they are encoded as in the POSIX locale, and the
+// locale's other printable characters stay as they are.
+class SingleByteLocaleTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(SingleByteLocaleTest, EncodesTheEightBitControlsAndKeepsTheLetters) {
+    struct Case {
+        std::string text;
+        std::string encoded;
+    };
+    // 0xC1 to 0xC6 are Cyrillic letters in both KOI8-R and CP1251.
+    const std::string letters = "\xc1\xc2\xc3\xc4\xc5\xc6";
+    const Case cases[] = {
+        {"miner\x9b"
+         "2K\x9b"
+         "1A",
+         "minerM^[2KM^[1A"},
+        {"\x80\x8a\x85", "M^@M^JM^E"},
+        {letters + "\x9f" + letters, letters + "M^_" + letters},
+        {"\x1b[2J\xc1", "^[[2J\xc1"},
+    };
+    CtypeLocale scope(GetParam());
+    if (!scope.active) GTEST_SKIP() << "the locale " << GetParam() << " is not installed";
+    for (const Case& c : cases)
+        EXPECT_EQ(visEncode(c.text), c.encoded) << testing::PrintToString(c.text);
+    for (int byte = 0x80; byte <= 0x9f; ++byte) {
+        const std::string text(1, static_cast<char>(byte));
+        CtypeLocale posix("C");
+        const std::string expected = visEncode(text);
+        CtypeLocale back(GetParam());
+        EXPECT_EQ(visEncode(text), expected) << "byte " << hex(static_cast<unsigned>(byte));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, SingleByteLocaleTest,
+                         testing::Values("ru_RU.KOI8-R", "ru_RU.CP1251"));
+
 // Control bytes, escape sequences, C1 controls raw and encoded, invalid and
 // cut sequences, every byte and every pair of a lead and a continuation
 // byte; each also after valid multibyte characters, the case that makes

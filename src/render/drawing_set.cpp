@@ -1,7 +1,9 @@
 #include "render/drawing_set.h"
 
+#include <climits>
 #include <clocale>
 #include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 bool switchToEnvironmentLocale() { return std::setlocale(LC_CTYPE, "") != nullptr; }
@@ -20,10 +22,28 @@ bool unicodeSetRoundTrips() {
     return true;
 }
 
+bool unicodeDrawsCleanly() {
+    const DrawingSet& set = unicodeSet;
+    for (wchar_t character : {set.horizontal, set.vertical, set.corner, set.tee, set.downTee}) {
+        if (wcwidth(character) != 1) return false;
+        char bytes[MB_LEN_MAX];
+        std::mbstate_t state{};
+        const std::size_t length = std::wcrtomb(bytes, character, &state);
+        if (length == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80 &&
+            static_cast<unsigned char>(bytes[0]) <= 0x9f)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
-DrawingChoice probeUnicode() {
-    if (switchToEnvironmentLocale() && unicodeSetRoundTrips()) return {unicodeSet, false};
+// The Unicode set when the locale can encode it (and, for the automatic
+// choice, draw it cleanly), the VT100 set otherwise.
+DrawingChoice probeUnicode(DrawingRequest request) {
+    if (switchToEnvironmentLocale() && unicodeSetRoundTrips() &&
+        (request == DrawingRequest::Unicode || unicodeDrawsCleanly()))
+        return {unicodeSet, false};
     return {vt100Set, true};
 }
 
@@ -34,12 +54,12 @@ DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal) {
         case DrawingRequest::Ascii:
             return {asciiSet, false};
         case DrawingRequest::Unicode:
-            return probeUnicode();
+            return probeUnicode(request);
         case DrawingRequest::Vt100:
             return {vt100Set, true};
         case DrawingRequest::Automatic:
             break;
     }
-    if (isTerminal) return probeUnicode();
+    if (isTerminal) return probeUnicode(request);
     return {asciiSet, false};
 }

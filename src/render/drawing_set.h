@@ -29,7 +29,8 @@ enum class DrawingRequest : std::uint8_t { Automatic, Ascii, Vt100, Unicode };
 // The Unicode probe (asked for, or on a terminal when nothing is asked for)
 // switches the character-type locale to the environment's and falls back to
 // the VT100 set when the box-drawing characters do not survive a round trip
-// through it.
+// through it. Chosen automatically, the Unicode set must also draw cleanly
+// (unicodeDrawsCleanly); asked for, it stands wherever it can be encoded.
 DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal);
 
 // The two steps of the Unicode probe. The first switches the character-type
@@ -39,3 +40,10 @@ DrawingChoice chooseDrawingSet(DrawingRequest request, bool isTerminal);
 // force.
 bool switchToEnvironmentLocale();
 bool unicodeSetRoundTrips();
+
+// Whether the Unicode set, in the locale in force, draws the tree as a
+// terminal expects: every character one column wide (the legacy CJK locales
+// give them two), and none encoded as a single byte from 0x80 to 0x9F (the
+// box characters of KOI8-R and KOI8-U), which a terminal in an 8-bit mode
+// takes for a C1 control.
+bool unicodeDrawsCleanly();

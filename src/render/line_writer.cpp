@@ -1,9 +1,12 @@
 #include "render/line_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
+
+#include "render/text_width.h"
 
 namespace {
 
@@ -25,7 +28,33 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
       autoMarginNoXenl(style.autoMarginNoXenl),
       longLines(options.longLines),
       arguments(options.arguments),
-      columns(style.columns) {}
+      columns(style.columns),
+      wrapsAtColumns(style.autoMarginNoXenl && style.widthSource == WidthSource::Terminal) {
+    // The characters of a set are one column wide in every locale but the
+    // Unicode set in the legacy CJK ones, which give it two. The column of a
+    // level (its vertical, tee, corner, or the down tee of the connector)
+    // is as wide as the widest of them.
+    horizontalWidth = characterColumns(drawingSet.horizontal);
+    for (wchar_t character :
+         {drawingSet.vertical, drawingSet.corner, drawingSet.tee, drawingSet.downTee})
+        levelWidth = std::max(levelWidth, characterColumns(character));
+    // Every line needs a few of them: they are encoded once, for the
+    // locale does not change while lines are written.
+    horizontalText = encode(drawingSet.horizontal);
+    inLevelColumn.vertical = levelColumnText(drawingSet.vertical);
+    inLevelColumn.corner = levelColumnText(drawingSet.corner);
+    inLevelColumn.tee = levelColumnText(drawingSet.tee);
+    inLevelColumn.downTee = levelColumnText(drawingSet.downTee);
+    inLevelColumn.horizontal = levelColumnText(drawingSet.horizontal);
+    inLevelColumn.blank.assign(levelWidth, ' ');
+}
+
+std::string LineWriter::levelColumnText(wchar_t character) const {
+    std::string text(encode(character));
+    const std::uint64_t width = characterColumns(character);
+    if (width < levelWidth) text.append(levelWidth - width, ' ');
+    return text;
+}
 
 std::string_view LineWriter::encode(wchar_t character) const {
     for (std::size_t i = 0; i < encodedCount; ++i)
@@ -40,73 +69,6 @@ std::string_view LineWriter::encode(wchar_t character) const {
     slot = {character, std::string(bytes, length)};
     return slot.bytes;
 }
-
-namespace {
-
-// The columns a character of the locale takes on the terminal: none for a
-// combining mark, two for a wide character. One for a character that has no
-// width of its own (text is encoded before it gets here, so there are none
-// in practice): the terminal shows something for it.
-std::uint64_t characterColumns(wchar_t character) {
-    const int shown = wcwidth(character);
-    return shown < 0 ? 1 : static_cast<std::uint64_t>(shown);
-}
-
-// The bytes of the longest start of `text` that is whole characters of the
-// locale filling at most `width` columns. It stops early at a byte sequence
-// that is no character.
-std::size_t fittingBytes(std::string_view text, std::uint64_t width) {
-    std::mbstate_t state{};
-    std::size_t kept = 0;
-    for (std::uint64_t used = 0; kept < text.size();) {
-        wchar_t character = 0;
-        const std::size_t length =
-            std::mbrtowc(&character, text.data() + kept, text.size() - kept, &state);
-        if (length == 0 || length > text.size() - kept) break;
-        used += characterColumns(character);
-        if (used > width) break;
-        kept += length;
-    }
-    return kept;
-}
-
-// The columns that `text` takes on the terminal. A byte that starts no
-// character counts as one, as a terminal shows one replacement for it.
-std::uint64_t textColumns(std::string_view text) {
-    std::mbstate_t state{};
-    std::uint64_t used = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        wchar_t character = 0;
-        std::size_t length = std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
-        if (length == 0 || length > text.size() - at) {
-            state = std::mbstate_t{};
-            length = 1;
-            used += 1;
-        } else {
-            used += characterColumns(character);
-        }
-        at += length;
-    }
-    return used;
-}
-
-// The characters of `text`, each of them one column wide: spaces and line
-// drawing characters. A byte that starts no character counts as one.
-std::uint64_t characterCount(std::string_view text) {
-    std::mbstate_t state{};
-    std::uint64_t count = 0;
-    for (std::size_t at = 0; at < text.size(); ++count) {
-        std::size_t length = std::mbrtowc(nullptr, text.data() + at, text.size() - at, &state);
-        if (length == 0 || length > text.size() - at) {
-            state = std::mbstate_t{};
-            length = 1;
-        }
-        at += length;
-    }
-    return count;
-}
-
-}  // namespace
 
 std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
     // Whole characters of the locale by the columns they take on the
@@ -128,62 +90,69 @@ bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t
     return false;
 }
 
-void LineWriter::addSegment(std::uint64_t width, SegmentMode mode, std::string_view text,
-                            bool drawn) {
+void LineWriter::addSegment(std::uint64_t width, SegmentMode mode, std::string_view text) {
     std::string buffer;
     if (!spareTexts.empty()) {
         buffer = std::move(spareTexts.back());
         spareTexts.pop_back();
     }
     buffer.assign(text);
-    segments.push_back({width, mode, drawn, std::move(buffer)});
+    segments.push_back({width, mode, std::move(buffer)});
 }
 
 void LineWriter::write(std::uint64_t width, SegmentMode mode, std::string_view text) {
-    put(width, mode, text, mode == SegmentMode::Drawing);
-}
-
-void LineWriter::put(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn) {
     if (truncated) return;
     std::uint64_t room = 0;
     if (claim(width, 0, room)) {
-        addSegment(width, mode, text, drawn);
+        addSegment(width, mode, text);
         return;
     }
     if (room == 0) {
-        // The line was exactly full: mark the cut on the last piece that
-        // takes room, keeping its width. Empty labels take none.
-        for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
-            if (segment->width == 0) continue;
-            segment->text = cutText(segment->text, segment->width);
-            break;
-        }
+        markCutOnLastPiece();
         return;
     }
-    addSegment(room, mode, cutText(text, room), drawn);
+    addSegment(room, mode, cutText(text, room));
+}
+
+void LineWriter::markCutOnLastPiece() {
+    // The line was exactly full: the last piece that takes room is cut to
+    // make room for the mark, keeping its width. Empty labels take none.
+    for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+        if (segment->width == 0) continue;
+        segment->text = cutText(segment->text, segment->width);
+        break;
+    }
 }
 
 void LineWriter::writeArgument(std::string_view argument, bool lastArgument) {
     if (truncated) return;
-    const std::uint64_t width = argument.size() + 1;
+    const std::uint64_t width = textColumns(argument) + 1;
     std::uint64_t room = 0;
     if (claim(width, lastArgument ? 0 : ellipsisReserve, room)) {
         piece.clear();
         piece += ' ';
         piece += argument;
-        addSegment(width, SegmentMode::Plain, piece, false);
+        addSegment(width, SegmentMode::Plain, piece);
         return;
     }
-    if (room == 0) return;
+    // Arguments that are left out are always marked: by the dots, as many
+    // as there is room for, and without room for one, by a "+" on the piece
+    // before them. The space before the dots is dropped first.
+    if (room == 0) {
+        markCutOnLastPiece();
+        return;
+    }
     if (room > ellipsisReserve) {
         piece.clear();
         piece += ' ';
         piece += argument.substr(0, fittingBytes(argument, room - ellipsisReserve));
         piece += "...";
+    } else if (room == 1) {
+        piece.assign(".");
     } else {
         piece.assign(std::string_view(" ...").substr(0, static_cast<std::size_t>(room)));
     }
-    addSegment(room, SegmentMode::Plain, piece, false);
+    addSegment(room, SegmentMode::Plain, piece);
 }
 
 void LineWriter::endLine() {
@@ -208,7 +177,7 @@ void LineWriter::endLine() {
             output += segment.text;
         }
     }
-    const bool wrapped = autoMarginNoXenl && fillsTheScreenLine();
+    const bool wrapped = wrapsAtColumns && fillsTheScreenLine();
     for (Segment& segment : segments) spareTexts.push_back(std::move(segment.text));
     segments.clear();
     std::fwrite(output.data(), 1, output.size(), stream);
@@ -221,14 +190,13 @@ void LineWriter::endLine() {
 }
 
 bool LineWriter::fillsTheScreenLine() const {
-    // The columns counted so far are bytes for text, and text of several
-    // bytes per character takes fewer columns on the screen: a line whose
-    // count falls short of the width cannot fill it, and one that reaches
-    // it fills it only when its pieces take as many columns on the screen.
+    // A line whose count falls short of the width cannot fill it. One that
+    // reaches it fills it unless a cut left a column free (a wide character
+    // that did not fit before the "+"), or a piece was written with more
+    // columns than its text takes.
     if (column != columns) return false;
     std::uint64_t shown = 0;
-    for (const Segment& segment : segments)
-        shown += segment.drawn ? characterCount(segment.text) : textColumns(segment.text);
+    for (const Segment& segment : segments) shown += textColumns(segment.text);
     return shown == columns;
 }
 
@@ -240,20 +208,20 @@ void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_
         if (!first || arguments) {
             // A line of its own: the levels above the parent, then the
             // parent's, which joins this node to the parent's column.
-            if (indentationWidth != 0) put(indentationWidth, drawing, indentation, true);
+            if (indentationWidth != 0) write(indentationWidth, drawing, indentation);
             piece.assign(parentLevel.prefix);
-            piece += encode(last ? drawingSet.corner : drawingSet.tee);
-            piece += encode(drawingSet.horizontal);
-            put(parentLevel.prefix.size() + 2, drawing, piece, true);
+            piece += last ? inLevelColumn.corner : inLevelColumn.tee;
+            piece += horizontalText;
+            write(parentLevel.prefix.size() + levelWidth + horizontalWidth, drawing, piece);
         } else {
             // The first child goes on along its parent's line.
-            piece.assign(encode(drawingSet.horizontal));
-            piece += encode(last ? drawingSet.horizontal : drawingSet.downTee);
-            piece += encode(drawingSet.horizontal);
-            put(3, drawing, piece, true);
+            piece.assign(horizontalText);
+            piece += last ? inLevelColumn.horizontal : inLevelColumn.downTee;
+            piece += horizontalText;
+            write(levelWidth + 2 * horizontalWidth, drawing, piece);
         }
     }
-    std::size_t groupWidth = 1;
+    std::size_t groupWidth = 0;
     if (groupSize != 0) {
         char group[32];
         char* end = std::to_chars(group, group + sizeof group - 2, groupSize).ptr;
@@ -262,13 +230,16 @@ void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_
         const auto width = static_cast<std::size_t>(end - group);
         write(width, SegmentMode::Plain, std::string_view(group, width));
         openGroup();
-        groupWidth = width + 1;
+        groupWidth = width;
     }
-    write(label.size(), highlight ? SegmentMode::Bold : SegmentMode::Plain, label);
-    pushLevel(arguments ? 2 : groupWidth + label.size());
+    const std::uint64_t labelWidth = textColumns(label);
+    write(labelWidth, highlight ? SegmentMode::Bold : SegmentMode::Plain, label);
+    // The children's column stands under the down tee of the connector,
+    // after the group prefix, the label and one horizontal.
+    pushLevel(arguments ? 2 : groupWidth + labelWidth + horizontalWidth);
 }
 
-void LineWriter::pushLevel(std::size_t prefixWidth) {
+void LineWriter::pushLevel(std::uint64_t prefixWidth) {
     Branch level;
     level.prefix.assign(prefixWidth, ' ');
     level.indentationBytes = indentation.size();
@@ -278,9 +249,9 @@ void LineWriter::pushLevel(std::size_t prefixWidth) {
         // for as long as this level stands: only the top level's changes.
         const Branch& below = branches.back();
         indentation += below.prefix;
-        indentation += encode(below.last ? L' ' : drawingSet.vertical);
-        indentation += ' ';
-        indentationWidth += below.prefix.size() + 2;
+        indentation += below.last ? inLevelColumn.blank : inLevelColumn.vertical;
+        indentation.append(horizontalWidth, ' ');
+        indentationWidth += below.prefix.size() + levelWidth + horizontalWidth;
     }
     branches.push_back(std::move(level));
 }

@@ -41,18 +41,20 @@ class LineWriter {
     // never cut and whether every process has a line of its own.
     LineWriter(const OutputStyle& style, const OutputOptions& options, std::FILE* stream);
 
-    // Adds a piece `width` columns wide, or cuts the line there. A piece in
-    // the Drawing mode is line drawing, one column per character.
+    // Adds a piece `width` columns wide, or cuts the line there.
     void write(std::uint64_t width, SegmentMode mode, std::string_view text);
 
-    // Adds one space and `argument`, or cuts the line with " ..." forms:
-    // the argument then keeps the whole characters that fit before them.
+    // Adds one space and `argument`, counted by the columns it takes, or
+    // cuts the line with " ..." forms: the argument then keeps the whole
+    // characters that fit before them. Without room for any dot, the piece
+    // before is cut with a "+": arguments are never dropped unmarked.
     void writeArgument(std::string_view argument, bool last);
 
     // Pays the pending "]", prints the line and starts a new one. On a
     // terminal that wraps by itself at its last column and takes a newline
     // there as one more line, a line that fills the screen line ends without
-    // the newline.
+    // the newline: only when the width is the terminal's own, for a line
+    // that fills a narrower COLUMNS leaves the cursor on its row.
     void endLine();
 
     // Announces the next child of the node whose level is on top.
@@ -62,9 +64,11 @@ class LineWriter {
     }
 
     // Writes the branch drawing, the group prefix and the label of a node,
-    // then pushes its level. `groupSize` is the size of the group that the
-    // node heads (its prefix "N*[" and the "]" owed at the line's end), 0
-    // for a node that heads none.
+    // then pushes its level. The label, like everything on a line, counts
+    // the columns it takes in the locale of the run, so that the children's
+    // column stands under the parent's down tee whatever the label's bytes. `groupSize` is the size
+    // of the group that the node heads (its prefix "N*[" and the "]" owed at the line's end), 0 for
+    // a node that heads none.
     void writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize);
 
     // Pops the level of the node whose children are all printed.
@@ -81,7 +85,6 @@ class LineWriter {
     struct Segment {
         std::uint64_t width;  // the columns claimed for it
         SegmentMode mode;
-        bool drawn;  // spaces and line-drawing characters, each one column wide
         std::string text;
     };
 
@@ -109,12 +112,17 @@ class LineWriter {
     // false.
     bool claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room);
 
-    // write, for a piece that is either text or drawn (spaces and drawing
-    // characters).
-    void put(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+    // Marks the cut of an exactly full line on its last piece that takes
+    // room: a "+" in place of its end.
+    void markCutOnLastPiece();
 
     // Appends a segment, reusing the text buffer of an earlier line.
-    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text, bool drawn);
+    void addSegment(std::uint64_t width, SegmentMode mode, std::string_view text);
+
+    // A character that stands in a level's column (a vertical, tee, corner,
+    // down tee, or the horizontal in place of the down tee), encoded and
+    // padded to the column's width.
+    std::string levelColumnText(wchar_t character) const;
 
     // Whether the pending line takes every column of the screen line.
     bool fillsTheScreenLine() const;
@@ -125,7 +133,7 @@ class LineWriter {
 
     // Pushes the level of the node just labelled; the level below it, its
     // parent's, joins the indentation.
-    void pushLevel(std::size_t prefixWidth);
+    void pushLevel(std::uint64_t prefixWidth);
 
     // Fixed for the run.
     std::FILE* stream;
@@ -135,6 +143,21 @@ class LineWriter {
     bool longLines;
     bool arguments;
     std::uint64_t columns;
+    // A line that takes every column ends on the screen line by itself: the
+    // terminal wraps there (automatic margins without xenl) and the width is
+    // the terminal's own, not one COLUMNS set narrower than the window.
+    bool wrapsAtColumns;
+    // The columns of the drawing characters in the locale of the run: the
+    // horizontal, and a level's column (see appendInLevelColumn).
+    std::uint64_t horizontalWidth = 1;
+    std::uint64_t levelWidth = 1;
+    // The drawing characters encoded in the locale of the run; those that
+    // stand in a level's column padded to its width (levelColumnText), and
+    // the blank that stands there below a level whose last child is written.
+    std::string horizontalText;
+    struct LevelColumnTexts {
+        std::string vertical, corner, tee, downTee, horizontal, blank;
+    } inLevelColumn;
 
     // The current line.
     std::uint64_t column = 0;

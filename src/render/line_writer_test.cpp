@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -56,6 +57,7 @@ struct LineCase {
     bool longLines = false;
     const char* locale = "C";
     bool autoMarginNoXenl = false;
+    WidthSource source = WidthSource::Terminal;
 };
 
 void PrintTo(const LineCase& c, std::ostream* out) { *out << c.name; }
@@ -140,10 +142,13 @@ const LineCase lineCases[] = {
     {"ArgumentWithThreeColumnsLeftNonFinal", 20, {filler(17), argument("abc", false)}, 20, true,
      std::string(17, '.') + " ..\n"},
     {"ArgumentWithFourColumnsLeft", 20, {filler(16), argument("abcdefgh", true)}, 20, true, dots16 + " ...\n"},
-    {"ArgumentWithOneColumnLeft", 20, {filler(19), argument("abcdefgh", true)}, 20, true,
-     std::string(19, '.') + " \n"},
-    {"ArgumentOnFullLineAddsNothingAndTruncates", 20, {filler(20), argument("a", true), piece(1, "b")},
-     20, true, std::string(20, '.') + "\n"},
+    // A line that loses an argument says so: one column left shows a dot,
+    // none the "+" of a cut on the piece before.
+    {"ArgumentWithOneColumnLeftIsADot", 20, {filler(19), argument("abcdefgh", true)}, 20, true,
+     std::string(19, '.') + ".\n"},
+    {"ArgumentOnFullLineCutsTheLastPiece", 20,
+     {filler(16), piece(4, "abcd"), argument("a", true), piece(1, "b")},
+     20, true, dots16 + "abc+\n"},
     // A cut argument keeps the whole characters that fill the columns
     // before its dots, by the columns they take on the terminal.
     {"ArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 4), false)},
@@ -151,9 +156,9 @@ const LineCase lineCases[] = {
     {"FinalArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 40), true)},
      12, true, "..... " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8"},
     {"WideCharacterThatWouldPassTheDotsIsLeftOut", 12,
-     {filler(5), argument("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", true)},
+     {filler(5), argument("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae", true)},
      12, true, "..... \xe6\x97\xa5...\n", false, "C.UTF-8"},
-    {"CombiningMarksStayWithTheirCharacter", 12, {filler(5), argument("ae\xcc\x81" "e\xcc\x81" "bcd", true)},
+    {"CombiningMarksStayWithTheirCharacter", 12, {filler(5), argument("ae\xcc\x81" "e\xcc\x81" "bcdef", true)},
      12, true, "..... ae\xcc\x81" "e\xcc\x81...\n", false, "C.UTF-8"},
     {"InvalidSequenceEndsTheArgumentCut", 12, {filler(5), argument("a\xff" "bcdefgh", true)},
      12, true, "..... a...\n", false, "C.UTF-8"},
@@ -194,14 +199,27 @@ const LineCase lineCases[] = {
      10, false, "....." + cafe + "\n", false, "C.UTF-8", true},
     {"AutoMarginCutAfterMultibyteLabelHasNewline", 10, {piece(5, cafe), piece(5, "sleep"), piece(5, "sleep")},
      10, true, cafe + "slee+\n", false, "C.UTF-8", true},
-    {"AutoMarginCutArgumentFillingTheScreenHasNoNewline", 12, {filler(5), argument(repeated(eAcute, 4), true)},
+    {"AutoMarginCutArgumentFillingTheScreenHasNoNewline", 12, {filler(5), argument(repeated(eAcute, 8), true)},
      12, true, "..... " + repeated(eAcute, 3) + "...", false, "C.UTF-8", true},
-    {"AutoMarginCutArgumentAfterMultibyteLabelHasNewline", 12, {piece(5, cafe), argument(repeated(eAcute, 4), true)},
+    {"AutoMarginCutArgumentAfterMultibyteLabelHasNewline", 12, {piece(5, cafe), argument(repeated(eAcute, 8), true)},
      12, true, cafe + " " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8", true},
     {"AutoMarginWideCharactersShortOfTheScreenHaveNewline", 10, {filler(4), piece(6, "\xe6\x97\xa5\xe6\x9c\xac")},
      10, false, "....\xe6\x97\xa5\xe6\x9c\xac\n", false, "C.UTF-8", true},
     {"AutoMarginAsciiInUtf8FillingTheScreenHasNoNewline", 10, {filler(8), piece(5, "abcde")},
      10, true, "........a+", false, "C.UTF-8", true},
+    // The same lines where COLUMNS set the width below the window's: the
+    // terminal does not wrap there, so every line ends with a newline. A
+    // width that is the terminal's own, or no width at all, is as before.
+    {"ColumnsBelowTheWindowFullLineHasNewline", 10, {filler(10)}, 10, false,
+     std::string(10, '.') + "\n", false, "C", true, WidthSource::Environment},
+    {"ColumnsBelowTheWindowCutLineHasNewline", 10, {filler(8), piece(5, "abcde")}, 10, true,
+     "........a+\n", false, "C", true, WidthSource::Environment},
+    {"ColumnsBelowTheWindowCutArgumentHasNewline", 10, {filler(8), argument("abcde", true)}, 10, true,
+     "........ .\n", false, "C", true, WidthSource::Environment},
+    {"UnknownTerminalFullLineHasNewline", 10, {filler(10)}, 10, false,
+     std::string(10, '.') + "\n", false, "C", true, WidthSource::Fallback},
+    {"WithoutAutoMarginsColumnsChangeNothing", 10, {filler(10)}, 10, false,
+     std::string(10, '.') + "\n", false, "C", false, WidthSource::Environment},
 };
 // clang-format on
 
@@ -209,8 +227,9 @@ class LineComposer : public testing::TestWithParam<LineCase> {};
 
 // A style of the ASCII set, or of `drawing`, `columns` wide.
 OutputStyle style(std::uint64_t columns, bool autoMarginNoXenl = false,
-                  DrawingChoice drawing = {asciiSet, false}) {
-    return {drawing, columns, autoMarginNoXenl};
+                  DrawingChoice drawing = {asciiSet, false},
+                  WidthSource source = WidthSource::Terminal) {
+    return {drawing, columns, autoMarginNoXenl, source};
 }
 
 TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
@@ -218,8 +237,8 @@ TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
     CharacterLocale locale(c.locale);
     ASSERT_TRUE(locale.active) << c.locale;
     MemoryStream memory;
-    LineWriter writer(style(c.columns, c.autoMarginNoXenl), {.longLines = c.longLines},
-                      memory.stream());
+    LineWriter writer(style(c.columns, c.autoMarginNoXenl, {asciiSet, false}, c.source),
+                      {.longLines = c.longLines}, memory.stream());
     for (const Step& step : c.steps) apply(writer, step);
     EXPECT_EQ(memory.text(), "") << "nothing is printed before the line ends";
     EXPECT_EQ(writer.usedColumns(), c.column);
@@ -299,6 +318,114 @@ TEST(LineComposerState, AutoMarginUnicodeDrawingFillingTheScreenHasNoNewline) {
         const std::string newline = columns == 7 ? "" : "\n";
         EXPECT_EQ(memory.text(), "ab\u2500\u252c\u2500cd" + newline + "   \u2514\u2500ef" + newline)
             << columns << " columns";
+    }
+}
+
+// One tree drawn through the writer's protocol: a root, its first child with
+// two children of its own, and its second child. Labels are what the
+// labeller makes: encoded text in the locale in force.
+std::string drawTree(LineWriter& writer, MemoryStream& memory, const std::string (&labels)[5]) {
+    writer.writeLabel(labels[0], false, 0);
+    writer.enterChild(true, false);
+    writer.writeLabel(labels[1], false, 0);
+    writer.enterChild(true, false);
+    writer.writeLabel(labels[2], false, 0);
+    writer.endLine();
+    writer.leaveNode();
+    writer.enterChild(false, true);
+    writer.writeLabel(labels[3], false, 0);
+    writer.endLine();
+    writer.leaveNode();
+    writer.leaveNode();
+    writer.enterChild(false, true);
+    writer.writeLabel(labels[4], false, 0);
+    writer.endLine();
+    writer.leaveNode();
+    writer.leaveNode();
+    return memory.text();
+}
+
+// Labels, indentation and cuts count the columns that text and drawing take
+// in the locale: a label of several bytes per character, or drawing
+// characters two columns wide, keep every child's column under its parent's
+// down tee and a line that fits uncut.
+TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
+    const std::string eAcute30 = repeated("e\xcc\x81", 30);  // 90 bytes, 30 columns
+    struct Case {
+        const char* name;
+        const char* locale;
+        DrawingSet set;
+        std::uint64_t columns;
+        std::string labels[5];
+        std::string printed;
+    };
+    const Case cases[] = {
+        {"MultibyteLabelsInUtf8",
+         "C.UTF-8",
+         unicodeSet,
+         0,
+         {cafe, "na\xc3\xafve", "x", "y", "z"},
+         cafe + "\u2500\u252c\u2500na\xc3\xafve\u2500\u252c\u2500x\n"
+                "     \u2502       \u2514\u2500y\n"
+                "     \u2514\u2500z\n"},
+        {"MultibyteLabelsInUtf8WithAscii",
+         "C.UTF-8",
+         asciiSet,
+         0,
+         {cafe, "na\xc3\xafve", "x", "y", "z"},
+         cafe + "-+-na\xc3\xafve-+-x\n"
+                "     |       `-y\n"
+                "     `-z\n"},
+        {"CombiningTitleFitsUncut",
+         "C.UTF-8",
+         asciiSet,
+         40,
+         {eAcute30, "a", "b", "c", "d"},
+         eAcute30 + "-+-a-+-b\n" + std::string(31, ' ') + "|   `-c\n" + std::string(31, ' ') +
+             "`-d\n"},
+        {"CombiningTitleCutByItsColumns",
+         "C.UTF-8",
+         asciiSet,
+         34,
+         {eAcute30, "a", "b", "c", "d"},
+         eAcute30 + "-+-+\n" + std::string(31, ' ') + "| +\n" + std::string(31, ' ') + "`-d\n"},
+        // EUC-JP gives the box characters two columns each.
+        {"WideDrawingInEucJp",
+         "ja_JP.EUC-JP",
+         unicodeSet,
+         0,
+         {"ab", "cd", "x", "y", "z"},
+         "ab\xa8\xa1\xa8\xa8\xa8\xa1"
+         "cd\xa8\xa1\xa8\xa8\xa8\xa1x\n"
+         "    \xa8\xa2      \xa8\xa6\xa8\xa1y\n"
+         "    \xa8\xa6\xa8\xa1z\n"},
+        {"WideDrawingInEucJpCut",
+         "ja_JP.EUC-JP",
+         unicodeSet,
+         13,
+         {"ab", "cd", "x", "y", "z"},
+         "ab\xa8\xa1\xa8\xa8\xa8\xa1"
+         "cd\xa8\xa1+\n"
+         "    \xa8\xa2      +\n"
+         "    \xa8\xa6\xa8\xa1z\n"},
+        // One byte, one column: the POSIX locale's drawing is as it always was.
+        {"PosixLocale",
+         "C",
+         asciiSet,
+         0,
+         {"init", "sshd", "a", "b", "cron"},
+         "init-+-sshd-+-a\n     |      `-b\n     `-cron\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CharacterLocale locale(c.locale);
+        if (!locale.active) {
+            std::printf("skipped %s: the locale %s is not installed\n", c.name, c.locale);
+            continue;
+        }
+        MemoryStream memory;
+        LineWriter writer(style(c.columns, false, {c.set, false}), {}, memory.stream());
+        EXPECT_EQ(drawTree(writer, memory, c.labels), c.printed);
     }
 }
 

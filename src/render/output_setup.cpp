@@ -11,5 +11,5 @@ OutputStyle setUpOutput(const OutputOptions& options, std::FILE* stream) {
     // that the output is printed in.
     const DrawingChoice drawing = chooseDrawingSet(options.drawing, isTerminal);
     const TerminalWidth width = queryWidth(options.longLines, isTerminal, fd);
-    return {drawing, width.columns, width.autoMarginNoXenl};
+    return {drawing, width.columns, width.autoMarginNoXenl, width.source};
 }

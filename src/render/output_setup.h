@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "render/drawing_set.h"
+#include "render/terminal.h"
 
 // What the command line asks of the output, as the render layer needs it.
 struct OutputOptions {
@@ -20,6 +21,7 @@ struct OutputStyle {
     DrawingChoice drawing{asciiSet, false};
     std::uint64_t columns = 0;      // 0: no limit
     bool autoMarginNoXenl = false;  // the terminal wraps by itself after its last column
+    WidthSource widthSource = WidthSource::None;
 };
 
 // Asks whether `stream`, the one the lines will be written to, is a

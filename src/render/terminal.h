@@ -2,13 +2,31 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+// Where the width at which lines are cut comes from.
+enum class WidthSource : std::uint8_t {
+    None,         // no limit: a pipe, or lines that are never cut
+    Terminal,     // the window's size or the description's cols
+    Environment,  // COLUMNS, where it differs from the window's size
+    Fallback,     // 80 columns, for a terminal that terminfo does not know
+};
 
 struct TerminalWidth {
     std::uint64_t columns = 0;      // 0: no limit
     bool autoMarginNoXenl = false;  // wraps by itself after the last column
+    WidthSource source = WidthSource::None;
+};
+
+// Thrown when the terminal cannot be asked at all: the thread that asks it
+// could not be started and this one's stack is too small to ask it here.
+struct TerminalUnreadable {
+    std::string message;
 };
 
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
 // the terminfo description of TERM for the terminal on `fd`, or 80 columns
-// when there is none.
+// when there is none. The terminfo library reads a description with large
+// buffers on the stack, more than a small RLIMIT_STACK leaves: it is asked
+// on a thread whose stack is sized for it.
 TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd);

@@ -1,5 +1,10 @@
 #include "support/columns.h"
 
+#include <locale.h>
+
+#include <cwchar>
+#include <stdexcept>
+
 #include "support/escapes.h"
 
 char32_t decodeUtf8At(const std::string& text, std::size_t& at) {
@@ -26,17 +31,27 @@ char32_t decodeUtf8At(const std::string& text, std::size_t& at) {
     return code;
 }
 
-bool isWide(char32_t code) {
-    return (code >= 0x1100 && code <= 0x115f) ||
-           (code >= 0x2e80 && code <= 0xa4cf && code != 0x303f) ||
-           (code >= 0xac00 && code <= 0xd7a3) || (code >= 0xf900 && code <= 0xfaff) ||
-           (code >= 0xfe30 && code <= 0xfe4f) || (code >= 0xff00 && code <= 0xff60) ||
-           (code >= 0xffe0 && code <= 0xffe6) || (code >= 0x20000 && code <= 0x3fffd);
-}
-
-std::size_t columnsOf(const std::string& line) {
+std::size_t columnsOf(const std::string& line, const std::string& locale) {
     const std::string text = withoutOwnEscapes(line);
+    const locale_t measure = newlocale(LC_CTYPE_MASK, locale.c_str(), locale_t{});
+    if (measure == locale_t{}) throw std::runtime_error("no locale " + locale);
+    const locale_t previous = uselocale(measure);
     std::size_t columns = 0;
-    for (std::size_t at = 0; at < text.size();) columns += isWide(decodeUtf8At(text, at)) ? 2 : 1;
+    std::mbstate_t state{};
+    for (std::size_t at = 0; at < text.size();) {
+        wchar_t character = 0;
+        std::size_t length = std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
+        if (length == 0 || length > text.size() - at) {
+            state = std::mbstate_t{};
+            length = 1;
+            columns += 1;
+        } else {
+            const int width = wcwidth(character);
+            columns += width < 0 ? 1 : static_cast<std::size_t>(width);
+        }
+        at += length;
+    }
+    uselocale(previous);
+    freelocale(measure);
     return columns;
 }

@@ -9,11 +9,9 @@
 // byte, which is no character and never a control.
 char32_t decodeUtf8At(const std::string& text, std::size_t& at);
 
-// Whether a terminal shows `code` in two columns (the East Asian wide and
-// full-width ranges).
-bool isWide(char32_t code);
-
-// The columns that `line` (UTF-8, without its newline) fills on a terminal:
-// vindle's own escape sequences fill none, a wide character two, every
-// other character one.
-std::size_t columnsOf(const std::string& line);
+// The columns that `line` (without its newline) fills on a terminal that
+// shows the character-type locale `locale`, as that locale's wcwidth counts
+// them: vindle's own escape sequences fill none, a combining or zero-width
+// character none, a wide character two. A byte that starts no character of
+// the locale, or a character without a width of its own, fills one.
+std::size_t columnsOf(const std::string& line, const std::string& locale);

@@ -70,6 +70,7 @@ kvm_t* kvm_openfiles(const char*, const char*, const char*, int, char* errbuf) {
         kvm_close(kd);
         return nullptr;
     }
+    if (kd != nullptr) kd->boundStartTimes = true;
     return kd;
 }
 
@@ -115,7 +116,9 @@ bool listProcesses(kvm_t* kd) {
 // be read whole.
 kinfo_proc* readTable(kvm_t* kd, int* count) {
     if (!listProcesses(kd)) return nullptr;
-    const RecordSource source{.rootFd = kd->rootFd, .realUid = kd->needRealUid};
+    const RecordSource source{.rootFd = kd->rootFd,
+                              .realUid = kd->needRealUid,
+                              .startClock = kd->boundStartTimes ? ticksSinceBoot : nullptr};
     const unsigned threads = readerThreads(kd->pids.size(), kd->threads, kd->threadedFrom);
     const ReadFailure failure = readRecords(source, kd->pids, threads, kd->records, kd->names);
     std::vector<pid_t>().swap(kd->pids);  // not needed again: give the memory back

@@ -13,6 +13,9 @@ struct kvm_t {
     std::string directory;  // as opened; named in messages
     int rootFd = -1;
     bool needRealUid = true;  // read status (with the uid) rather than stat
+    // Start times beyond the boot clock are unknown (see StartTimeBound):
+    // the real /proc only, whose times the clock of this process bounds.
+    bool boundStartTimes = false;
     // Threads that read the records of a listing of at least threadedFrom
     // processes; 0: one per CPU the process may use (see record_reader.h).
     unsigned threads = 0;

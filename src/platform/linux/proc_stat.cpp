@@ -75,6 +75,12 @@ class Fields {
 }  // namespace
 
 bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name) {
+    StartTimeBound none;
+    return parseStat(text, record, name, none);
+}
+
+bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name,
+               StartTimeBound& bound) {
     const std::size_t open = text.find('(');
     // The last ')' ends the name; memrchr scans the ~250 bytes of numbers
     // after it many times faster than a loop of single bytes.
@@ -97,6 +103,7 @@ bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name) {
     if (!fields.skipBlanks(5) || !fields.readNumber(flags)) return false;
     record.ki_flag &= ~P_SYSTEM;
     if ((flags & PF_KTHREAD) != 0) record.ki_flag |= P_SYSTEM;
-    record.ki_start = fields.skipBlanks(13) ? fields.readTicks() : 0;
+    const std::uint64_t start = fields.skipBlanks(13) ? fields.readTicks() : 0;
+    record.ki_start = bound.admits(start) ? start : 0;
     return true;
 }

@@ -1,8 +1,10 @@
 #include "platform/linux/proc_stat.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -83,6 +85,92 @@ TEST(ParseStatTest, ReadsTheStartTimeWhereTheTextHasIt) {
         EXPECT_EQ(record.ki_start, c.start);
         EXPECT_EQ(record.ki_ppid, 1);
     }
+}
+
+// A boot clock for the tests: it reads `clockNow` ticks, and counts how often
+// it was read.
+std::uint64_t clockNow = 0;
+int clockReadings = 0;
+std::uint64_t testClock() {
+    ++clockReadings;
+    return clockNow;
+}
+
+// In a time namespace with a negative boot time offset, the kernel writes the
+// start time of a process that started before the namespace's boot as the
+// negative result taken unsigned: a start time beyond the reader's own boot
+// clock, which no process can have. It is unknown; times up to the clock's
+// reading are kept, and the clock is asked again before a time beyond its
+// last reading is refused.
+TEST(ParseStatTest, StartTimesBeyondTheBootClockAreUnknown) {
+    const std::string head = "9 (a) S 1 9 9 0 -1 4194560 5 6 7 8 9 10 11 12 20 0 1 0 ";
+    struct Case {
+        std::uint64_t clock;  // ticks since boot when the clock is read
+        std::string start;
+        std::uint64_t kept;
+        int readings;  // of the clock, with a bound fresh for the case
+    };
+    const Case cases[] = {
+        {5000, "1844674407213", 0, 1},  // started before the namespace's boot
+        {5000, "18446744073709", 0, 1}, {5000, "5001", 0, 1}, {5000, "5000", 5000, 1},
+        {5000, "300", 300, 1},          {5000, "0", 0, 0},  // unknown already: the clock is not
+                                                            // asked
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        clockNow = c.clock;
+        clockReadings = 0;
+        StartTimeBound bound(testClock);
+        kinfo_proc record{};
+        CommandName name;
+        ASSERT_TRUE(parseStat(head + c.start + " 0\n", record, name, bound));
+        EXPECT_EQ(record.ki_start, c.kept);
+        EXPECT_EQ(clockReadings, c.readings);
+    }
+    // One bound for a whole read: the clock is asked again only for a time
+    // beyond its last reading, as a process that starts during the read has.
+    clockNow = 100;
+    clockReadings = 0;
+    StartTimeBound bound(testClock);
+    kinfo_proc record{};
+    CommandName name;
+    for (const char* start : {"50", "90", "100"}) {
+        ASSERT_TRUE(parseStat(head + start + " 0\n", record, name, bound));
+        EXPECT_NE(record.ki_start, 0u) << start;
+    }
+    EXPECT_EQ(clockReadings, 1);
+    clockNow = 120;
+    ASSERT_TRUE(parseStat(head + "110 0\n", record, name, bound));
+    EXPECT_EQ(record.ki_start, 110u) << "started after the first reading";
+    EXPECT_EQ(clockReadings, 2);
+}
+
+// The boot clock of this process runs in the ticks that stat counts, as
+// /proc/uptime shows it in seconds, and this process's own start time lies
+// at or before it.
+TEST(ParseStatTest, TheBootClockCountsTicksSinceBoot) {
+    std::FILE* uptime = std::fopen("/proc/uptime", "r");
+    ASSERT_NE(uptime, nullptr);
+    double seconds = 0;
+    ASSERT_EQ(std::fscanf(uptime, "%lf", &seconds), 1);
+    std::fclose(uptime);
+    const double ticks = static_cast<double>(ticksSinceBoot());
+    const double hertz = static_cast<double>(sysconf(_SC_CLK_TCK));
+    EXPECT_GE(ticks, seconds * hertz - 1);
+    EXPECT_LE(ticks, (seconds + 60) * hertz) << "read within a minute of each other";
+
+    std::FILE* file = std::fopen("/proc/self/stat", "r");
+    ASSERT_NE(file, nullptr);
+    char text[4096];
+    const std::size_t n = std::fread(text, 1, sizeof text, file);
+    std::fclose(file);
+    kinfo_proc record{};
+    CommandName name;
+    ASSERT_TRUE(parseStat(std::string_view(text, n), record, name));
+    ASSERT_NE(record.ki_start, 0u);
+    StartTimeBound bound(ticksSinceBoot);
+    EXPECT_TRUE(bound.admits(record.ki_start));
+    EXPECT_LE(record.ki_start, ticksSinceBoot());
 }
 
 }  // namespace

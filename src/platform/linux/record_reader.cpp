@@ -55,11 +55,12 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
 
 // The record of one process from its stat text (no uid) or its status
 // text, read through `text` (textBufferSize bytes).
-ReadResult readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name) {
+ReadResult readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name,
+                        StartTimeBound& bound) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "stat").text, text, textBufferSize);
     if (n < 0) return resultOfError(errno);
-    const bool parsed =
-        n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)), record, name);
+    const bool parsed = n > 0 && parseStat(std::string_view(text, static_cast<std::size_t>(n)),
+                                           record, name, bound);
     return parsed ? ReadResult::read : ReadResult::leftOut;
 }
 
@@ -75,21 +76,22 @@ ReadResult readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record,
     // Kernels without the "Kthread:" line: the mark comes from stat.
     kinfo_proc fromStat{};
     CommandName statName;
-    const ReadResult result = readFromStat(rootFd, pid, text, fromStat, statName);
+    StartTimeBound unused;  // the start time is not kept
+    const ReadResult result = readFromStat(rootFd, pid, text, fromStat, statName, unused);
     if (result == ReadResult::read) record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
     return result;
 }
 
 // Reads the record of `pid` into `record` (filled afresh) and, when it is
-// read, its name into `names`.
+// read, its name into `names`. Start times from stat are bounded by `bound`.
 ReadResult readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& record,
-                   NameStore& names) {
+                   NameStore& names, StartTimeBound& bound) {
     CommandName name;
     record = kinfo_proc{};
     record.ki_pid = pid;
     const ReadResult result = source.realUid
                                   ? readFromStatus(source.rootFd, pid, text, record, name)
-                                  : readFromStat(source.rootFd, pid, text, record, name);
+                                  : readFromStat(source.rootFd, pid, text, record, name, bound);
     if (result == ReadResult::read) record.ki_comm = names.keep(name.text);
     return result;
 }
@@ -107,8 +109,9 @@ struct Slots {
 bool readRange(const RecordSource& source, Slots slots, std::size_t first, std::size_t last,
                char* text, NameStore& names) {
     bool anyFailed = false;
+    StartTimeBound bound(source.startClock);
     for (std::size_t i = first; i < last; ++i) {
-        slots.results[i] = readOne(source, slots.pids[i], text, slots.records[i], names);
+        slots.results[i] = readOne(source, slots.pids[i], text, slots.records[i], names, bound);
         anyFailed |= slots.results[i] == ReadResult::failed;
     }
     return anyFailed;
@@ -118,9 +121,11 @@ bool readRange(const RecordSource& source, Slots slots, std::size_t first, std::
 // the first failure that repeats is the result.
 ReadFailure readFailedAgain(const RecordSource& source, Slots slots, NameStore& names) {
     TextBuffer text = newTextBuffer();
+    StartTimeBound bound(source.startClock);
     for (std::size_t i = 0; i < slots.pids.size(); ++i) {
         if (slots.results[i] != ReadResult::failed) continue;
-        slots.results[i] = readOne(source, slots.pids[i], text.get(), slots.records[i], names);
+        slots.results[i] =
+            readOne(source, slots.pids[i], text.get(), slots.records[i], names, bound);
         if (slots.results[i] == ReadResult::failed)
             return {ReadFailure::Cause::process, errno, slots.pids[i]};
     }

@@ -10,11 +10,15 @@
 
 #include "platform/kvm.h"
 #include "platform/linux/name_store.h"
+#include "platform/linux/start_time_bound.h"
 
 // Where the records come from.
 struct RecordSource {
     int rootFd = -1;      // the directory laid out like /proc
     bool realUid = true;  // from status, with the uid; otherwise from stat
+    // The clock that bounds the start times read from stat (see
+    // StartTimeBound); none for a directory other than the real /proc.
+    StartTimeBound::Clock startClock = nullptr;
 };
 
 // How many threads read a listing of `entries` processes: one below
