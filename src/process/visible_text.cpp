@@ -26,13 +26,18 @@ locale_t posixLocale() {
 // ASCII bytes. In a multibyte locale strvis may decode invalid text into
 // characters and write them back as the low bytes of their code points, raw
 // controls among them: the calling thread therefore switches to the POSIX
-// locale for the call.
+// locale for the call. Given a single byte, libbsd's strvisx reads the byte
+// after it as well, to look ahead, even though the text may end there: a
+// lone byte is therefore handed over in a buffer of its own that ends in a
+// NUL.
 void appendPosixEncoding(std::string& out, std::string_view bytes) {
     if (bytes.empty()) return;
+    const char loneByte[2] = {bytes[0], '\0'};
+    const char* source = bytes.size() == 1 ? loneByte : bytes.data();
     const std::size_t start = out.size();
     out.resize(start + 4 * bytes.size() + 1);
     const locale_t previous = uselocale(posixLocale());
-    const int written = strvisx(out.data() + start, bytes.data(), bytes.size(), visFlags);
+    const int written = strvisx(out.data() + start, source, bytes.size(), visFlags);
     uselocale(previous);
     out.resize(start + (written > 0 ? static_cast<std::size_t>(written) : 0));
 }

@@ -1,9 +1,12 @@
 #include "process/visible_text.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -329,6 +332,58 @@ TEST(VisEncodeTest, EveryCodePointIsShownWholeOrEncodedToAscii) {
     // Most of the assigned characters are printable: the check above did
     // not pass by encoding everything.
     EXPECT_GT(kept, 100000u);
+}
+
+// Two pages of memory of which the second cannot be read, so that a text
+// copied to the end of the first ends where reading must stop.
+class GuardedPage {
+  public:
+    GuardedPage() : size(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {
+        void* mapped =
+            mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        pages = static_cast<char*>(mapped);
+        if (mprotect(pages + size, size, PROT_NONE) != 0) {
+            munmap(pages, 2 * size);
+            pages = nullptr;
+        }
+    }
+    ~GuardedPage() {
+        if (pages != nullptr) munmap(pages, 2 * size);
+    }
+    GuardedPage(const GuardedPage&) = delete;
+    GuardedPage& operator=(const GuardedPage&) = delete;
+
+    bool usable() const { return pages != nullptr; }
+    // `text` copied so that its last byte is the last readable one.
+    std::string_view atTheEnd(const std::string& text) {
+        char* start = pages + size - text.size();
+        std::memcpy(start, text.data(), text.size());
+        return {start, text.size()};
+    }
+
+  private:
+    std::size_t size;
+    char* pages = nullptr;
+};
+
+// A text need not be followed by a NUL: a view into a larger buffer ends
+// where it ends, and nothing past it is read, also when the last piece to
+// encode is a single byte.
+TEST(VisEncodeTest, NothingPastTheEndOfTheTextIsRead) {
+    GuardedPage guarded;
+    ASSERT_TRUE(guarded.usable());
+    const std::vector<std::string> texts = {"\x01",         "\xff",         "A\x01",    "ab\x9b",
+                                            "\xc3\xa9\x01", "\xc3\xa9\xff", "\xe2\x80", "x\n"};
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        CtypeLocale scope(locale);
+        ASSERT_TRUE(scope.active) << locale;
+        for (const std::string& text : texts) {
+            const std::string expected = visEncode(text);
+            EXPECT_EQ(visEncode(guarded.atTheEnd(text)), expected) << locale;
+            EXPECT_EQ(visEncodePosix(guarded.atTheEnd(text)), visEncodePosix(text)) << locale;
+        }
+    }
 }
 
 }  // namespace
