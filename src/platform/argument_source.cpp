@@ -11,8 +11,9 @@ void ArgumentTable::set(pid_t pid, std::vector<std::string> arguments) {
 char** ArgumentTable::vectorOf(pid_t pid) {
     const auto found = vectors.find(pid);
     if (found == vectors.end() || found->second.empty()) return nullptr;
+    lastArguments = found->second;
     lastVector.clear();
-    for (std::string& argument : found->second) lastVector.push_back(argument.data());
+    for (std::string& argument : lastArguments) lastVector.push_back(argument.data());
     lastVector.push_back(nullptr);
     return lastVector.data();
 }

@@ -20,11 +20,14 @@ class ArgumentTable {
     void set(pid_t pid, std::vector<std::string> arguments);
 
     // The vector of `pid`, ended by a null pointer, as kvm_getargv gives it;
-    // null when it has none. Valid until the next call or set.
+    // null when it has none. Like kvm_getargv's, it is a copy that stays
+    // valid until the next call, also when `set` changes the vector of the
+    // process in between, as a process may rewrite its command line.
     char** vectorOf(pid_t pid);
 
   private:
     std::unordered_map<pid_t, std::vector<std::string>> vectors;
+    std::vector<std::string> lastArguments;
     std::vector<char*> lastVector;
 };
 
