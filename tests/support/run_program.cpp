@@ -113,7 +113,7 @@ bool collect(std::vector<pollfd>& fds, const std::vector<std::string*>& sinks, d
     while (open > 0) {
         const int remaining = static_cast<int>((deadline - now()) * 1000);
         if (remaining <= 0) return false;
-        if (poll(fds.data(), fds.size(), remaining) < 0) {
+        if (poll(fds.data(), static_cast<nfds_t>(fds.size()), remaining) < 0) {
             if (errno == EINTR) continue;
             break;
         }
