@@ -1,7 +1,7 @@
 // Configuring the source tree for the FreeBSD path: the fuzz targets, which
 // need the Linux kernel-access layer, are refused with a clear message
-// instead of failing to link, and the unit tests are built without the
-// Linux layer's; a system whose pkg-config knows
+// instead of failing to link, and the tests are built without the Linux
+// layer's and the Linux-only suites; a system whose pkg-config knows
 // no ncursesw builds with the library and headers found directly; and the
 // flags that an ncursesw.pc brings reach the terminal unit alone.
 // These tests run CMake (and two builds) and are labelled slow; they test the
@@ -48,7 +48,9 @@ ProgramResult cmake(const std::vector<std::string>& arguments,
 // compiler stands in for FreeBSD's): the fuzz targets, which feed the Linux
 // layer's parsers, stop it at once with the option's name, the reason and
 // the way out; the unit tests are built, without those of the Linux layer,
-// and the whole-program tests are left out with a message.
+// and the whole-program tests with FreeBSD's part of the test support,
+// without the files of the Linux-only suites, which ctest lists as skipped
+// with what each needs.
 TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
     {
@@ -78,7 +80,20 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     EXPECT_NE(ninja.find("process/process_table_test.cpp"), std::string::npos);
     EXPECT_EQ(ninja.find("platform/linux/"), std::string::npos);
     EXPECT_EQ(ninja.find("snapshot_linux_test.cpp"), std::string::npos);
-    EXPECT_EQ(ninja.find("vindle_program_tests"), std::string::npos);
+    EXPECT_NE(ninja.find("vindle_program_tests"), std::string::npos);
+    EXPECT_NE(ninja.find("tests/support/freebsd/process_state.cpp"), std::string::npos);
+    EXPECT_NE(ninja.find("tests/tools/spawn_tree.cpp"), std::string::npos);
+    for (const char* linuxOnly :
+         {"support/linux/", "tools/linux/", "support/proc_fixture.cpp", "tests/namespace_test.cpp",
+          "tests/real_kernel_test.cpp", "tests/unreadable_proc_test.cpp",
+          "tests/retitled_process_test.cpp", "tests/churn_test.cpp", "tests/deep_chain_test.cpp"})
+        EXPECT_EQ(ninja.find(linuxOnly), std::string::npos) << linuxOnly;
+    std::ifstream testsFile(build.path / "tests/CTestTestfile.cmake");
+    const std::string tests((std::istreambuf_iterator<char>(testsFile)),
+                            std::istreambuf_iterator<char>());
+    EXPECT_NE(tests.find("NamespaceTest skipped: it needs Linux: pid, mount"), std::string::npos)
+        << tests;
+    EXPECT_NE(tests.find("HostileNamespaceTest skipped: it needs Linux"), std::string::npos);
 }
 
 // A pkg-config that knows every module but ncursesw, as on FreeBSD's base

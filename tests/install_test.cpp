@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/build_paths.h"
+#include "support/process_state.h"
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
 #include "support/scratch_directory.h"
@@ -63,9 +65,8 @@ bool isExecutable(const fs::path& file) { return access(file.c_str(), X_OK) == 0
 
 // The name of the running test program, as the kernel reports it.
 std::string ownCommandName() {
-    std::string name = contentsOf("/proc/self/comm");
-    if (!name.empty() && name.back() == '\n') name.pop_back();
-    return name;
+    const std::optional<ProcessState> own = processState(getpid());
+    return own ? own->name : std::string();
 }
 
 // The text of a gzipped file.

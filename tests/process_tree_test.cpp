@@ -1,5 +1,5 @@
 // The process-tree spawner that the whole-program tests build on, checked
-// against what the kernel reports in /proc.
+// against what the kernel reports of each process.
 #include "support/process_tree.h"
 
 #include <gtest/gtest.h>
@@ -7,44 +7,28 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <stdexcept>
+
+#include "support/process_state.h"
 
 namespace {
 
-std::string readProc(pid_t pid, const char* file) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// What the kernel reports of `pid`; a test fails when it reports nothing.
+ProcessState stateOf(pid_t pid) {
+    const std::optional<ProcessState> state = processState(pid);
+    if (state) return *state;
+    ADD_FAILURE() << "no state of process " << pid;
+    ProcessState unreadable;
+    unreadable.parent = unreadable.group = -1;
+    unreadable.uid = unreadable.gid = ~0u;
+    unreadable.name = "(unreadable)";
+    return unreadable;
 }
 
-struct StatFields {
-    char state = '?';
-    pid_t ppid = 0;
-    pid_t pgrp = 0;
-};
-
-StatFields statOf(pid_t pid) {
-    std::string text = readProc(pid, "stat");
-    StatFields fields;
-    std::istringstream rest(text.substr(text.rfind(')') + 2));
-    rest >> fields.state >> fields.ppid >> fields.pgrp;
-    return fields;
-}
-
-// The real uid and gid from /proc/PID/status.
 std::pair<uid_t, gid_t> idsOf(pid_t pid) {
-    std::istringstream status(readProc(pid, "status"));
-    std::string line;
-    uid_t uid = ~0u;
-    gid_t gid = ~0u;
-    while (std::getline(status, line)) {
-        if (line.rfind("Uid:", 0) == 0) uid = static_cast<uid_t>(std::stoul(line.substr(4)));
-        if (line.rfind("Gid:", 0) == 0) gid = static_cast<gid_t>(std::stoul(line.substr(4)));
-    }
-    return {uid, gid};
+    const ProcessState state = stateOf(pid);
+    return {state.uid, state.gid};
 }
 
 std::string joined(const std::vector<std::string>& words) {
@@ -94,23 +78,23 @@ TEST(ProcessTreeTest, SpawnsTheDescribedTreeAndTearsItDown) {
         for (std::size_t i = 0; i < 6; ++i) {
             pid_t pid = tree.pid(paths[i]);
             EXPECT_EQ(pid, pids[i]) << paths[i];
-            StatFields stat = statOf(pid);
-            EXPECT_EQ(stat.pgrp, init) << paths[i];
-            EXPECT_NE(stat.state, 'Z') << paths[i];
+            ProcessState state = stateOf(pid);
+            EXPECT_EQ(state.group, init) << paths[i];
+            EXPECT_FALSE(state.zombie) << paths[i];
         }
-        EXPECT_EQ(statOf(init).ppid, getpid());
-        EXPECT_EQ(statOf(tree.pid("init/a#1")).ppid, init);
-        EXPECT_EQ(statOf(tree.pid("init/a#2/leaf")).ppid, tree.pid("init/a#2"));
-        EXPECT_EQ(statOf(tree.pid("init/b")).ppid, init);
+        EXPECT_EQ(stateOf(init).parent, getpid());
+        EXPECT_EQ(stateOf(tree.pid("init/a#1")).parent, init);
+        EXPECT_EQ(stateOf(tree.pid("init/a#2/leaf")).parent, tree.pid("init/a#2"));
+        EXPECT_EQ(stateOf(tree.pid("init/b")).parent, init);
         EXPECT_LT(tree.pid("init/a#1"), tree.pid("init/a#2"));
         EXPECT_LT(tree.pid("init/a#2"), tree.pid("init/b"));
 
-        EXPECT_EQ(readProc(init, "comm"), "init\n");
-        EXPECT_EQ(readProc(init, "cmdline"), std::string("init\0", 5));
-        EXPECT_EQ(readProc(tree.pid("init/a#2/leaf"), "comm"), "leaf\n");
-        EXPECT_EQ(readProc(tree.pid("the b"), "cmdline"),
+        EXPECT_EQ(stateOf(init).name, "init");
+        EXPECT_EQ(stateOf(init).arguments, std::string("init\0", 5));
+        EXPECT_EQ(stateOf(tree.pid("init/a#2/leaf")).name, "leaf");
+        EXPECT_EQ(stateOf(tree.pid("the b")).arguments,
                   joined({"/usr/bin/b", "--flag", "", "two words"}));
-        EXPECT_EQ(readProc(tree.pid("the b"), "comm"), "b\n");
+        EXPECT_EQ(stateOf(tree.pid("the b")).name, "b");
         EXPECT_THROW(tree.pid("init/c"), std::out_of_range);
     }
     for (pid_t pid : pids) EXPECT_TRUE(gone(pid)) << pid;
@@ -125,10 +109,10 @@ TEST(ProcessTreeTest, OddNamesAndArgumentsReachTheKernelUnchanged) {
                     .children = {{.name = fifteen, .label = "long"},
                                  {.name = odd, .argv = {odd, "\x01\x7f\xe9"}, .label = "odd"},
                                  {.name = highBytes, .label = "high"}}});
-    EXPECT_EQ(readProc(tree.pid("long"), "comm"), fifteen + "\n");
-    EXPECT_EQ(readProc(tree.pid("odd"), "comm"), odd + "\n");
-    EXPECT_EQ(readProc(tree.pid("odd"), "cmdline"), joined({odd, "\x01\x7f\xe9"}));
-    EXPECT_EQ(readProc(tree.pid("high"), "comm"), highBytes + "\n");
+    EXPECT_EQ(stateOf(tree.pid("long")).name, fifteen);
+    EXPECT_EQ(stateOf(tree.pid("odd")).name, odd);
+    EXPECT_EQ(stateOf(tree.pid("odd")).arguments, joined({odd, "\x01\x7f\xe9"}));
+    EXPECT_EQ(stateOf(tree.pid("high")).name, highBytes);
 
     EXPECT_THROW(ProcessTree(ProcessPlan{.name = fifteen + "y"}), std::invalid_argument);
     EXPECT_THROW(ProcessTree(ProcessPlan{.name = ""}), std::invalid_argument);
@@ -142,9 +126,9 @@ TEST(ProcessTreeTest, RewrittenTitleIsAllTheKernelReports) {
                                   .argv = {"worker", "--long-option=value", "x"},
                                   .title = "worker: idle"},
                                  {.name = "exact", .argv = {"ab", "c"}, .title = "abcd"}}});
-    EXPECT_EQ(readProc(tree.pid("top/worker"), "cmdline"), std::string("worker: idle\0", 13));
-    EXPECT_EQ(readProc(tree.pid("top/exact"), "cmdline"), std::string("abcd\0", 5));
-    EXPECT_EQ(readProc(tree.pid("top/worker"), "comm"), "worker\n");
+    EXPECT_EQ(stateOf(tree.pid("top/worker")).arguments, std::string("worker: idle\0", 13));
+    EXPECT_EQ(stateOf(tree.pid("top/exact")).arguments, std::string("abcd\0", 5));
+    EXPECT_EQ(stateOf(tree.pid("top/worker")).name, "worker");
 
     EXPECT_THROW(ProcessTree(ProcessPlan{.name = "x", .argv = {"ab"}, .title = "abc"}),
                  std::invalid_argument);
@@ -156,11 +140,11 @@ TEST(ProcessTreeTest, ZombieStaysUnreapedWithAnEmptyCommandLine) {
     top.at("top/dead").argv = {"dead", "with", "arguments"};
     ProcessTree withZombie(top);
     pid_t dead = withZombie.pid("top/dead");
-    EXPECT_EQ(statOf(dead).state, 'Z');
-    EXPECT_EQ(statOf(dead).ppid, withZombie.topPid());
-    EXPECT_EQ(readProc(dead, "cmdline"), "");
-    EXPECT_EQ(readProc(dead, "comm"), "dead\n");
-    EXPECT_NE(statOf(withZombie.pid("top/alive")).state, 'Z');
+    EXPECT_TRUE(stateOf(dead).zombie);
+    EXPECT_EQ(stateOf(dead).parent, withZombie.topPid());
+    EXPECT_EQ(stateOf(dead).arguments, "");
+    EXPECT_EQ(stateOf(dead).name, "dead");
+    EXPECT_FALSE(stateOf(withZombie.pid("top/alive")).zombie);
 
     ProcessPlan bad = ProcessTree::parse("top(dead(child))");
     bad.at("top/dead").zombie = true;
@@ -171,7 +155,7 @@ TEST(ProcessTreeTest, CarriesAnArgumentVectorOfOneMebibyte) {
     std::vector<std::string> argv{"big"};
     for (char fill = 'a'; fill < 'a' + 8; ++fill) argv.push_back(std::string(128 * 1024 - 1, fill));
     ProcessTree tree(ProcessPlan{.name = "big", .argv = argv});
-    std::string cmdline = readProc(tree.topPid(), "cmdline");
+    std::string cmdline = stateOf(tree.topPid()).arguments;
     EXPECT_EQ(cmdline.size(), 4u + 8 * 128 * 1024);
     EXPECT_EQ(cmdline, joined(argv));
 }
@@ -190,7 +174,7 @@ TEST(ProcessTreeTest, ChildrenRunUnderTheirOwnUser) {
     EXPECT_EQ(idsOf(tree.pid("top/own")), std::make_pair(uid_t{65534}, gid_t{100}));
     EXPECT_EQ(idsOf(tree.pid("top/own/other")), std::make_pair(uid_t{1234}, gid_t{1234}));
     EXPECT_EQ(idsOf(tree.pid("top/root")), std::make_pair(uid_t{0}, gid_t{0}));
-    EXPECT_EQ(readProc(tree.pid("top/own/other"), "comm"), "other\n");
+    EXPECT_EQ(stateOf(tree.pid("top/own/other")).name, "other");
 }
 
 TEST(ProcessTreeTest, TreeDiesWhenATestThrowsOrKillsItEarly) {

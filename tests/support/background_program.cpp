@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <stdexcept>
 
 #include "support/exec_helpers.h"
+#include "support/process_lifetime.h"
 
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& arguments,
@@ -28,7 +28,7 @@ BackgroundProgram::BackgroundProgram(const std::string& program,
         throw std::runtime_error("fork failed");
     }
     if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        dieWithParent();
         if (getppid() != parent) _exit(127);  // the test died before the call
         int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, 0);

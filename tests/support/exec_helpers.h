@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// The environment, which POSIX leaves to the program to declare (some C
+// libraries declare it in <unistd.h> only on request).
+extern char** environ;
+
 // A null-terminated vector of pointers into `words`, as execve takes it.
 inline std::vector<char*> pointersTo(std::vector<std::string>& words) {
     std::vector<char*> pointers;

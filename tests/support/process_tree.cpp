@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +15,9 @@
 #include <thread>
 #include <utility>
 
+#include "support/command_name.h"
 #include "support/exec_helpers.h"
+#include "support/process_lifetime.h"
 #include "support/process_tree_wire.h"
 #include "support/run_program.h"
 
@@ -69,6 +70,7 @@ wire::Node toWire(const ProcessPlan& plan, std::uint32_t& nextIndex, const wire:
     wire::Node node;
     node.index = nextIndex++;
     node.name = plan.name;
+    node.image = imageNamed(toolPath("spawn_tree"), plan.name);
     node.argv = plan.argv.empty() ? std::vector<std::string>{plan.name} : plan.argv;
     node.zombie = plan.zombie;
     node.retitle = plan.title.has_value();
@@ -113,7 +115,6 @@ int planFile(const wire::Node& top) {
 
 // Forks the top process into a group of its own and execs spawn_tree in it.
 pid_t startTop(const wire::Node& top, int reportWrite) {
-    std::string tool = toolPath("spawn_tree");
     std::vector<std::string> words = top.argv;
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -128,7 +129,7 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
     }
     if (pid == 0) {
         setpgid(0, 0);
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        dieWithParent();
         // Lift both descriptors above 4 first: either may be 3 or 4 already.
         int from = fcntl(plan, F_DUPFD_CLOEXEC, wire::reportFd + 1);
         int to = fcntl(reportWrite, F_DUPFD_CLOEXEC, wire::reportFd + 1);
@@ -137,7 +138,7 @@ pid_t startTop(const wire::Node& top, int reportWrite) {
             dup2(to, wire::reportFd) < 0)
             _exit(127);
         close_range(wire::reportFd + 1, ~0U, 0);
-        execve(tool.c_str(), argv.data(), environ);
+        execve(top.image.c_str(), argv.data(), environ);
         wire::Report message{};
         message.index = 0;
         message.pid = static_cast<std::int32_t>(getpid());
@@ -225,7 +226,7 @@ ProcessTree::ProcessTree(const ProcessPlan& top) : plan_(top) {
     collectPaths(plan_, "", paths);
     // Orphans of the tree come to this process, so that tearDown can reap
     // them at once.
-    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    adoptOrphans();
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("process tree: pipe failed");
     try {

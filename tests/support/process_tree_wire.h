@@ -34,6 +34,7 @@ struct Node {
     std::uint32_t uid = 0;
     std::uint32_t gid = 0;
     std::string name;
+    std::string image;  // the file to exec, which gives the process its name
     std::vector<std::string> argv;
     std::string title;
     std::vector<Node> children;
@@ -70,6 +71,7 @@ inline void encode(const Node& node, std::string& out) {
     putNumber(out, node.uid);
     putNumber(out, node.gid);
     putText(out, node.name);
+    putText(out, node.image);
     putNumber(out, static_cast<std::uint32_t>(node.argv.size()));
     for (const std::string& argument : node.argv) putText(out, argument);
     putText(out, node.title);
@@ -100,7 +102,7 @@ class Reader {
         std::uint32_t bits = 0;
         std::uint32_t count = 0;
         if (!number(out.index) || !number(bits) || !number(out.uid) || !number(out.gid) ||
-            !text(out.name) || !number(count))
+            !text(out.name) || !text(out.image) || !number(count))
             return false;
         out.switchUser = (bits & 1u) != 0;
         out.zombie = (bits & 2u) != 0;

@@ -2,13 +2,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/close_range.h>
 #include <poll.h>
-#include <pty.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -22,6 +18,8 @@
 #include "support/build_paths.h"
 #include "support/exec_helpers.h"
 #include "support/program_copy.h"
+#include "support/program_setup.h"
+#include "support/pseudo_terminal.h"
 
 std::string vindlePath() { return VINDLE_BINARY; }
 
@@ -37,11 +35,8 @@ constexpr int execFailed = 127;
 // Opens a terminal pair in raw mode (no newline translation) with `size`;
 // the master side is closed on exec.
 void openTerminal(int& master, int& slave, TerminalSize size) {
-    winsize window{};
-    window.ws_row = size.rows;
-    window.ws_col = size.columns;
-    if (openpty(&master, &slave, nullptr, nullptr, &window) != 0)
-        throw std::runtime_error("openpty failed");
+    if (!openPseudoTerminal(master, slave, size.rows, size.columns))
+        throw std::runtime_error("no pseudo-terminal could be opened");
     termios modes{};
     if (tcgetattr(slave, &modes) == 0) {
         cfmakeraw(&modes);
@@ -76,10 +71,7 @@ struct Descriptors {
 // In the child, between fork and exec: only calls that are safe there.
 [[noreturn]] void becomeProgram(const ProgramOptions& options, const Descriptors& fds,
                                 const char* program, char** argv, char** environment) {
-    if (options.privateProc &&
-        (unshare(CLONE_NEWNS) != 0 ||
-         mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-         mount("proc", "/proc", "proc", 0, options.privateProc->c_str()) != 0))
+    if (options.privateProc && !enterPrivateProc(options.privateProc->c_str()))
         failSetup(fds.report, "a /proc of its own", procFailed);
     if (options.output == StandardOutput::terminal) {
         setsid();
@@ -100,7 +92,7 @@ struct Descriptors {
     // Under limits the program starts with standard input, output and error
     // alone, whatever the test inherited, so that the limits count what the
     // program opens itself.
-    if (!options.limits.empty()) close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
+    if (!options.limits.empty()) closeOnExecFrom(3);
     for (const ResourceLimit& limit : options.limits) {
         const rlimit value{static_cast<rlim_t>(limit.value), static_cast<rlim_t>(limit.value)};
         if (setrlimit(limit.resource, &value) != 0)
@@ -121,7 +113,7 @@ bool collect(std::vector<pollfd>& fds, const std::vector<std::string*>& sinks, d
     while (open > 0) {
         const int remaining = static_cast<int>((deadline - now()) * 1000);
         if (remaining <= 0) return false;
-        if (poll(fds.data(), fds.size(), remaining) < 0) {
+        if (poll(fds.data(), static_cast<nfds_t>(fds.size()), remaining) < 0) {
             if (errno == EINTR) continue;
             break;
         }

@@ -2,20 +2,20 @@
 // starts the top one). It is always started with the argument vector the test
 // asked for, so it learns its part only from descriptor 3 (see
 // support/process_tree_wire.h). In this order it
-//   - takes the command name it was given (prctl PR_SET_NAME),
-//   - rewrites its argument memory to the given title, if asked,
-//   - forks and execs each child with the child's own argument vector,
+//   - takes the command name it was given (support/command_name.h),
+//   - shows the given title as its argument vector, if asked,
+//   - forks and execs each child, through the image that gives the child its
+//     name, with the child's own argument vector,
 //   - waits until each child that is to be a zombie has exited (not reaping),
 //   - switches to its user and group, if asked,
 //   - reports "in place" on descriptor 4,
 // and then sleeps until it is killed, or exits at once if it is to be a zombie.
-// Every process dies with its parent (PR_SET_PDEATHSIG), so a test that
-// crashes leaves nothing behind either.
+// Every process dies with its parent (support/process_lifetime.h), so a test
+// that crashes leaves nothing behind either.
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,9 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "support/argument_memory.h"
+#include "support/command_name.h"
 #include "support/exec_helpers.h"
+#include "support/process_lifetime.h"
 #include "support/process_tree_wire.h"
-#include "support/self_cmdline.h"
 
 namespace wire = process_tree_wire;
 
@@ -67,27 +69,6 @@ bool readPlan(wire::Node& node) {
     return reader.node(node) && reader.atEnd();
 }
 
-// Overwrites the argument memory with the title and a NUL. The rest of the
-// memory is filled with blanks, so that its last byte is not NUL: the kernel
-// then reports the memory as a title that ends at the first NUL, and
-// /proc/PID/cmdline reads exactly "title\0".
-void rewriteTitle(int argc, char** argv, const std::string& title) {
-    char* start = argv[0];
-    char* end = argv[argc - 1] + std::strlen(argv[argc - 1]) + 1;
-    std::size_t size = static_cast<std::size_t>(end - start);
-    if (title.size() + 1 > size) {
-        errno = ENOSPC;
-        fail("title longer than the argument memory");
-    }
-    std::memcpy(start, title.c_str(), title.size() + 1);
-    std::memset(start + title.size() + 1, ' ', size - title.size() - 1);
-    std::string expected = title + '\0';
-    if (readSelfCmdline() != expected) {
-        errno = EPROTO;
-        fail("the kernel does not report the rewritten title");
-    }
-}
-
 pid_t startChild(wire::Node& child) {
     std::string bytes;
     wire::encode(child, bytes);
@@ -105,10 +86,10 @@ pid_t startChild(wire::Node& child) {
     if (pid < 0) fail("fork");
     if (pid == 0) {
         ownIndex = static_cast<std::int32_t>(child.index);
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        dieWithParent();
         if (getppid() != parent) _exit(1);
         if (!wire::moveDescriptor(memory, wire::planFd)) fail("dup2");
-        execve("/proc/self/exe", argv.data(), environ);
+        execve(child.image.c_str(), argv.data(), environ);
         fail("execve");
     }
     close(memory);
@@ -119,9 +100,7 @@ void switchUser(const wire::Node& node) {
     if (setgroups(0, nullptr) != 0) fail("setgroups");
     if (setresgid(node.gid, node.gid, node.gid) != 0) fail("setresgid");
     if (setresuid(node.uid, node.uid, node.uid) != 0) fail("setresuid");
-    // A change of user clears these; restore them.
-    prctl(PR_SET_DUMPABLE, 1);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    restoreAfterUserSwitch();
 }
 
 }  // namespace
@@ -138,8 +117,12 @@ int main(int argc, char** argv) {
     // would hand that disposition down through exec.
     signal(SIGCHLD, SIG_DFL);
 
-    if (prctl(PR_SET_NAME, node.name.c_str()) != 0) fail("prctl(PR_SET_NAME)");
-    if (node.retitle) rewriteTitle(argc, argv, node.title);
+    // Set again after exec, which clears it on some systems.
+    dieWithParent();
+    if (getppid() != parent) _exit(1);
+    if (!takeCommandName(node.name)) fail("taking the command name");
+    if (node.retitle && !showTitle(argc, argv, node.title))
+        fail("showing the title (it must fit in the argument memory)");
 
     std::vector<pid_t> zombies;
     for (wire::Node& child : node.children) {

@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/self_cmdline.h"
+#include "support/argument_memory.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     std::memcpy(start, content.data(), content.size());
     std::memset(start + content.size(), '\0', size - content.size());
     const std::string expected = content + std::string(size - content.size(), '\0');
-    if (readSelfCmdline() != expected) {
+    if (ownArgumentMemory() != expected) {
         std::fprintf(stderr, "retitle: the kernel does not report the rewritten memory\n");
         return 1;
     }
