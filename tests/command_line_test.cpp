@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string describe(const std::vector<std::string>& words) {
+std::string describeWords(const std::vector<std::string>& words) {
     std::string text = "command line:";
     for (const std::string& word : words) text += " [" + word + "]";
     return text;
@@ -69,7 +69,7 @@ TEST(CommandLineTest, BadNumberWarnsThenPrintsHelpAndExitsOne) {
     ProgramOptions options;
     options.argv0 = "/usr/local/bin/vindle";
     for (const BadNumberCase& c : badNumberCases) {
-        SCOPED_TRACE(describe(c.words));
+        SCOPED_TRACE(describeWords(c.words));
         const ProgramResult result = runVindle(c.words, options);
         EXPECT_EQ(result.err, std::string("vindle: ") + c.message + ": \"" + c.text + "\"\n");
         EXPECT_EQ(result.out, helpText());
@@ -107,7 +107,7 @@ const LibraryErrorCase libraryErrorCases[] = {
 
 TEST(CommandLineTest, LibraryDiagnosticIsFollowedByHelpAndStatusOne) {
     for (const LibraryErrorCase& c : libraryErrorCases) {
-        SCOPED_TRACE(describe(c.words));
+        SCOPED_TRACE(describeWords(c.words));
         const ProgramResult result = runVindle(c.words);
         EXPECT_EQ(result.out, helpText());
         EXPECT_EQ(result.status, 1);
@@ -132,7 +132,7 @@ TEST(CommandLineTest, WarningPrecedesHelpOnASharedStream) {
         {{"-x"}, ""},  // the library's own wording
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(describe(c.words));
+        SCOPED_TRACE(describeWords(c.words));
         std::vector<std::string> shell{"-c", "exec \"$0\" \"$@\" 2>&1", vindlePath()};
         shell.insert(shell.end(), c.words.begin(), c.words.end());
         const ProgramResult result = runProgram("/bin/sh", shell);

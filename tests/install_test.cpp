@@ -35,8 +35,8 @@ const fs::path sourceDir = VINDLE_SOURCE_DIR;
 const fs::path buildDir = fs::path(VINDLE_BINARY).parent_path();
 
 // Runs a program found through PATH, with `extra` added to the environment.
-ProgramResult runCommand(const std::vector<std::string>& words,
-                         const std::vector<std::string>& extra = {}) {
+ProgramResult runTool(const std::vector<std::string>& words,
+                      const std::vector<std::string>& extra = {}) {
     ProgramOptions options;
     options.replaceEnvironment = true;
     for (char** entry = environ; *entry != nullptr; ++entry)
@@ -71,7 +71,7 @@ std::string ownCommandName() {
 
 // The text of a gzipped file.
 std::string gunzipped(const fs::path& file) {
-    ProgramResult result = runCommand({"gzip", "-dc", file.string()});
+    ProgramResult result = runTool({"gzip", "-dc", file.string()});
     EXPECT_EQ(result.status, 0) << file << ": " << result.err;
     return result.out;
 }
@@ -139,8 +139,8 @@ TEST(InstallTest, InstallsUnderThePrefixBelowDestdir) {
           {"/usr", usrZshDir}}) {
         ScratchDirectory destdir;
         ProgramResult install =
-            runCommand({"cmake", "--install", buildDir.string(), "--prefix", prefix},
-                       {"DESTDIR=" + destdir.path.string()});
+            runTool({"cmake", "--install", buildDir.string(), "--prefix", prefix},
+                    {"DESTDIR=" + destdir.path.string()});
         ASSERT_EQ(install.status, 0) << install.out << install.err;
         EXPECT_EQ(regularFilesBelow(destdir.path), installedFiles(prefix.substr(1), zshDir));
         expectInstalledTree(destdir.path / prefix.substr(1), zshDir);
@@ -149,7 +149,7 @@ TEST(InstallTest, InstallsUnderThePrefixBelowDestdir) {
 
 // The value of one field of the package's control file.
 std::string controlField(const fs::path& package, const std::string& field) {
-    ProgramResult result = runCommand({"dpkg-deb", "--field", package.string(), field});
+    ProgramResult result = runTool({"dpkg-deb", "--field", package.string(), field});
     EXPECT_EQ(result.status, 0) << result.err;
     std::string value = result.out;
     while (!value.empty() && value.back() == '\n') value.pop_back();
@@ -175,11 +175,11 @@ std::set<std::string> dependencyNames(const std::string& depends) {
 // name ("libbsd0:amd64: /usr/lib/x86_64-linux-gnu/libbsd.so.0"), not one of
 // the 32-bit copies.
 std::set<std::string> packagesOfNeededLibraries() {
-    ProgramResult architecture = runCommand({"dpkg", "--print-architecture"});
+    ProgramResult architecture = runTool({"dpkg", "--print-architecture"});
     EXPECT_EQ(architecture.status, 0) << architecture.err;
     const std::string qualifier =
         ":" + architecture.out.substr(0, architecture.out.find('\n')) + ": ";
-    ProgramResult dynamic = runCommand({"readelf", "--dynamic", VINDLE_BINARY});
+    ProgramResult dynamic = runTool({"readelf", "--dynamic", VINDLE_BINARY});
     EXPECT_EQ(dynamic.status, 0) << dynamic.err;
     std::set<std::string> packages;
     std::istringstream lines(dynamic.out);
@@ -189,7 +189,7 @@ std::set<std::string> packagesOfNeededLibraries() {
         if (open == std::string::npos) continue;
         open += marker.size();
         const std::string library = line.substr(open, line.find(']', open) - open);
-        ProgramResult owners = runCommand({"dpkg", "--search", "*/" + library});
+        ProgramResult owners = runTool({"dpkg", "--search", "*/" + library});
         std::istringstream ownerLines(owners.out);
         std::string package;
         for (std::string owner; std::getline(ownerLines, owner);) {
@@ -217,7 +217,7 @@ fs::path packageIn(const fs::path& directory) {
 // lintian's findings on `package`: every line that reports an error or a
 // warning (its notes as root aside).
 std::vector<std::string> lintianComplaints(const fs::path& package) {
-    ProgramResult lintian = runCommand({"lintian", "--fail-on", "none", package.string()});
+    ProgramResult lintian = runTool({"lintian", "--fail-on", "none", package.string()});
     EXPECT_EQ(lintian.status, 0) << lintian.err;
     std::vector<std::string> complaints;
     std::istringstream lines(lintian.out + lintian.err);
@@ -229,7 +229,7 @@ std::vector<std::string> lintianComplaints(const fs::path& package) {
 // The hardening features of `binary` that hardening-check does not find,
 // of those that Debian's build flags give.
 std::vector<std::string> missingHardening(const fs::path& binary) {
-    ProgramResult check = runCommand({"hardening-check", binary.string()});
+    ProgramResult check = runTool({"hardening-check", binary.string()});
     EXPECT_NE(check.out.find("Position Independent Executable"), std::string::npos)
         << check.out << check.err;
     std::vector<std::string> missing;
@@ -258,7 +258,7 @@ PackageContents contentsOfPackage(const fs::path& package, const fs::path& root)
          {"Package", "Version", "Architecture", "Section", "Priority", "Maintainer", "Description"})
         contents.fields[field] = controlField(package, field);
     contents.depends = dependencyNames(controlField(package, "Depends"));
-    ProgramResult extract = runCommand({"dpkg-deb", "-x", package.string(), root.string()});
+    ProgramResult extract = runTool({"dpkg-deb", "-x", package.string(), root.string()});
     EXPECT_EQ(extract.status, 0) << extract.err;
     contents.files = regularFilesBelow(root);
     return contents;
@@ -299,8 +299,8 @@ std::string sanitizerBuild() { return sanitizerRuntimeOf(VINDLE_BINARY); }
 
 PackageContents cpackPackage(const fs::path& scratch) {
     ProgramResult pack =
-        runCommand({"cpack", "-G", "DEB", "--config", (buildDir / "CPackConfig.cmake").string(),
-                    "-B", (scratch / "out").string()});
+        runTool({"cpack", "-G", "DEB", "--config", (buildDir / "CPackConfig.cmake").string(), "-B",
+                 (scratch / "out").string()});
     EXPECT_EQ(pack.status, 0) << pack.out << pack.err;
     const fs::path package = packageIn(scratch / "out");
     EXPECT_FALSE(package.empty()) << pack.out;

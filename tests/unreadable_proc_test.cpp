@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr uid_t nobody = 65534;
+constexpr uid_t nobodyUid = 65534;
 
 // A forked child that takes on the user nobody and the group nogroup; the
 // parent reports how the child ended.
@@ -31,7 +31,8 @@ template <typename Body>
 int exitStatusAsNobody(Body body) {
     pid_t child = fork();
     if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(125);
+        if (setgroups(0, nullptr) != 0 || setgid(nobodyUid) != 0 || setuid(nobodyUid) != 0)
+            _exit(125);
         _exit(body());
     }
     int status = 0;
@@ -79,7 +80,7 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
 // Runs vindle as nobody, optionally on a /proc of its own mounted with
 // hidepid=1, where other users' entries are listed but cannot be read.
 ProgramResult runAsNobody(const std::vector<std::string>& arguments, bool restrictiveProc) {
-    ProgramOptions options{.user = nobody};
+    ProgramOptions options{.user = nobodyUid};
     if (restrictiveProc) options.privateProc = "hidepid=1";
     return runVindle(arguments, options);
 }

@@ -23,17 +23,17 @@ struct RunOptionsCase {
 
 void PrintTo(const RunOptionsCase& c, std::ostream* out) { *out << c.name; }
 
-constexpr auto byName = ChildOrder::ByName;
-constexpr auto byPid = ChildOrder::ByPid;
+constexpr auto orderByName = ChildOrder::ByName;
+constexpr auto orderByPid = ChildOrder::ByPid;
 constexpr auto allTrees = Selection::Mode::allTrees;
 
 const RunOptionsCase runOptionsCases[] = {
-    {"Nothing", 0, byName, allTrees, false},
-    {"NumericSort", Flag::numericSort, byPid, allTrees, false},
-    {"UidChanges", Flag::uidChanges, byName, allTrees, true},
-    {"UserMode", Flag::user, byName, Selection::Mode::user, true},
-    {"PidMode", Flag::pid | Flag::numericSort, byPid, Selection::Mode::pid, false},
-    {"PidBeforeUser", Flag::pid | Flag::user, byName, Selection::Mode::pid, true},
+    {"Nothing", 0, orderByName, allTrees, false},
+    {"NumericSort", Flag::numericSort, orderByPid, allTrees, false},
+    {"UidChanges", Flag::uidChanges, orderByName, allTrees, true},
+    {"UserMode", Flag::user, orderByName, Selection::Mode::user, true},
+    {"PidMode", Flag::pid | Flag::numericSort, orderByPid, Selection::Mode::pid, false},
+    {"PidBeforeUser", Flag::pid | Flag::user, orderByName, Selection::Mode::pid, true},
 };
 
 class RunOptionsTable : public testing::TestWithParam<RunOptionsCase> {};

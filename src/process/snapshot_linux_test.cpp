@@ -22,7 +22,7 @@ ProcessTable snapshotTable(ProcFixture& proc, const TableOptions& options) {
     return buildForest(std::move(taken.value()), options);
 }
 
-std::map<pid_t, pid_t> parents(ProcessTable& table) {
+std::map<pid_t, pid_t> parentsIn(ProcessTable& table) {
     std::map<pid_t, pid_t> result;
     for (ProcessNode& node : table)
         result[node.kinfo.ki_pid] = node.parent ? node.parent->kinfo.ki_pid : 0;
@@ -56,12 +56,12 @@ TEST(ProcessTableTest, StartTimesGuardTheLinksOnlyWithoutTheUid) {
     const std::map<pid_t, pid_t> linked = {{1, 0}, {20, 1}, {21, 0}, {22, 21}, {30, 1}, {31, 30}};
 
     ProcessTable table = snapshotTable(proc, {});
-    EXPECT_EQ(parents(table), linked);
+    EXPECT_EQ(parentsIn(table), linked);
 
     ProcessTable unguarded = snapshotTable(proc, {.realUid = true});
     std::map<pid_t, pid_t> unchecked = linked;
     unchecked[21] = 20;
-    EXPECT_EQ(parents(unguarded), unchecked);
+    EXPECT_EQ(parentsIn(unguarded), unchecked);
 }
 
 // Only a run that needs the real uid has the layer read status, which a

@@ -42,9 +42,9 @@ const std::vector<MemoryProcess> twoLineGroup = {
     process(15, 11, "sleep"), process(16, 11, "sleep"), process(17, 16, "cat"),
 };
 
-const DrawingChoice ascii{asciiSet, false};
-const DrawingChoice vt100{vt100Set, true};
-const DrawingChoice unicode{unicodeSet, false};
+const DrawingChoice asciiDrawing{asciiSet, false};
+const DrawingChoice vt100Drawing{vt100Set, true};
+const DrawingChoice unicodeDrawing{unicodeSet, false};
 
 // What a run asks of the printing, besides the drawing and the width.
 struct Printing {
@@ -90,7 +90,7 @@ struct TreeCase {
     std::vector<MemoryProcess> processes;
     std::string printed;
     Printing printing = plain;
-    DrawingChoice drawing = ascii;
+    DrawingChoice drawing = asciiDrawing;
     std::uint64_t columns = 0;
     pid_t highlightPid = 0;
 };
@@ -125,7 +125,7 @@ const TreeCase treeCases[] = {
      "     ├─sshd───sshd───sh─┬─top\n"
      "     │                  └─vi\n"
      "     └─syslogd\n",
-     plain, unicode},
+     plain, unicodeDrawing},
     // Branches and connectors take the alternate character set, their prefix
     // spaces included; group prefixes, labels and brackets do not. A run of
     // drawing segments shares one pair of escapes.
@@ -135,7 +135,7 @@ const TreeCase treeCases[] = {
          drawn("     tq") + "sshd" + drawn("qqq") + "sshd" + drawn("qqq") + "sh" + drawn("qwq") + "top\n" +  //
          drawn("     x " + std::string(14, ' ') + "   mq") + "vi\n" +                             //
          drawn("     mq") + "syslogd\n",
-     plain, vt100},
+     plain, vt100Drawing},
     {"ArgumentsAscii", exampleTree,
      "init\n"
      "  |-cron -s\n"
@@ -161,13 +161,13 @@ const TreeCase treeCases[] = {
      "  │           ├─top\n"
      "  │           └─vi notes.txt\n"
      "  └─syslogd -s\n",
-     withArguments, unicode},
+     withArguments, unicodeDrawing},
     {"ArgumentsVt100", exampleTree,
      "init\n" + drawn("  tq") + "cron -s\n" + drawn("  tq") + "getty Pc ttyv0\n" + drawn("  tq") +
          "getty Pc ttyv1\n" + drawn("  tq") + "getty Pc ttyv2\n" + drawn("  tq") + "sshd\n" +
          drawn("  x   mq") + "sshd\n" + drawn("  x       mq") + "sh\n" + drawn("  x           tq") + "top\n" +
          drawn("  x           mq") + "vi notes.txt\n" + drawn("  mq") + "syslogd -s\n",
-     withArguments, vt100},
+     withArguments, vt100Drawing},
     // A root shows its own arguments; a vector that is missing or holds only
     // the title gives the label alone, and no line is ended twice.
     {"ArgumentsOfRootAndMissingVectors",
@@ -190,18 +190,18 @@ const TreeCase treeCases[] = {
      "  |           |+\n"
      "  |           `+\n"
      "  `-syslogd -s\n",
-     withArguments, ascii, 16},
+     withArguments, asciiDrawing, 16},
     {"GroupOverSeveralLinesAscii", twoLineGroup,
      "init---2*[sh-+-sleep]\n"
      "             `-sleep---cat\n"},
     {"GroupOverSeveralLinesUnicode", twoLineGroup,
      "init───2*[sh─┬─sleep]\n"
      "             └─sleep───cat\n",
-     plain, unicode},
+     plain, unicodeDrawing},
     {"NestedGroupsCloseTogether",
      {process(1, 0, "init"), process(10, 1, "sh"), process(11, 1, "sh"), process(12, 10, "sleep"),
       process(13, 10, "sleep"), process(14, 11, "sleep"), process(15, 11, "sleep")},
-     "init───2*[sh───2*[sleep]]\n", plain, unicode},
+     "init───2*[sh───2*[sleep]]\n", plain, unicodeDrawing},
     {"WithoutCompactionEveryNodeIsPrinted", twoLineGroup,
      "init-+-sh-+-sleep\n"
      "     |    `-sleep---cat\n"
@@ -236,10 +236,10 @@ const TreeCase treeCases[] = {
          "     |-" + bold("sshd") + "---" + bold("sshd") + "---" + bold("sh") + "-+-top\n" +  //
          "     |                  `-" + bold("vi") + "\n" +                              //
          "     `-syslogd\n",
-     plain, ascii, 0, 43},
+     plain, asciiDrawing, 0, 43},
     {"HighlightedGroupHeadVt100",
      {process(1, 0, "init"), process(2, 1, "b"), process(3, 1, "b"), process(4, 1, "c")},
-     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", plain, vt100, 0,
+     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", plain, vt100Drawing, 0,
      3},
     // Cut lines drop their ends; the lines after them are drawn in the
     // right columns all the same.
@@ -249,24 +249,24 @@ const TreeCase treeCases[] = {
      "     |-sshd--+\n"
      "     |       +\n"
      "     `-syslogd\n",
-     plain, ascii, 14},
+     plain, asciiDrawing, 14},
     {"CutLinesUnicode", exampleTree,
      "init─┬─cron\n"
      "     ├─3*[get+\n"
      "     ├─sshd──+\n"
      "     │       +\n"
      "     └─syslogd\n",
-     plain, unicode, 14},
+     plain, unicodeDrawing, 14},
     {"CutLinesVt100", exampleTree,
      "init" + drawn("qwq") + "cron\n" + drawn("     tq") + "3*[get+\n" + drawn("     tq") + "sshd" + drawn("qq+") +
          "\n" + drawn("     x       +") + "\n" + drawn("     mq") + "syslogd\n",
-     plain, vt100, 14},
+     plain, vt100Drawing, 14},
     {"ExactlyFullLineRecutsItsLabel",
      {process(1, 0, "init"), process(2, 1, "a"), process(3, 2, "x"), process(4, 2, "y"), process(5, 1, "b")},
      "init-+-+\n"
      "     | +\n"
      "     `-b\n",
-     plain, ascii, 8},
+     plain, asciiDrawing, 8},
     // In pid order the drawing is the same; only the order changes, at
     // every level.
     {"ByPidOrder",
@@ -306,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
 TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
     EXPECT_EQ(printed({process(1, 0, "init"), process(7, 99, "orphan"), process(8, 98, "orphan"),
                        process(9, 97, "lonely"), process(10, 9, "child")},
-                      plain, {}, ascii, 0, 0),
+                      plain, {}, asciiDrawing, 0, 0),
               "init\n"
               "lonely---child\n"
               "2*[orphan]\n");
