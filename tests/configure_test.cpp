@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path sourceDir = VINDLE_SOURCE_DIR;
+const fs::path sourceTree = VINDLE_SOURCE_DIR;
 // The builds below go to the test build directory rather than the temporary
 // one: at the same place relative to the source tree every time, their
 // compiles are the same commands in every clone, which a compiler cache then
@@ -56,7 +56,7 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     {
         ScratchDirectory build;
         ProgramResult result =
-            cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G", "Ninja",
+            cmake({"-S", sourceTree.string(), "-B", build.path.string(), "-G", "Ninja",
                    "-DCMAKE_SYSTEM_NAME=FreeBSD", "-DVINDLE_BUILD_TESTS=OFF", "-DVINDLE_FUZZ=ON"});
         EXPECT_NE(result.status, 0) << result.out;
         // CMake breaks the message into lines of its own.
@@ -68,7 +68,7 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
         EXPECT_NE(message.find("-DVINDLE_FUZZ=OFF"), std::string::npos) << result.err;
     }
     ScratchDirectory build;
-    ProgramResult result = cmake({"-S", sourceDir.string(), "-B", build.path.string(), "-G",
+    ProgramResult result = cmake({"-S", sourceTree.string(), "-B", build.path.string(), "-G",
                                   "Ninja", "-DCMAKE_SYSTEM_NAME=FreeBSD", "-DVINDLE_BUILD_TESTS=ON",
                                   // As a cross-build does: the host's library is not FreeBSD's.
                                   "-DVINDLE_GTEST_SOURCE_DIR=/usr/src/googletest"});
@@ -113,7 +113,7 @@ TEST(ConfigureTest, FindsNcurseswWithoutPkgConfig) {
     }
     fs::permissions(wrapper, fs::perms::owner_all);
     const fs::path build = scratch.path / "build";
-    ProgramResult configure = cmake({"-S", sourceDir.string(), "-B", build.string(), "-G", "Ninja",
+    ProgramResult configure = cmake({"-S", sourceTree.string(), "-B", build.string(), "-G", "Ninja",
                                      "-DVINDLE_BUILD_TESTS=OFF", "-DCMAKE_BUILD_TYPE=Debug",
                                      "-DPKG_CONFIG_EXECUTABLE=" + wrapper.string()});
     ASSERT_EQ(configure.status, 0) << configure.out << configure.err;
@@ -147,7 +147,7 @@ TEST(ConfigureTest, NcurseswFlagsReachTheTerminalUnitAlone) {
               "Cflags: -D_DEFAULT_SOURCE -D_XOPEN_SOURCE=600\n";
     }
     const fs::path build = scratch.path / "build";
-    ProgramResult configure = cmake({"-S", sourceDir.string(), "-B", build.string(), "-G", "Ninja",
+    ProgramResult configure = cmake({"-S", sourceTree.string(), "-B", build.string(), "-G", "Ninja",
                                      "-DVINDLE_BUILD_TESTS=OFF", "-DCMAKE_BUILD_TYPE=Debug"},
                                     {"PKG_CONFIG_PATH=" + scratch.path.string()});
     ASSERT_EQ(configure.status, 0) << configure.out << configure.err;

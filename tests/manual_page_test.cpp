@@ -36,7 +36,7 @@ bool programExists(const std::string& name) {
     return runCommand({"sh", "-c", "command -v \"$1\" >/dev/null", "sh", name}).status == 0;
 }
 
-std::string contentsOf(const std::string& path) {
+std::string pageContentsOf(const std::string& path) {
     std::ifstream stream(path, std::ios::binary);
     std::ostringstream text;
     text << stream.rdbuf();
@@ -145,7 +145,7 @@ bool endsFlagArguments(const std::string& word) {
 // names each of its letters.
 std::set<std::string> optionsOfThePage() {
     std::set<std::string> options;
-    for (const std::string& line : linesOf(contentsOf(sourcePagePath))) {
+    for (const std::string& line : linesOf(pageContentsOf(sourcePagePath))) {
         if (line.empty() || line[0] != '.') continue;
         std::istringstream words(line.substr(1));
         bool inFlag = false;
@@ -241,7 +241,7 @@ TEST(ManualPageTest, NamesTheVt100EscapesThatVindleWrites) {
 // man/vindle.1 says), and carries the program's version where man/vindle.1
 // has its placeholder; those are the only differences from man/vindle.1.
 TEST(ManualPageTest, SeeAlsoNamesTheVisPageOfThisSystem) {
-    std::string expected = contentsOf(sourcePagePath);
+    std::string expected = pageContentsOf(sourcePagePath);
     const std::string placeholder = "@PROJECT_VERSION@";
     const std::size_t version = expected.find(placeholder);
     ASSERT_NE(version, std::string::npos);
@@ -252,7 +252,7 @@ TEST(ManualPageTest, SeeAlsoNamesTheVisPageOfThisSystem) {
     for (std::size_t at = expected.find("\n.Xr vis 3"); at != std::string::npos;
          at = expected.find("\n.Xr vis 3", at + 1))
         expected.replace(at, std::strlen("\n.Xr vis 3"), "\n.Xr vis " + section);
-    EXPECT_EQ(contentsOf(pagePath), expected);
+    EXPECT_EQ(pageContentsOf(pagePath), expected);
     EXPECT_NE(renderedPage().find("vis(" + section + ")"), std::string::npos);
 
     // The page itself, where this system has its manual pages installed.

@@ -31,7 +31,7 @@ std::pair<uid_t, gid_t> idsOf(pid_t pid) {
     return {state.uid, state.gid};
 }
 
-std::string joined(const std::vector<std::string>& words) {
+std::string joinedWords(const std::vector<std::string>& words) {
     std::string text;
     for (const std::string& word : words) text += word + '\0';
     return text;
@@ -93,7 +93,7 @@ TEST(ProcessTreeTest, SpawnsTheDescribedTreeAndTearsItDown) {
         EXPECT_EQ(stateOf(init).arguments, std::string("init\0", 5));
         EXPECT_EQ(stateOf(tree.pid("init/a#2/leaf")).name, "leaf");
         EXPECT_EQ(stateOf(tree.pid("the b")).arguments,
-                  joined({"/usr/bin/b", "--flag", "", "two words"}));
+                  joinedWords({"/usr/bin/b", "--flag", "", "two words"}));
         EXPECT_EQ(stateOf(tree.pid("the b")).name, "b");
         EXPECT_THROW(tree.pid("init/c"), std::out_of_range);
     }
@@ -111,7 +111,7 @@ TEST(ProcessTreeTest, OddNamesAndArgumentsReachTheKernelUnchanged) {
                                  {.name = highBytes, .label = "high"}}});
     EXPECT_EQ(stateOf(tree.pid("long")).name, fifteen);
     EXPECT_EQ(stateOf(tree.pid("odd")).name, odd);
-    EXPECT_EQ(stateOf(tree.pid("odd")).arguments, joined({odd, "\x01\x7f\xe9"}));
+    EXPECT_EQ(stateOf(tree.pid("odd")).arguments, joinedWords({odd, "\x01\x7f\xe9"}));
     EXPECT_EQ(stateOf(tree.pid("high")).name, highBytes);
 
     EXPECT_THROW(ProcessTree(ProcessPlan{.name = fifteen + "y"}), std::invalid_argument);
@@ -157,7 +157,7 @@ TEST(ProcessTreeTest, CarriesAnArgumentVectorOfOneMebibyte) {
     ProcessTree tree(ProcessPlan{.name = "big", .argv = argv});
     std::string cmdline = stateOf(tree.topPid()).arguments;
     EXPECT_EQ(cmdline.size(), 4u + 8 * 128 * 1024);
-    EXPECT_EQ(cmdline, joined(argv));
+    EXPECT_EQ(cmdline, joinedWords(argv));
 }
 
 TEST(ProcessTreeTest, ChildrenRunUnderTheirOwnUser) {

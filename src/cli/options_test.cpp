@@ -189,7 +189,7 @@ TEST(ParseNumberDeathTest, NumbersPastThirtyTwoAndSixtyFourBitsAreOutOfRange) {
 
 constexpr pid_t ownPid = -2;  // stands for the test's own pid in the table
 
-struct LineCase {
+struct OptionLineCase {
     std::vector<std::string> words;
     OptionFlags flags;
     // Not checked where a positional text that is not a number overwrote it
@@ -200,7 +200,7 @@ struct LineCase {
 };
 
 // clang-format off
-const LineCase lineCases[] = {
+const OptionLineCase optionLineCases[] = {
     {{}, 0, 0, 0, std::nullopt},
     // Options that set more than one bit.
     {{"-a"}, 0x0005, 0, 0, std::nullopt},
@@ -294,7 +294,7 @@ const LineCase lineCases[] = {
 };
 // clang-format on
 
-void expectLine(const LineCase& c) {
+void expectLine(const OptionLineCase& c) {
     SCOPED_TRACE(describe(c.words));
     Arguments arguments(c.words);
     const CommandLine line = parseOptions(arguments.count(), arguments.vector());
@@ -312,7 +312,7 @@ void expectLine(const LineCase& c) {
 TEST(ParseOptionsTest, CommandLinesGiveTheirFlagsAndSelection) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        for (const LineCase& c : lineCases) expectLine(c);
+        for (const OptionLineCase& c : optionLineCases) expectLine(c);
     }
 }
 

@@ -17,11 +17,11 @@ struct OptionsCase {
 
 void PrintTo(const OptionsCase& c, std::ostream* out) { *out << c.name; }
 
-constexpr DrawingRequest automatic = DrawingRequest::Automatic;
+constexpr DrawingRequest automaticDrawing = DrawingRequest::Automatic;
 
 // clang-format off
 const OptionsCase optionsCases[] = {
-    {"Nothing", 0, automatic},
+    {"Nothing", 0, automaticDrawing},
     {"Ascii", Flag::ascii, DrawingRequest::Ascii},
     {"Vt100", Flag::vt100, DrawingRequest::Vt100},
     {"Unicode", Flag::unicode, DrawingRequest::Unicode},
@@ -29,14 +29,14 @@ const OptionsCase optionsCases[] = {
     {"AsciiBeforeUnicode", Flag::ascii | Flag::unicode, DrawingRequest::Ascii},
     {"AsciiBeforeVt100", Flag::ascii | Flag::vt100, DrawingRequest::Ascii},
     {"UnicodeBeforeVt100", Flag::unicode | Flag::vt100, DrawingRequest::Unicode},
-    {"Long", Flag::longLines, automatic, true},
-    {"Arguments", Flag::arguments | Flag::noCompact, automatic, false, true},
-    {"NumericSort", Flag::numericSort, automatic},
+    {"Long", Flag::longLines, automaticDrawing, true},
+    {"Arguments", Flag::arguments | Flag::noCompact, automaticDrawing, false, true},
+    {"NumericSort", Flag::numericSort, automaticDrawing},
     // Bits that concern other layers change nothing here.
     {"OtherLayersBits",
      Flag::noCompact | Flag::highlight | Flag::showKernel | Flag::showPids | Flag::showTitles |
          Flag::uidChanges | Flag::pid | Flag::user | Flag::numericSort,
-     automatic},
+     automaticDrawing},
     {"Everything", OptionFlags(0xffff), DrawingRequest::Ascii, true, true},
 };
 // clang-format on

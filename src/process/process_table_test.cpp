@@ -31,7 +31,7 @@ bool parentPidZeroIsKernel() {
     return isSystemProcess(one.records().front());
 }
 
-const TableOptions plain{};
+const TableOptions plainTable{};
 const TableOptions withKernel{.showKernel = true};
 const TableOptions pidIndexed{.childOrder = ChildOrder::ByPid};
 
@@ -107,9 +107,9 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
         parentPidZeroIsKernel()
             ? std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {61, 0}}
             : std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}};
-    ProcessTable shown = tableOf(records, plain);
+    ProcessTable shown = tableOf(records, plainTable);
     EXPECT_EQ(parents(shown), unmarked);
-    expectWellFormed(shown, plain);
+    expectWellFormed(shown, plainTable);
 
     const TableOptions& kernel = withKernel;
     ProcessTable all = tableOf(records, kernel);
@@ -133,7 +133,7 @@ TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
     const MemoryRecords records({record(1, 0, "sleep"), record(7, 0, "sh", 1000),
                                  record(9, 7, "sleep", 1000), record(10, 9, "cat", 1000),
                                  record(8, 1, "sh")});
-    for (const TableOptions& options : {plain, withKernel}) {
+    for (const TableOptions& options : {plainTable, withKernel}) {
         ProcessTable table = tableOf(records, options);
         EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {7, 0}, {8, 1}, {9, 7}, {10, 9}}))
             << "with kernel processes: " << options.showKernel;
@@ -254,7 +254,7 @@ TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
         const MemoryRecords records(c.records);
         ProcessTable table = tableOf(records);
         EXPECT_EQ(parents(table), c.parents) << c.what;
-        expectWellFormed(table, plain);
+        expectWellFormed(table, plainTable);
         // Marking from any node ends.
         for (ProcessNode& node : table) table.markHighlight(node.kinfo.ki_pid);
     }
@@ -282,7 +282,7 @@ TEST(ProcessTableTest, AParentThatStartedAfterItsChildIsNotItsParent) {
         started(51, 50, "unknown child", 0),
     });
     ProcessTable table = tableOf(records);
-    expectWellFormed(table, plain);
+    expectWellFormed(table, plainTable);
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0},
                                                       {20, 1},
                                                       {21, 0},
@@ -304,7 +304,7 @@ TEST(ProcessTableTest, CycleThroughTheSnapshotPrintsEveryProcessOnce) {
     EXPECT_EQ(parents(table), (std::map<pid_t, pid_t>{{1, 0}, {300, 301}, {301, 0}}));
     EXPECT_TRUE(table.find(300)->highlight);
     EXPECT_TRUE(table.find(301)->highlight);
-    expectWellFormed(table, plain);
+    expectWellFormed(table, plainTable);
 }
 
 TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren) {
@@ -320,7 +320,7 @@ TEST(ProcessTableTest, EmptyNameAndZombieWithEmptyCommandLineAreOrdinaryChildren
     Labeller labeller(LabelOptions{.titles = true}, records.arguments(), Roots{});
     EXPECT_EQ(labeller.label(*table.find(6)), "nameless");
     EXPECT_EQ(labeller.label(*table.find(7)), "defunct");
-    expectWellFormed(table, plain);
+    expectWellFormed(table, plainTable);
 }
 
 TEST(ProcessTableTest, EmptySnapshotGivesAnEmptyTable) {

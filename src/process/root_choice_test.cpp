@@ -12,7 +12,7 @@ namespace {
 // init (uid 0) with: zz (uid 7) -> bb (uid 8) -> cc (uid 7); dd (uid 0) ->
 // aa (uid 7); and mm (uid 7) and zz (uid 0), whose parent is not in the
 // table.
-MemoryRecords usersForest() {
+MemoryRecords forestOfUsers() {
     MemoryRecords made;
     made.add(1, 0, "init", 0);
     made.add(10, 1, "zz", 7);
@@ -55,7 +55,7 @@ TEST(RootChoiceTest, EachModeChoosesItsRootsInNameOrder) {
         {"pid", {.mode = Selection::Mode::pid, .pid = 11}, {}, {}, 11},
         {"pid not in the table", {.mode = Selection::Mode::pid, .pid = 999}, {}, {}, 0},
     };
-    const MemoryRecords made = usersForest();
+    const MemoryRecords made = forestOfUsers();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         ProcessTable table = tableOf(made, {.realUid = true});
