@@ -73,14 +73,18 @@ test-sanitized: deps
 
 # Only the unit test binary: it holds every test of the layer that starts
 # threads, and builds in a fraction of the whole tree's time. The *SlowTest
-# suites (shapes of a million processes, on one thread) are left out.
+# suites (shapes of a million processes, on one thread) are left out. The
+# tests run in CTEST_JOBS shards at once, each a process of its own, as
+# ctest runs them elsewhere; each shard's report follows, and any failing
+# shard fails the stage.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DVINDLE_SANITIZE=thread -DVINDLE_BUILD_TESTS=ON \
 		-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
 		$(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) --target vindle_unit_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/vindle_unit_tests \
-		--gtest_filter='-*SlowTest.*'
+	./scripts/run-shards $(CTEST_JOBS) $(TSAN_BUILD)/tsan-shard \
+		env TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		$(TSAN_BUILD)/tests/vindle_unit_tests --gtest_filter='-*SlowTest.*'
 
 # Each fuzz target is a ctest test of the fuzz build (fuzz/CMakeLists.txt):
 # new inputs go to the build directory, fuzz/corpus/ is only read.
