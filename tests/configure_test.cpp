@@ -54,7 +54,7 @@ std::string contentsOfFile(const fs::path& path) {
 std::string whatTheBuildCompiles(const fs::path& build) {
     std::string text = contentsOfFile(build / "build.ninja");
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(build / "tests"))
-        if (entry.path().parent_path().filename() == "Unity") text += contentsOfFile(entry.path());
+        if (entry.path().parent_path().filename() == "units") text += contentsOfFile(entry.path());
     return text;
 }
 
