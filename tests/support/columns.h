@@ -13,5 +13,7 @@ char32_t decodeUtf8At(const std::string& text, std::size_t& at);
 // shows the character-type locale `locale`, as that locale's wcwidth counts
 // them: vindle's own escape sequences fill none, a combining or zero-width
 // character none, a wide character two. A byte that starts no character of
-// the locale, or a character without a width of its own, fills one.
+// the locale, or a character without a width of its own, fills one. Where
+// the locale is not installed, the running test fails with a message that
+// names it, and each byte counts one column.
 std::size_t columnsOf(const std::string& line, const std::string& locale);
