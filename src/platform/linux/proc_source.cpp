@@ -1,0 +1,133 @@
+// The process table read over /proc.
+#include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/linux/entry_path.h"
+#include "platform/linux/plain_io.h"
+#include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_handle.h"
+#include "platform/linux/proc_mount.h"
+#include "platform/linux/record_reader.h"
+#include "platform/process_source.h"
+
+namespace {
+
+// Reads the whole of `path` below `dirFd` into `text`, through `scratch`,
+// which only ever grows: a fresh buffer for every process would be filled
+// with zeros first, at a cost far above that of the few bytes read. False,
+// with errno set, when the file cannot be opened or read.
+bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
+                   std::vector<char>& text) {
+    const OpenFile file(dirFd, path);
+    if (!file.isOpen()) return false;
+    if (scratch.size() < 4096) scratch.resize(4096);
+    std::size_t used = 0;
+    for (;;) {
+        const std::size_t room = scratch.size() - used;
+        const ssize_t n = readUpTo(file.descriptor(), scratch.data() + used, room);
+        if (n < 0) return false;
+        used += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
+        scratch.resize(2 * scratch.size());
+    }
+    text.assign(scratch.data(), scratch.data() + used);
+    return true;
+}
+
+// "DIRECTORY/PATH: reason".
+Failure failureOf(const SourceHandle& source, const std::string& path, int error) {
+    return {source.directory + "/" + path + ": " + std::strerror(error)};
+}
+
+bool parsePid(const char* text, pid_t& pid) {
+    const char* end = text + std::strlen(text);
+    auto [stop, ec] = std::from_chars(text, end, pid);
+    return ec == std::errc{} && stop == end && pid > 0;
+}
+
+// Closes a listing on every path out, a thrown bad_alloc among them.
+struct ListingCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// The pids of the processes of the source's directory.
+std::vector<pid_t> listProcesses(const SourceHandle& source) {
+    const int listFd = dup(source.rootFd);
+    DIR* const opened = listFd < 0 ? nullptr : fdopendir(listFd);
+    if (opened == nullptr) {
+        const int error = errno;
+        if (listFd >= 0) close(listFd);
+        throw Failure{source.directory + ": " + std::strerror(error)};
+    }
+    const std::unique_ptr<DIR, ListingCloser> dir(opened);
+    // The listing shares its offset with the source's descriptor: start
+    // from the top, or a second read of the source would list nothing.
+    rewinddir(dir.get());
+    std::vector<pid_t> pids;
+    errno = 0;
+    while (dirent* entry = readdir(dir.get())) {
+        pid_t pid = 0;
+        if (parsePid(entry->d_name, pid)) pids.push_back(pid);
+        errno = 0;
+    }
+    if (errno != 0) throw Failure{source.directory + ": " + std::strerror(errno)};
+    return pids;
+}
+
+}  // namespace
+
+// The real /proc must be a proc filesystem: an empty directory or another
+// filesystem mounted over it is a failure to open the process table, not a
+// machine without processes. A fixture directory is taken as it is.
+ProcessSource openProcessSource() {
+    ProcessSource source = openProcDirectory("/proc");
+    char error[_POSIX2_LINE_MAX] = {};
+    if (!isProcFilesystem(source->rootFd, "/proc", error)) throw Failure{error};
+    source->boundStartTimes = true;
+    return source;
+}
+
+ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds& needs) {
+    const std::vector<pid_t> pids = listProcesses(source);
+    const RecordSource from{.rootFd = source.rootFd,
+                            .realUid = needs.realUid,
+                            .startClock = source.boundStartTimes ? ticksSinceBoot : nullptr};
+    const unsigned threads = readerThreads(pids.size(), source.threads, source.threadedFrom);
+    ProcessSnapshot snapshot;
+    const ReadFailure failure = readRecords(from, pids, threads, snapshot.records, snapshot.names);
+    switch (failure.cause) {
+        case ReadFailure::Cause::none:
+            break;
+        case ReadFailure::Cause::memory:
+            throw std::bad_alloc();
+        case ReadFailure::Cause::process:
+            throw failureOf(source, std::to_string(failure.pid), failure.error);
+    }
+    return snapshot;
+}
+
+char** readArguments(SourceHandle& source, pid_t pid) {
+    const EntryPath path(pid, "cmdline");
+    // A failure that is not the process's own doing may pass (another
+    // process may have given back descriptors or memory): one more try.
+    bool read = readWholeFile(source.rootFd, path.text, source.readBuffer, source.argumentText);
+    if (!read && !leavesProcessOut(errno))
+        read = readWholeFile(source.rootFd, path.text, source.readBuffer, source.argumentText);
+    if (!read) {
+        const int error = errno;
+        if (leavesProcessOut(error)) return nullptr;
+        throw failureOf(source, path.text, error);
+    }
+    splitArguments(source.argumentText, source.argumentVector);
+    return source.argumentVector.empty() ? nullptr : source.argumentVector.data();
+}
