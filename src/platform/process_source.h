@@ -43,7 +43,8 @@ using ProcessSource = std::unique_ptr<SourceHandle, SourceCloser>;
 ProcessSource openProcessSource();
 
 // Every process of the table, each with the members of `needs`. Processes
-// that end while the table is read are left out silently.
+// that end while the table is read are left out silently; a table without
+// any process is a failure.
 ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds& needs);
 
 // The argument vector of process `pid`, ended by a null pointer, valid

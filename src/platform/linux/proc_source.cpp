@@ -113,6 +113,11 @@ ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds& needs) {
         case ReadFailure::Cause::process:
             throw failureOf(source, std::to_string(failure.pid), failure.error);
     }
+    // No machine runs without processes (the reader is one of them): a
+    // directory that lists none is no process table, even when it is a
+    // proc filesystem (/proc/sys bound over /proc), and an empty forest
+    // printed from it would hide that.
+    if (snapshot.records.empty()) throw Failure{source.directory + " lists no processes"};
     return snapshot;
 }
 

@@ -239,9 +239,17 @@ TEST_F(ProcSourceTest, ArgumentVectorsOfAnySize) {
     EXPECT_EQ(arguments(3), (std::vector<std::string>{"retitled: busy"}));
 }
 
-TEST_F(ProcSourceTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
-    std::map<pid_t, Record> found = records();
-    EXPECT_TRUE(found.empty());
+TEST_F(ProcSourceTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {
+    // Entries that are no process, and one that vanishes: no record at all.
+    writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
+    proc.writeFile("sys/kernel/x", "");
+    proc.writeFile("12/cmdline", "");
+    try {
+        readProcesses(proc.open(), {});
+        ADD_FAILURE() << "an empty snapshot";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message, proc.root() + " lists no processes");
+    }
 
     const std::string missing = proc.root() + "/no-such-directory";
     try {
