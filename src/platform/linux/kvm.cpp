@@ -113,7 +113,7 @@ bool listProcesses(kvm_t* kd) {
 }
 
 // The snapshot; null, with the handle's message set, when the table cannot
-// be read whole.
+// be read whole or holds no process.
 kinfo_proc* readTable(kvm_t* kd, int* count) {
     if (!listProcesses(kd)) return nullptr;
     const RecordSource source{.rootFd = kd->rootFd,
@@ -132,7 +132,15 @@ kinfo_proc* readTable(kvm_t* kd, int* count) {
             setError(kd, std::to_string(failure.pid).c_str(), failure.error);
             return nullptr;
     }
-    kd->records.reserve(1);  // data() is not null even for an empty table
+    // No machine runs without processes (the reader is one of them): a
+    // directory that lists none is no process table, even when it is a
+    // proc filesystem (/proc/sys bound over /proc), and an empty forest
+    // printed from it would hide that.
+    if (kd->records.empty()) {
+        std::snprintf(kd->error, sizeof kd->error, "%s lists no processes",
+                      kd->directory.c_str());
+        return nullptr;
+    }
     *count = static_cast<int>(kd->records.size());
     return kd->records.data();
 }

@@ -241,9 +241,15 @@ TEST_F(KvmTest, ArgumentVectorsOfAnySize) {
     EXPECT_EQ(arguments(3), (std::vector<std::string>{"retitled: busy"}));
 }
 
-TEST_F(KvmTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
-    std::map<pid_t, kinfo_proc> found = records();
-    EXPECT_TRUE(found.empty());
+TEST_F(KvmTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {
+    // Entries that are no process, and one that vanishes: no record at all.
+    writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
+    proc.writeFile("sys/kernel/x", "");
+    proc.writeFile("12/cmdline", "");
+    kd = proc.open();
+    int count = -1;
+    EXPECT_EQ(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr);
+    EXPECT_EQ(std::string(kvm_geterr(kd)), proc.root() + " lists no processes");
 
     const std::string missing = proc.root() + "/no-such-directory";
     char error[_POSIX2_LINE_MAX] = {};
