@@ -392,6 +392,21 @@ TEST_F(NamespaceTest, ProcWithoutProcessesFailsWithAMessage) {
     EXPECT_EQ(result.err, "vindle: /proc lists no processes\n");
 }
 
+// Without a password file the C library's lookup of a user leaves ENOENT
+// for a name it cannot find: the user is unknown, and no system error is
+// reported.
+TEST_F(NamespaceTest, AUserLookupWithoutAPasswordFileFindsNoUser) {
+    ProgramResult result = runProgram(
+        unshareTool,
+        {"--mount", "--propagation", "private", "/bin/sh", "-c",
+         std::string(prelude) + "mount -t tmpfs tmpfs /etc || exit 99\nexec \"$v\" nosuchuser",
+         "sh", sharedVindle});
+    ASSERT_NE(result.status, 99) << "cannot mount a tmpfs over /etc: " << result.err;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vindle: Unknown user: \"nosuchuser\"\n");
+}
+
 TEST_F(NamespaceTest, HiddenPidsShowTheUsersOwnProcesses) {
     const std::string user = unprivilegedName();
     for (const char* options : {"hidepid=2", "hidepid=invisible,subset=pid"}) {
