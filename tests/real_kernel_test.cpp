@@ -21,7 +21,7 @@ namespace {
 
 std::vector<std::string> argumentsOf(SourceHandle& source, ProcessNode& node) {
     std::vector<std::string> words;
-    char** argv = readArguments(source, node.record.pid);
+    char** argv = readArguments(source, node.record.pid, ArgumentExtent::all).words;
     for (; argv != nullptr && *argv != nullptr; ++argv) words.emplace_back(*argv);
     return words;
 }

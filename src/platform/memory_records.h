@@ -24,6 +24,7 @@ struct MemoryProcess {
     std::string name{};  // the command name, raw
     uid_t uid = 0;
     std::vector<std::string> arguments{};  // empty: no argument vector
+    bool argumentsCut = false;             // the vector is what a read gave of a longer one
     bool kernel = false;                   // one of the kernel's own processes
     // When it started, in the units of ProcessRecord::start; 0: unknown.
     std::uint64_t start = 0;
@@ -43,17 +44,22 @@ MemoryProcess process(pid_t pid, pid_t ppid, const std::string& name,
 class ArgumentTable {
   public:
     // Gives the process of `pid` the vector `arguments`; an empty one means
-    // that it has none (gone, hidden, or a kernel process or zombie).
-    void set(pid_t pid, std::vector<std::string> arguments);
+    // that it has none (gone, hidden, or a kernel process or zombie). A
+    // `cut` vector stands for the part of a longer one that a read gave.
+    void set(pid_t pid, std::vector<std::string> arguments, bool cut = false);
 
     // The vector of `pid`, ended by a null pointer, as the system's source
-    // gives it; null when it has none. It is a copy that stays valid until
-    // the next call, also when `set` changes the vector of the process in
-    // between, as a process may rewrite its command line.
-    char** vectorOf(pid_t pid);
+    // gives it; no words when it has none. It is a copy that stays valid
+    // until the next call, also when `set` changes the vector of the process
+    // in between, as a process may rewrite its command line.
+    ArgumentVector vectorOf(pid_t pid);
 
   private:
-    std::unordered_map<pid_t, std::vector<std::string>> vectors;
+    struct Entry {
+        std::vector<std::string> arguments;
+        bool cut = false;
+    };
+    std::unordered_map<pid_t, Entry> vectors;
     std::vector<std::string> lastArguments;
     std::vector<char*> lastVector;
 };
@@ -78,8 +84,9 @@ class MemoryRecords {
     // shapes of many processes.
     void add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid = 0);
 
-    // Gives the process of `pid` another argument vector from now on.
-    void setArguments(pid_t pid, std::vector<std::string> arguments);
+    // Gives the process of `pid` another argument vector from now on, cut
+    // or whole.
+    void setArguments(pid_t pid, std::vector<std::string> arguments, bool cut = false);
 
     void reserve(std::size_t count) { kept.reserve(count); }
     std::span<const ProcessRecord> records() const { return kept; }
@@ -100,7 +107,7 @@ class MemoryRecords {
     // The argument vectors, as the labeller reads them, as long as these
     // records stay where they are.
     ArgumentSource arguments() const {
-        return ArgumentSource([this](pid_t pid) { return vectors.vectorOf(pid); });
+        return ArgumentSource([this](pid_t pid, ArgumentExtent) { return vectors.vectorOf(pid); });
     }
 
   private:

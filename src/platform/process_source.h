@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/argument_vector.h"
 #include "platform/name_store.h"
 #include "platform/process_record.h"
 
@@ -47,9 +48,10 @@ ProcessSource openProcessSource();
 // any process is a failure.
 ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds& needs);
 
-// The argument vector of process `pid`, ended by a null pointer, valid
-// until the next call; null when it has none (gone, hidden from this user, a
-// kernel process or a zombie). Throws a Failure when it could not be read
-// for want of a resource (descriptors, memory): what would be printed would
-// not be the process's.
-char** readArguments(SourceHandle& source, pid_t pid);
+// The argument vector of process `pid`, read as far as `extent` needs it
+// and no further than an execve could have passed (`cut` says that the
+// process's text went on), valid until the next call; no words when it has
+// none (gone, hidden from this user, a kernel process or a zombie). Throws a
+// Failure when it could not be read for want of a resource (descriptors,
+// memory): what would be printed would not be the process's.
+ArgumentVector readArguments(SourceHandle& source, pid_t pid, ArgumentExtent extent);

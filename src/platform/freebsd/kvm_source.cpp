@@ -2,6 +2,7 @@
 // Each record the library gives is turned into vindle's own as it is read;
 // none is kept.
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -17,6 +18,17 @@ struct SourceHandle {
 };
 
 namespace {
+
+// kvm_getargv reads at most ARG_MAX bytes (when asked for no limit, as here)
+// and ends a text that fills them with a NUL in the last byte: a vector
+// whose strings take all ARG_MAX bytes was cut there. A process whose own
+// arguments fill exactly ARG_MAX (an empty environment and not one byte to
+// spare) cannot be told from that.
+bool fillsTheRead(char** words) {
+    std::size_t bytes = 0;
+    for (char** word = words; *word != nullptr; ++word) bytes += std::strlen(*word) + 1;
+    return bytes >= static_cast<std::size_t>(ARG_MAX);
+}
 
 // Microseconds of the system's clock; 0 (unknown) before the epoch.
 std::uint64_t startOf(const kinfo_proc& record) {
@@ -68,12 +80,13 @@ ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds&) {
 // The library takes a record but reads only its pid, which it asks the
 // kernel for the arguments of (sysctl kern.proc.args); that needs no
 // descriptor, and of its failures only a lack of memory is not the
-// process's own doing.
-char** readArguments(SourceHandle& source, pid_t pid) {
+// process's own doing. One call gives the whole text, so the title costs
+// what all of it does.
+ArgumentVector readArguments(SourceHandle& source, pid_t pid, ArgumentExtent) {
     kinfo_proc asked{};
     asked.ki_pid = pid;
     errno = 0;
-    char** vector = kvm_getargv(source.kd, &asked, 0);
-    if (vector == nullptr && errno == ENOMEM) throw Failure{std::strerror(ENOMEM)};
-    return vector;
+    char** words = kvm_getargv(source.kd, &asked, 0);
+    if (words == nullptr && errno == ENOMEM) throw Failure{std::strerror(ENOMEM)};
+    return {.words = words, .cut = words != nullptr && fillsTheRead(words)};
 }

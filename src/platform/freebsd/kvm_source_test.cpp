@@ -32,7 +32,7 @@ TEST(KvmSourceTest, ReadsThisProcessAndInitAsTheKernelListsThem) {
     EXPECT_FALSE(init->kernel);  // P_SYSTEM, but no kernel process
     if (const ProcessRecord* kernel = find(snapshot, 0)) EXPECT_TRUE(kernel->kernel);
 
-    char** vector = readArguments(*source, getpid());
+    char** vector = readArguments(*source, getpid(), ArgumentExtent::all).words;
     ASSERT_NE(vector, nullptr);
     ASSERT_NE(vector[0], nullptr);
     EXPECT_NE(std::string(vector[0]).find(getprogname()), std::string::npos) << vector[0];

@@ -18,9 +18,9 @@ struct SourceHandle {
     // processes; 0: one per CPU the process may use (see record_reader.h).
     unsigned threads = 0;
     std::size_t threadedFrom = defaultThreadedFrom;
-    // The last argument vector read, and the buffer it was read through.
+    // The last argument vector read, and the text it points into (which
+    // only grows: see readArgumentText).
     std::vector<char> argumentText;
-    std::vector<char> readBuffer;
     std::vector<char*> argumentVector;
 };
 

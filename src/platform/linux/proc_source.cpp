@@ -22,28 +22,6 @@
 
 namespace {
 
-// Reads the whole of `path` below `dirFd` into `text`, through `scratch`,
-// which only ever grows: a fresh buffer for every process would be filled
-// with zeros first, at a cost far above that of the few bytes read. False,
-// with errno set, when the file cannot be opened or read.
-bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
-                   std::vector<char>& text) {
-    const OpenFile file(dirFd, path);
-    if (!file.isOpen()) return false;
-    if (scratch.size() < 4096) scratch.resize(4096);
-    std::size_t used = 0;
-    for (;;) {
-        const std::size_t room = scratch.size() - used;
-        const ssize_t n = readUpTo(file.descriptor(), scratch.data() + used, room);
-        if (n < 0) return false;
-        used += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
-        scratch.resize(2 * scratch.size());
-    }
-    text.assign(scratch.data(), scratch.data() + used);
-    return true;
-}
-
 // "DIRECTORY/PATH: reason".
 Failure failureOf(const SourceHandle& source, const std::string& path, int error) {
     return {source.directory + "/" + path + ": " + std::strerror(error)};
@@ -121,18 +99,48 @@ ProcessSnapshot readProcesses(SourceHandle& source, const RecordNeeds& needs) {
     return snapshot;
 }
 
-char** readArguments(SourceHandle& source, pid_t pid) {
+namespace {
+
+// Reads the argument text of `path` (below the source's directory) into the
+// source's buffer; false, with errno set, when it cannot be read.
+bool readArgumentFile(SourceHandle& source, const char* path, ArgumentExtent extent,
+                      ArgumentText& text) {
+    const OpenFile file(source.rootFd, path);
+    return file.isOpen() && readArgumentText(file.descriptor(), argumentBound, extent,
+                                             source.argumentText, text);
+}
+
+// Splits the text read into the source's vector: the title alone when only
+// that was asked for, and no more words than execve could have passed.
+// Whether the vector was cut.
+bool makeVector(SourceHandle& source, const ArgumentText& text, ArgumentExtent extent) {
+    std::vector<char*>& words = source.argumentVector;
+    splitArguments(source.argumentText, text.length, words);
+    // A title read ends somewhere after its NUL: the words after it are
+    // not whole.
+    if (extent == ArgumentExtent::title && words.size() > 2) {
+        words.resize(1);
+        words.push_back(nullptr);
+    }
+    const bool dropped = keepWordsExecveCouldPass(words, argumentBound);
+    return text.cut || dropped;
+}
+
+}  // namespace
+
+ArgumentVector readArguments(SourceHandle& source, pid_t pid, ArgumentExtent extent) {
     const EntryPath path(pid, "cmdline");
     // A failure that is not the process's own doing may pass (another
     // process may have given back descriptors or memory): one more try.
-    bool read = readWholeFile(source.rootFd, path.text, source.readBuffer, source.argumentText);
-    if (!read && !leavesProcessOut(errno))
-        read = readWholeFile(source.rootFd, path.text, source.readBuffer, source.argumentText);
+    ArgumentText text;
+    bool read = readArgumentFile(source, path.text, extent, text);
+    if (!read && !leavesProcessOut(errno)) read = readArgumentFile(source, path.text, extent, text);
     if (!read) {
         const int error = errno;
-        if (leavesProcessOut(error)) return nullptr;
+        if (leavesProcessOut(error)) return {};
         throw failureOf(source, path.text, error);
     }
-    splitArguments(source.argumentText, source.argumentVector);
-    return source.argumentVector.empty() ? nullptr : source.argumentVector.data();
+    const bool cut = makeVector(source, text, extent);
+    if (source.argumentVector.empty()) return {};
+    return {.words = source.argumentVector.data(), .cut = cut};
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/linux/proc_arguments.h"
 #include "platform/linux/proc_handle.h"
 #include "platform/linux/proc_texts.h"
 #include "platform/process_source.h"
@@ -43,12 +44,16 @@ class ProcSourceTest : public testing::Test {
         return byPid(readProcesses(*source, {.realUid = realUid}));
     }
 
-    // The argument vector of `pid` as words; nullopt for no vector.
-    std::optional<std::vector<std::string>> arguments(pid_t pid) {
-        char** argv = readArguments(*source, pid);
-        if (argv == nullptr) return std::nullopt;
+    // The argument vector of `pid` as words, read as far as `extent` needs;
+    // nullopt for no vector. `cut` tells whether the read was cut.
+    std::optional<std::vector<std::string>> arguments(pid_t pid,
+                                                      ArgumentExtent extent = ArgumentExtent::all,
+                                                      bool* cut = nullptr) {
+        const ArgumentVector vector = readArguments(*source, pid, extent);
+        if (cut != nullptr) *cut = vector.cut;
+        if (vector.words == nullptr) return std::nullopt;
         std::vector<std::string> words;
-        for (char** word = argv; *word != nullptr; ++word) words.emplace_back(*word);
+        for (char** word = vector.words; *word != nullptr; ++word) words.emplace_back(*word);
         return words;
     }
 
@@ -198,13 +203,13 @@ TEST_P(ProcReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAPr
     std::filesystem::remove(proc.root() + "/20/stat");
     EXPECT_EQ(readProcesses(opened, needs).records.size(), 2u);  // 20 is gone now, and left out
     try {
-        readArguments(opened, 21);
+        readArguments(opened, 21, ArgumentExtent::all);
         ADD_FAILURE() << "a vector read from a directory";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.message, proc.root() + "/21/cmdline: Is a directory");
     }
-    EXPECT_NE(readArguments(opened, 1), nullptr);   // the next one reads
-    EXPECT_EQ(readArguments(opened, 22), nullptr);  // one that is gone is no failure
+    EXPECT_NE(readArguments(opened, 1, ArgumentExtent::all).words, nullptr);   // the next one reads
+    EXPECT_EQ(readArguments(opened, 22, ArgumentExtent::all).words, nullptr);  // one that is gone is no failure
 }
 
 TEST_F(ProcSourceTest, ReadsOnlyTheFileThatTheRunNeeds) {
@@ -237,6 +242,47 @@ TEST_F(ProcSourceTest, ArgumentVectorsOfAnySize) {
     EXPECT_EQ(arguments(1), big);
     EXPECT_EQ(arguments(2), (std::vector<std::string>{"x"}));  // after a large one
     EXPECT_EQ(arguments(3), (std::vector<std::string>{"retitled: busy"}));
+}
+
+// A process may point its argument memory at a mapping of any size: its
+// vector is read no further than execve could have passed, and says that it
+// was cut; a title is read only up to its end.
+TEST_F(ProcSourceTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 2, .ppid = 1, .name = "huge"});
+    proc.add({.pid = 3, .ppid = 1, .name = "long"});
+    proc.add({.pid = 4, .ppid = 1, .name = "full"});
+    // Words, then a gibibyte of NULs that takes no disk (a sparse file).
+    const std::string huge = proc.root() + "/2/cmdline";
+    proc.writeFile("2/cmdline", std::string("huge\0first\0second\0", 19));
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+    // One argument that runs past the bound.
+    proc.writeFile("3/cmdline", std::string("long\0", 5) + std::string(argumentBound, 'x'));
+    // More words than execve could pass, each counted with a pointer.
+    const std::size_t most = argumentBound / (1 + sizeof(char*));
+    proc.writeFile("4/cmdline",
+                   std::string("many\0", 5) + std::string(most + 10, '\0') + "end" + '\0');
+    records();
+
+    bool cut = false;
+    EXPECT_EQ(arguments(2, ArgumentExtent::title, &cut), std::vector<std::string>{"huge"});
+    EXPECT_FALSE(cut);                          // the title is whole
+    EXPECT_LE(source->argumentText.size(), 4096u);  // and nothing after it was read
+    EXPECT_EQ(arguments(2, ArgumentExtent::all, &cut),
+              (std::vector<std::string>{"huge", "first", "second"}));
+    EXPECT_TRUE(cut);
+    EXPECT_LE(source->argumentText.size(), argumentBound + 2);
+
+    const std::optional<std::vector<std::string>> cutWord = arguments(3, ArgumentExtent::all, &cut);
+    EXPECT_TRUE(cut);
+    ASSERT_TRUE(cutWord);
+    ASSERT_EQ(cutWord->size(), 2u);
+    EXPECT_EQ((*cutWord)[1], std::string(argumentBound - 5, 'x'));
+
+    EXPECT_EQ(arguments(4, ArgumentExtent::all, &cut)->size(), most);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(arguments(4, ArgumentExtent::title, &cut), std::vector<std::string>{"many"});
+    EXPECT_FALSE(cut);
 }
 
 TEST_F(ProcSourceTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -224,9 +225,21 @@ TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort
     const std::string outcome = inChild([&] {
         SourceHandle& source = proc.open();
         setSoftLimit(RLIMIT_AS, mappedBytes() + 1024 * 1024);
+        // What earlier tests freed in this heap is memory left too: all of
+        // it is taken, and a mebibyte given back, for the read to fail in.
+        void* taken = nullptr;
+        while (void* block = std::malloc(64 * 1024)) {
+            *static_cast<void**>(block) = taken;
+            taken = block;
+        }
+        for (int i = 0; i < 16 && taken != nullptr; ++i) {
+            void* next = *static_cast<void**>(taken);
+            std::free(taken);
+            taken = next;
+        }
         std::string read;
         try {
-            char** vector = readArguments(source, 2);
+            char** vector = readArguments(source, 2, ArgumentExtent::all).words;
             read =
                 vector == nullptr ? "no vector" : "read " + std::to_string(std::strlen(vector[0]));
         } catch (const std::bad_alloc&) {
