@@ -103,8 +103,9 @@ void checkStatRoundTrip(FuzzedDataProvider& data) {
 
 void checkArguments(const std::uint8_t* bytes, std::size_t size) {
     std::vector<char> buffer(bytes, bytes + size);
+    buffer.push_back('x');  // the byte of room that the reader keeps after the text
     std::vector<char*> argv{reinterpret_cast<char*>(1)};  // stale content is cleared
-    splitArguments(buffer, argv);
+    splitArguments(buffer, size, argv);
     if (size == 0) {
         require(argv.empty());
         return;

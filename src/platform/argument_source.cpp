@@ -4,21 +4,22 @@
 
 #include "platform/kvm_fields.h"
 
-void ArgumentTable::set(pid_t pid, std::vector<std::string> arguments) {
-    vectors[pid] = std::move(arguments);
+void ArgumentTable::set(pid_t pid, std::vector<std::string> arguments, bool cut) {
+    vectors[pid] = {.arguments = std::move(arguments), .cut = cut};
 }
 
-char** ArgumentTable::vectorOf(pid_t pid) {
+ArgumentVector ArgumentTable::vectorOf(pid_t pid) {
     const auto found = vectors.find(pid);
-    if (found == vectors.end() || found->second.empty()) return nullptr;
-    lastArguments = found->second;
+    if (found == vectors.end() || found->second.arguments.empty()) return {};
+    lastArguments = found->second.arguments;
     lastVector.clear();
     for (std::string& argument : lastArguments) lastVector.push_back(argument.data());
     lastVector.push_back(nullptr);
-    return lastVector.data();
+    return {.words = lastVector.data(), .cut = found->second.cut};
 }
 
-char** ArgumentSource::vectorOf(const kinfo_proc& record, const char*& failure) const {
+ArgumentVector ArgumentSource::vectorOf(const kinfo_proc& record, ArgumentExtent extent,
+                                        const char*& failure) const {
     failure = nullptr;
     switch (origin) {
         case ArgumentOrigin::Memory:
@@ -26,5 +27,5 @@ char** ArgumentSource::vectorOf(const kinfo_proc& record, const char*& failure) 
         case ArgumentOrigin::Kernel:
             break;
     }
-    return kvmArguments(kernel, record, failure);
+    return kvmArguments(kernel, record, extent, failure);
 }

@@ -10,23 +10,29 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/argument_vector.h"
 #include "platform/kvm.h"
 
 // Argument vectors by pid, made in memory.
 class ArgumentTable {
   public:
     // Gives the process of `pid` the vector `arguments`; an empty one means
-    // that it has none (gone, hidden, or a kernel process or zombie).
-    void set(pid_t pid, std::vector<std::string> arguments);
+    // that it has none (gone, hidden, or a kernel process or zombie). A
+    // `cut` vector stands for the part of a longer one that a read gave.
+    void set(pid_t pid, std::vector<std::string> arguments, bool cut = false);
 
     // The vector of `pid`, ended by a null pointer, as kvm_getargv gives it;
-    // null when it has none. Like kvm_getargv's, it is a copy that stays
+    // no words when it has none. Like kvm_getargv's, it is a copy that stays
     // valid until the next call, also when `set` changes the vector of the
     // process in between, as a process may rewrite its command line.
-    char** vectorOf(pid_t pid);
+    ArgumentVector vectorOf(pid_t pid);
 
   private:
-    std::unordered_map<pid_t, std::vector<std::string>> vectors;
+    struct Entry {
+        std::vector<std::string> arguments;
+        bool cut = false;
+    };
+    std::unordered_map<pid_t, Entry> vectors;
     std::vector<std::string> lastArguments;
     std::vector<char*> lastVector;
 };
@@ -43,10 +49,12 @@ class ArgumentSource {
     explicit ArgumentSource(ArgumentTable& table)
         : origin(ArgumentOrigin::Memory), memory(&table) {}
 
-    // The argument vector of `record`'s process, or null when it has none.
-    // When there is none because a resource ran out rather than because of
-    // the process, `failure` says why; otherwise it is null.
-    char** vectorOf(const kinfo_proc& record, const char*& failure) const;
+    // The argument vector of `record`'s process, as far as `extent` needs
+    // it, or no words when it has none. When there is none because a
+    // resource ran out rather than because of the process, `failure` says
+    // why; otherwise it is null.
+    ArgumentVector vectorOf(const kinfo_proc& record, ArgumentExtent extent,
+                            const char*& failure) const;
 
   private:
     ArgumentOrigin origin;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/argument_vector.h"
 #include "platform/kvm.h"
 #include "record_set.h"
 
@@ -26,7 +27,9 @@ void kvmNeedRealUid(kvm_t* kd, bool needed);
 // only ever compared with another record's; 0 where unknown.
 std::uint64_t startTimeOf(const kinfo_proc& record);
 
-// kvm_getargv of `record`. When that gives no vector because a resource ran
-// out (descriptors, memory), not because the process is gone, hidden from
-// this user or without arguments, `failure` says why; otherwise it is null.
-char** kvmArguments(kvm_t* kd, const kinfo_proc& record, const char*& failure);
+// kvm_getargv of `record`, read as far as `extent` needs, and whether it was
+// cut. When that gives no vector because a resource ran out (descriptors,
+// memory), not because the process is gone, hidden from this user or
+// without arguments, `failure` says why; otherwise it is null.
+ArgumentVector kvmArguments(kvm_t* kd, const kinfo_proc& record, ArgumentExtent extent,
+                            const char*& failure);

@@ -26,6 +26,7 @@ struct MemoryProcess {
     std::string name{};  // the command name, raw
     uid_t uid = 0;
     std::vector<std::string> arguments{};  // empty: no argument vector
+    bool argumentsCut = false;             // the vector is what a read gave of a longer one
     bool kernel = false;  // one of the kernel's own processes, marked as the system marks them
     // When it started, in the units of startTimeOf; 0: unknown.
     std::uint64_t start = 0;
@@ -58,8 +59,9 @@ class MemoryRecords {
     // shapes of many processes.
     void add(pid_t pid, pid_t ppid, std::string_view name, uid_t uid = 0);
 
-    // Gives the process of `pid` another argument vector from now on.
-    void setArguments(pid_t pid, std::vector<std::string> arguments);
+    // Gives the process of `pid` another argument vector from now on, cut
+    // or whole.
+    void setArguments(pid_t pid, std::vector<std::string> arguments, bool cut = false);
 
     void reserve(std::size_t count) { kept.reserve(count); }
     std::span<const kinfo_proc> records() const { return kept; }

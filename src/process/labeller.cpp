@@ -38,12 +38,18 @@ std::string_view Labeller::label(ProcessNode& node) {
     std::string text;
     if (options.titles) {
         // An empty title, as a process exec'd with an empty argv[0] has,
-        // would leave the process without a visible label.
-        char** title = argumentVector(node);
-        if (title != nullptr && title[0] != nullptr && title[0][0] != '\0')
-            text = visEncode(title[0]);
-        else
+        // would leave the process without a visible label. With the
+        // arguments shown, the whole vector is read at once, and a cut is
+        // marked after them.
+        const ArgumentVector title = argumentVector(
+            node, options.argumentsFollow ? ArgumentExtent::all : ArgumentExtent::title);
+        char** const words = title.words;
+        if (words != nullptr && words[0] != nullptr && words[0][0] != '\0') {
+            text = visEncode(words[0]);
+            if (title.cut && words[1] == nullptr && !options.argumentsFollow) text += cutMark;
+        } else {
             text = name(node);
+        }
     } else {
         text = name(node);
     }
@@ -64,22 +70,34 @@ std::string_view Labeller::label(ProcessNode& node) {
 
 std::span<const std::string> Labeller::arguments(const ProcessNode& node) {
     std::size_t count = 0;
-    char** words = argumentVector(node);
+    const ArgumentVector read = argumentVector(node, ArgumentExtent::all);
+    char** const words = read.words;
     if (words != nullptr && words[0] != nullptr) {
         for (char** argument = words + 1; *argument != nullptr; ++argument, ++count) {
             if (count == encodedArguments.size()) encodedArguments.emplace_back();
             encodedArguments[count] = visEncode(*argument);
         }
     }
+    if (read.cut) {
+        if (count == 0) {
+            if (encodedArguments.empty()) encodedArguments.emplace_back();
+            encodedArguments[0].clear();
+            ++count;
+        }
+        encodedArguments[count - 1] += cutMark;
+    }
     return std::span<const std::string>(encodedArguments.data(), count);
 }
 
-char** Labeller::argumentVector(const ProcessNode& node) {
-    if (vectorOwner == &node.kinfo) return vector;
+ArgumentVector Labeller::argumentVector(const ProcessNode& node, ArgumentExtent extent) {
+    if (vectorOwner == &node.kinfo &&
+        (vectorExtent == ArgumentExtent::all || extent == ArgumentExtent::title))
+        return vector;
     const char* failure = nullptr;
     vectorOwner = nullptr;
-    vector = vectors.vectorOf(node.kinfo, failure);
+    vector = vectors.vectorOf(node.kinfo, extent, failure);
     if (failure != nullptr) throw ArgumentsUnreadable{failure};
     vectorOwner = &node.kinfo;
+    vectorExtent = extent;
     return vector;
 }

@@ -46,15 +46,22 @@ class Labeller {
     std::string_view label(ProcessNode& node);
 
     // The node's arguments after the first, each encoded; none when its
-    // process has no argument vector. Valid until the next call.
+    // process has no argument vector. Valid until the next call. Where the
+    // read of the vector was cut (a process may have more arguments than
+    // any execve could pass), the last one ends in the mark "...", or the
+    // mark stands alone when no argument was read.
     std::span<const std::string> arguments(const ProcessNode& node);
 
+    // What ends a text that was read only in part.
+    static constexpr std::string_view cutMark = "...";
+
   private:
-    // The node's argument vector, or none (gone, hidden from this user, or
-    // never had one); throws ArgumentsUnreadable when a resource ran out.
-    // The last vector read is kept: with titles and arguments both shown,
-    // each process's is read once.
-    char** argumentVector(const ProcessNode& node);
+    // The node's argument vector, read as far as `extent` needs it, or none
+    // (gone, hidden from this user, or never had one); throws
+    // ArgumentsUnreadable when a resource ran out. The last vector read is
+    // kept: with titles and arguments both shown, each process's is read
+    // once, whole.
+    ArgumentVector argumentVector(const ProcessNode& node, ArgumentExtent extent);
 
     // Whether the node's label carries its user's name.
     bool showsUser(const ProcessNode& node) const;
@@ -64,6 +71,7 @@ class Labeller {
     bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
     const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
-    char** vector = nullptr;
-    std::vector<std::string> encodedArguments;  // reused from call to call
+    ArgumentVector vector;
+    ArgumentExtent vectorExtent = ArgumentExtent::title;  // how far it was read
+    std::vector<std::string> encodedArguments;            // reused from call to call
 };

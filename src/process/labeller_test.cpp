@@ -175,4 +175,50 @@ TEST(ArgumentsTest, TitleAndArgumentsComeFromOneReading) {
               (std::vector<std::string>{"--z"}));
 }
 
+// A vector that a read cut (a process whose arguments run past what execve
+// could pass) says so where it ends: its last argument ends in "...", or the
+// dots stand alone when none was read; with titles alone, a title that is
+// all that was read carries them.
+TEST(ArgumentsTest, ACutVectorIsMarkedWhereItEnds) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> vector;
+        bool cut;
+        std::string title;                   // the label with titles alone
+        std::vector<std::string> arguments;  // with the arguments
+    };
+    const Case cases[] = {
+        {"whole", {"worker: busy", "--x"}, false, "worker: busy", {"--x"}},
+        {"cut after arguments",
+         {"worker: busy", "--x", "a\tb"},
+         true,
+         "worker: busy",
+         {"--x", "a\\011b..."}},
+        {"cut in the title", {"worker: bu"}, true, "worker: bu...", {"..."}},
+        {"cut after an empty title", {""}, true, "worker", {"..."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryRecords proc;
+        proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+        proc.add({.pid = 812,
+                  .ppid = 1,
+                  .name = "worker",
+                  .arguments = c.vector,
+                  .argumentsCut = c.cut});
+        // Labels are cached in the nodes: a table for each labeller.
+        ProcessTable titled = tableOf(proc);
+        Labeller titles({.titles = true}, proc.arguments(), Roots{});
+        EXPECT_EQ(titles.label(*titled.find(812)), c.title);
+        // With titles and arguments both, the mark stands after the
+        // arguments only, once.
+        ProcessTable table = tableOf(proc);
+        ProcessNode& worker = *table.find(812);
+        Labeller both({.titles = true, .argumentsFollow = true}, proc.arguments(), Roots{});
+        EXPECT_EQ(both.label(worker), c.vector[0].empty() ? "worker" : c.vector[0]);
+        const std::span<const std::string> arguments = both.arguments(worker);
+        EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.end()), c.arguments);
+    }
+}
+
 }  // namespace

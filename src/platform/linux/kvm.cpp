@@ -23,28 +23,6 @@
 
 namespace {
 
-// Reads the whole of `path` below `dirFd` into `text`, through `scratch`,
-// which only ever grows: a fresh buffer for every process would be filled
-// with zeros first, at a cost far above that of the few bytes read. False,
-// with errno set, when the file cannot be opened or read.
-bool readWholeFile(int dirFd, const char* path, std::vector<char>& scratch,
-                   std::vector<char>& text) {
-    const OpenFile file(dirFd, path);
-    if (!file.isOpen()) return false;
-    if (scratch.size() < 4096) scratch.resize(4096);
-    std::size_t used = 0;
-    for (;;) {
-        const std::size_t room = scratch.size() - used;
-        const ssize_t n = readUpTo(file.descriptor(), scratch.data() + used, room);
-        if (n < 0) return false;
-        used += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < room) break;  // the end: there was room to spare
-        scratch.resize(2 * scratch.size());
-    }
-    text.assign(scratch.data(), scratch.data() + used);
-    return true;
-}
-
 // Sets the handle's message to "DIRECTORY/PATH: reason".
 void setError(kvm_t* kd, const char* path, int error) {
     std::snprintf(kd->error, sizeof kd->error, "%s/%s: %s", kd->directory.c_str(), path,
@@ -113,7 +91,7 @@ bool listProcesses(kvm_t* kd) {
 }
 
 // The snapshot; null, with the handle's message set, when the table cannot
-// be read whole.
+// be read whole or holds no process.
 kinfo_proc* readTable(kvm_t* kd, int* count) {
     if (!listProcesses(kd)) return nullptr;
     const RecordSource source{.rootFd = kd->rootFd,
@@ -132,7 +110,14 @@ kinfo_proc* readTable(kvm_t* kd, int* count) {
             setError(kd, std::to_string(failure.pid).c_str(), failure.error);
             return nullptr;
     }
-    kd->records.reserve(1);  // data() is not null even for an empty table
+    // No machine runs without processes (the reader is one of them): a
+    // directory that lists none is no process table, even when it is a
+    // proc filesystem (/proc/sys bound over /proc), and an empty forest
+    // printed from it would hide that.
+    if (kd->records.empty()) {
+        std::snprintf(kd->error, sizeof kd->error, "%s lists no processes", kd->directory.c_str());
+        return nullptr;
+    }
     *count = static_cast<int>(kd->records.size());
     return kd->records.data();
 }
@@ -160,15 +145,46 @@ int kvm_close(kvm_t* kd) {
     return result;
 }
 
-char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
+namespace {
+
+// Reads the argument text of `path` (below the handle's directory) into the
+// handle's buffer; false, with errno set, when it cannot be read.
+bool readArguments(kvm_t* kd, const char* path, std::size_t limit, ArgumentExtent extent,
+                   ArgumentText& text) {
+    const OpenFile file(kd->rootFd, path);
+    return file.isOpen() &&
+           readArgumentText(file.descriptor(), limit, extent, kd->argumentText, text);
+}
+
+// Splits the text read into the handle's vector: the title alone when only
+// that was asked for, and no more words than execve could have passed.
+void makeVector(kvm_t* kd, const ArgumentText& text, std::size_t limit, ArgumentExtent extent) {
+    std::vector<char*>& words = kd->argumentVector;
+    splitArguments(kd->argumentText, text.length, words);
+    // A title read ends somewhere after its NUL: the words after it are
+    // not whole.
+    if (extent == ArgumentExtent::title && words.size() > 2) {
+        words.resize(1);
+        words.push_back(nullptr);
+    }
+    const bool dropped = keepWordsExecveCouldPass(words, limit);
+    kd->argumentsCut = text.cut || dropped;
+}
+
+}  // namespace
+
+char** kvmReadArguments(kvm_t* kd, const kinfo_proc& record, std::size_t limit,
+                        ArgumentExtent extent) {
     kd->argumentsFailed = false;
-    const EntryPath path(record->ki_pid, "cmdline");
+    kd->argumentsCut = false;
+    const EntryPath path(record.ki_pid, "cmdline");
     try {
         // A failure that is not the process's own doing may pass (another
         // process may have given back descriptors or memory): one more try.
-        bool read = readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText);
+        ArgumentText text;
+        bool read = readArguments(kd, path.text, limit, extent, text);
         if (!read && !leavesProcessOut(errno))
-            read = readWholeFile(kd->rootFd, path.text, kd->readBuffer, kd->argumentText);
+            read = readArguments(kd, path.text, limit, extent, text);
         if (!read) {
             const int error = errno;
             kd->argumentsFailed = !leavesProcessOut(error);
@@ -176,11 +192,19 @@ char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int) {
             errno = error;
             return nullptr;
         }
-        splitArguments(kd->argumentText, kd->argumentVector);
+        makeVector(kd, text, limit, extent);
     } catch (const std::bad_alloc&) {
         kd->argumentsFailed = true;
         std::snprintf(kd->error, sizeof kd->error, "%s", outOfMemory);
         return nullptr;
     }
     return kd->argumentVector.empty() ? nullptr : kd->argumentVector.data();
+}
+
+// As FreeBSD's: at most `nchr` bytes, and no more than the bound when it is
+// 0 or above it.
+char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int nchr) {
+    const std::size_t limit =
+        nchr > 0 ? std::min(static_cast<std::size_t>(nchr), argumentBound) : argumentBound;
+    return kvmReadArguments(kd, *record, limit, ArgumentExtent::all);
 }

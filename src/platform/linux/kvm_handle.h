@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/argument_vector.h"
 #include "platform/kvm.h"
 #include "platform/linux/record_reader.h"
 
@@ -22,13 +23,14 @@ struct kvm_t {
     std::size_t threadedFrom = defaultThreadedFrom;
     std::vector<pid_t> pids;  // the last listing
     std::vector<kinfo_proc> records;
-    NameStore names;  // the names the records point at
-    std::vector<char> argumentText;
-    std::vector<char> readBuffer;
+    NameStore names;                 // the names the records point at
+    std::vector<char> argumentText;  // only grows: see readArgumentText
     std::vector<char*> argumentVector;
     // Whether the last kvm_getargv failed for want of a resource; error
     // then says why.
     bool argumentsFailed = false;
+    // Whether the text of the last vector went on beyond what was read.
+    bool argumentsCut = false;
     char error[_POSIX2_LINE_MAX] = {};
 };
 
@@ -36,3 +38,8 @@ struct kvm_t {
 // opens /proc itself, through kvm_openfiles; tests open fixture directories.
 // Without a handle, `errbuf` (_POSIX2_LINE_MAX bytes) holds the reason.
 kvm_t* kvmOpenDirectory(const char* directory, char* errbuf);
+
+// kvm_getargv of `record`, read no further than `limit` bytes and, for the
+// title alone, than its first string; argumentsCut says whether it was cut.
+char** kvmReadArguments(kvm_t* kd, const kinfo_proc& record, std::size_t limit,
+                        ArgumentExtent extent);

@@ -15,6 +15,7 @@
 
 #include "platform/kvm_fields.h"
 #include "platform/linux/kvm_handle.h"
+#include "platform/linux/proc_arguments.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -37,16 +38,20 @@ class KvmTest : public testing::Test {
         return byPid;
     }
 
-    // The argument vector of `pid` as words; nullopt for no vector.
-    std::optional<std::vector<std::string>> arguments(pid_t pid) {
+    // The argument vector of `pid` as words, read as far as `extent` needs;
+    // nullopt for no vector. `cut` tells whether the read was cut.
+    std::optional<std::vector<std::string>> arguments(pid_t pid,
+                                                      ArgumentExtent extent = ArgumentExtent::all,
+                                                      bool* cut = nullptr) {
         kinfo_proc record{};
         record.ki_pid = pid;
         const char* failure = nullptr;
-        char** argv = kvmArguments(kd, record, failure);
+        const ArgumentVector vector = kvmArguments(kd, record, extent, failure);
         EXPECT_STREQ(failure, nullptr);
-        if (argv == nullptr) return std::nullopt;
+        if (cut != nullptr) *cut = vector.cut;
+        if (vector.words == nullptr) return std::nullopt;
         std::vector<std::string> words;
-        for (char** word = argv; *word != nullptr; ++word) words.emplace_back(*word);
+        for (char** word = vector.words; *word != nullptr; ++word) words.emplace_back(*word);
         return words;
     }
 
@@ -198,14 +203,14 @@ TEST_P(KvmReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAPro
     kinfo_proc record{};
     record.ki_pid = 21;
     const char* failure = nullptr;
-    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_EQ(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
     ASSERT_NE(failure, nullptr);
     EXPECT_EQ(std::string(failure), proc.root() + "/21/cmdline: Is a directory");
     record.ki_pid = 1;  // the next vector that reads clears the failure
-    EXPECT_NE(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_NE(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
     EXPECT_STREQ(failure, nullptr);
     record.ki_pid = 22;  // nor is a process that is gone a failure
-    EXPECT_EQ(kvmArguments(kd, record, failure), nullptr);
+    EXPECT_EQ(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
     EXPECT_STREQ(failure, nullptr);
 }
 
@@ -241,9 +246,56 @@ TEST_F(KvmTest, ArgumentVectorsOfAnySize) {
     EXPECT_EQ(arguments(3), (std::vector<std::string>{"retitled: busy"}));
 }
 
-TEST_F(KvmTest, EmptyDirectoryGivesAnEmptySnapshotAndAMissingOneFailsToOpen) {
-    std::map<pid_t, kinfo_proc> found = records();
-    EXPECT_TRUE(found.empty());
+// A process may point its argument memory at a mapping of any size: its
+// vector is read no further than execve could have passed, and says that it
+// was cut; a title is read only up to its end.
+TEST_F(KvmTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
+    proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
+    proc.add({.pid = 2, .ppid = 1, .name = "huge"});
+    proc.add({.pid = 3, .ppid = 1, .name = "long"});
+    proc.add({.pid = 4, .ppid = 1, .name = "full"});
+    // Words, then a gibibyte of NULs that takes no disk (a sparse file).
+    const std::string huge = proc.root() + "/2/cmdline";
+    proc.writeFile("2/cmdline", std::string("huge\0first\0second\0", 19));
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+    // One argument that runs past the bound.
+    proc.writeFile("3/cmdline", std::string("long\0", 5) + std::string(argumentBound, 'x'));
+    // More words than execve could pass, each counted with a pointer.
+    const std::size_t most = argumentBound / (1 + sizeof(char*));
+    proc.writeFile("4/cmdline",
+                   std::string("many\0", 5) + std::string(most + 10, '\0') + "end" + '\0');
+    records();
+
+    bool cut = false;
+    EXPECT_EQ(arguments(2, ArgumentExtent::title, &cut), std::vector<std::string>{"huge"});
+    EXPECT_FALSE(cut);                          // the title is whole
+    EXPECT_LE(kd->argumentText.size(), 4096u);  // and nothing after it was read
+    EXPECT_EQ(arguments(2, ArgumentExtent::all, &cut),
+              (std::vector<std::string>{"huge", "first", "second"}));
+    EXPECT_TRUE(cut);
+    EXPECT_LE(kd->argumentText.size(), argumentBound + 2);
+
+    const std::optional<std::vector<std::string>> cutWord = arguments(3, ArgumentExtent::all, &cut);
+    EXPECT_TRUE(cut);
+    ASSERT_TRUE(cutWord);
+    ASSERT_EQ(cutWord->size(), 2u);
+    EXPECT_EQ((*cutWord)[1], std::string(argumentBound - 5, 'x'));
+
+    EXPECT_EQ(arguments(4, ArgumentExtent::all, &cut)->size(), most);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(arguments(4, ArgumentExtent::title, &cut), std::vector<std::string>{"many"});
+    EXPECT_FALSE(cut);
+}
+
+TEST_F(KvmTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {
+    // Entries that are no process, and one that vanishes: no record at all.
+    writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
+    proc.writeFile("sys/kernel/x", "");
+    proc.writeFile("12/cmdline", "");
+    kd = proc.open();
+    int count = -1;
+    EXPECT_EQ(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr);
+    EXPECT_EQ(std::string(kvm_geterr(kd)), proc.root() + " lists no processes");
 
     const std::string missing = proc.root() + "/no-such-directory";
     char error[_POSIX2_LINE_MAX] = {};

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -220,8 +221,20 @@ TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort
         kinfo_proc record{};
         record.ki_pid = 2;
         setSoftLimit(RLIMIT_AS, mappedBytes() + 1024 * 1024);
+        // What earlier tests freed in this heap is memory left too: all of
+        // it is taken, and a mebibyte given back, for the read to fail in.
+        void* taken = nullptr;
+        while (void* block = std::malloc(64 * 1024)) {
+            *static_cast<void**>(block) = taken;
+            taken = block;
+        }
+        for (int i = 0; i < 16 && taken != nullptr; ++i) {
+            void* next = *static_cast<void**>(taken);
+            std::free(taken);
+            taken = next;
+        }
         const char* failure = nullptr;
-        char** vector = kvmArguments(kd, record, failure);
+        char** vector = kvmArguments(kd, record, ArgumentExtent::all, failure).words;
         setSoftLimit(RLIMIT_AS, RLIM_INFINITY);
         if (vector != nullptr) return std::string("read ") + std::to_string(std::strlen(vector[0]));
         return std::string("failed: ") + (failure != nullptr ? failure : "(no reason)");

@@ -52,8 +52,9 @@ struct kinfo_proc* kvm_getprocs(kvm_t* kd, int op, int arg, int* count);
 char* kvm_geterr(kvm_t* kd);
 // Releases the handle; the program never does, tests that open many do.
 int kvm_close(kvm_t* kd);
-// The whole of /proc/PID/cmdline, whatever `nchr` says. FreeBSD reads at most
-// `nchr` bytes, ARG_MAX (512 KiB, 256 KiB on 32-bit systems) when it is 0 as
-// the program passes it: all there is, as its execve takes no more. Linux
-// lets a program have more, and all of it is read.
+// /proc/PID/cmdline, at most `nchr` bytes, and no more than execve could
+// have passed (argumentBound) when `nchr` is 0 or above that, as FreeBSD
+// reads at most ARG_MAX (512 KiB, 256 KiB on 32-bit systems), all that its
+// execve takes. A process may have more (its argument memory pointed at a
+// larger mapping): the rest is not read.
 char** kvm_getargv(kvm_t* kd, const struct kinfo_proc* record, int nchr);
