@@ -25,9 +25,9 @@
 #include "render/terminal.h"
 
 int main(int argc, char** argv) {
-    // vindle catches every exception it throws; what reaches terminate is
-    // memory that ran out so far that not even its exception could be made,
-    // or a failure of the runtime's own (a thread that cannot be joined).
+    // vindle catches every exception it throws; what reaches terminate is a
+    // failure of the runtime's own (a thread that cannot be joined, an
+    // exception that could not even be made): a message and status 1.
     std::set_terminate(endOnUncaughtFailure);
     std::atexit(closeStandardOutputAtExit);
     char fallbackName[] = "vindle";
