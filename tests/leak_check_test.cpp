@@ -152,12 +152,14 @@ TEST_P(LeakCheckTest, EndsWithItsStatusAndLeaksNothing) {
     ASSERT_EQ(result.setupError, "");
     EXPECT_EQ(result.err.find("LeakSanitizer"), std::string::npos) << result.err;
     EXPECT_EQ(result.status, run.status) << result.err;
-    if (run.status == 0 && run.output == StandardOutput::pipe) EXPECT_EQ(result.err, "");
+    if (run.status == 0 && run.output == StandardOutput::pipe) {
+        EXPECT_EQ(result.err, "");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, LeakCheckTest, testing::ValuesIn(leakRuns),
-                         [](const testing::TestParamInfo<LeakRun>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<LeakRun>& test) {
+                             return std::string(test.param.name);
                          });
 
 }  // namespace
