@@ -18,7 +18,8 @@ namespace {
 constexpr int chainLength = 400;
 
 // "top", then chainLength - 1 nested processes named "n"; the bottom one has
-// the children "y" and then "x" (so x has the higher pid). The processes
+// the children "y" and then "x", which report their pids (x's is the higher
+// one unless the kernel's pid counter wrapped in between). The processes
 // are forks of the test, without an exec each, so that a deep chain comes up
 // fast; every one dies with its parent, and the whole chain, one process
 // group, is killed and reaped when the object goes.
@@ -37,7 +38,7 @@ class ForkedChain {
         close(ready[1]);
         if (top > 0) {
             setpgid(top, top);  // also here, so that it holds before any kill
-            complete = awaitLeaves(ready[0]);
+            complete = awaitLeaves(ready[0], y, x);
         }
         close(ready[0]);
     }
@@ -54,6 +55,8 @@ class ForkedChain {
 
     pid_t top = -1;
     bool complete = false;
+    pid_t y = 0;  // the leaves, as they reported themselves
+    pid_t x = 0;
 
   private:
     // Only async-signal-safe calls from here on: the test may have threads.
@@ -76,24 +79,28 @@ class ForkedChain {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(0);
         prctl(PR_SET_NAME, name);
-        const char byte = 1;
-        if (write(readyFd, &byte, 1) != 1) _exit(1);
+        // One write of less than a pipe's buffer: the two reports never mix.
+        const Report report{name[0], getpid()};
+        if (write(readyFd, &report, sizeof report) != sizeof report) _exit(1);
         for (;;) pause();
     }
 
-    // Both leaves report once in place; they exist only when the whole
-    // chain above them does.
-    static bool awaitLeaves(int readFd) {
-        int reported = 0;
-        while (reported < 2) {
+    struct Report {
+        char name;
+        pid_t pid;
+    };
+
+    // Both leaves report their pids once in place; they exist only when the
+    // whole chain above them does.
+    static bool awaitLeaves(int readFd, pid_t& y, pid_t& x) {
+        for (int reported = 0; reported < 2; ++reported) {
             pollfd wait{readFd, POLLIN, 0};
             if (poll(&wait, 1, 120 * 1000) <= 0) return false;
-            char bytes[2];
-            ssize_t n = read(readFd, bytes, sizeof bytes);
-            if (n <= 0) return false;
-            reported += static_cast<int>(n);
+            Report report{};
+            if (read(readFd, &report, sizeof report) != sizeof report) return false;
+            (report.name == 'y' ? y : x) = report.pid;
         }
-        return true;
+        return y > 0 && x > 0;
     }
 };
 
@@ -113,10 +120,11 @@ TEST(DeepChainTest, RealChainOf400PrintsWhole) {
         std::vector<std::string> options;
         std::string output;
     };
+    // By pid, the leaf with the lower pid comes first, whichever forked first.
     const Case cases[] = {
         {{}, chainOutput("x", "y")},
         {{"-c"}, chainOutput("x", "y")},
-        {{"-n"}, chainOutput("y", "x")},
+        {{"-n"}, chain.y < chain.x ? chainOutput("y", "x") : chainOutput("x", "y")},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.options;

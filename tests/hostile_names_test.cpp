@@ -14,6 +14,7 @@
 
 #include "support/columns.h"
 #include "support/escapes.h"
+#include "support/pid_namespace.h"
 #include "support/process_tree.h"
 #include "support/pty.h"
 #include "support/run_program.h"
@@ -214,18 +215,29 @@ TEST_F(HostileNamesTest, NothingHostileReachesATerminalAndNoLinePassesItsWidth) 
     }
 }
 
-TEST_F(HostileNamesTest, TheWholeMachineWithThemIsClean) {
+// A whole table with the hostile tree in it, in the two modes that show
+// every tree: the table is the test's own, that tree alone in a pid
+// namespace with its /proc, so that what the runs read and how long they
+// take do not depend on the machine.
+TEST_F(HostileNamesTest, AWholeTableWithThemIsClean) {
+    ChildPidNamespace space;
+    if (!space.unavailable().empty()) GTEST_SKIP() << space.unavailable();
+    const ProcessTree own(hostileTree());
     for (const char* locale : {"C", "C.UTF-8"}) {
         SCOPED_TRACE(locale);
+        const std::vector<std::string> environment{std::string("LC_ALL=") + locale};
         ProgramResult piped =
-            runVindle({"-a", "-t", "-U"}, {.environment = {std::string("LC_ALL=") + locale},
-                                           .replaceEnvironment = true,
-                                           .argv0 = {},
-                                           .timeoutSeconds = 60});
+            runVindle({"-a", "-t", "-U"},
+                      {.environment = environment, .replaceEnvironment = true, .privateProc = ""});
         ASSERT_EQ(piped.status, 0) << piped.err;
         EXPECT_EQ(inspect(piped.out, std::string(locale) == "C.UTF-8", 0).fault, "");
-        ProgramResult terminal = runOnTerminal(vindlePath(), {"-t", "-u"}, {40, 80},
-                                               {"TERM=xterm", std::string("LC_ALL=") + locale});
+        EXPECT_EQ(lineCount(piped.out), own.pids().size() + 1);  // every process, and vindle
+        ProgramResult terminal =
+            runVindle({"-t", "-u"}, {.environment = {"TERM=xterm", environment[0]},
+                                     .replaceEnvironment = true,
+                                     .output = StandardOutput::terminal,
+                                     .terminalSize = {40, 80},
+                                     .privateProc = ""});
         ASSERT_EQ(terminal.status, 0) << terminal.err;
         EXPECT_EQ(inspect(terminal.out, std::string(locale) == "C.UTF-8", 80).fault, "");
     }

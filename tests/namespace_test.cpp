@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "support/background_program.h"
+#include "support/escapes.h"
 #include "support/exec_helpers.h"
 #include "support/program_copy.h"
 #include "support/run_program.h"
@@ -350,6 +351,60 @@ TEST_F(NamespaceTest, ProcThatIsNoProcFilesystemFailsWithAMessage) {
         EXPECT_EQ(result.err, notProcMessage);
     }
     rmdir(empty.c_str());
+}
+
+// In a pid namespace made without a /proc of its own, vindle reads the
+// host's /proc, which numbers it otherwise than getpid() does: -H without a
+// pid marks vindle by the pid that /proc gives it, and so its chain up to
+// the shell that started the namespace. Its pid in the namespace is 1 when
+// it is the namespace's init, 2 under a shell there: on the host, init and
+// kthreadd, neither of them in this tree.
+TEST_F(NamespaceTest, HighlightWithoutAPidMarksVindleAsProcNumbersIt) {
+    ProgramResult result = runProgram("/bin/sh", {"-c", std::string(prelude) + R"(top=$$
+unshare --pid --fork --kill-child "$v" -H "$top"; echo --
+unshare --pid --fork --kill-child /bin/sh -c '"$1" -H "$2"; :' sh "$v" "$top"
+)",
+                                                  "sh", sharedVindle});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(sections(result.out),
+              (std::vector<std::string>{
+                  bold("sh") + "---" + bold("unshare") + "---" + bold("vindle") + "\n",
+                  bold("sh") + "---" + bold("unshare") + "---" + bold("sh") + "---" +
+                      bold("vindle") + "\n",
+              }));
+}
+
+// A proc filesystem that lists no process, such as /proc/sys bound over
+// /proc, passes the check of the filesystem's type, and would print an
+// empty forest: it fails instead.
+TEST_F(NamespaceTest, ProcWithoutProcessesFailsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer runtime of this build cannot start without /proc";
+#endif
+    ProgramResult result = runProgram(
+        unshareTool, {"--mount", "--propagation", "private", "/bin/sh", "-c",
+                      std::string(prelude) + "mount --bind /proc/sys /proc || exit 99\nexec \"$v\"",
+                      "sh", sharedVindle});
+    ASSERT_NE(result.status, 99) << "cannot bind /proc/sys over /proc: " << result.err;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vindle: /proc lists no processes\n");
+}
+
+// Without a password file the C library's lookup of a user leaves ENOENT
+// for a name it cannot find: the user is unknown, and no system error is
+// reported.
+TEST_F(NamespaceTest, AUserLookupWithoutAPasswordFileFindsNoUser) {
+    ProgramResult result = runProgram(
+        unshareTool,
+        {"--mount", "--propagation", "private", "/bin/sh", "-c",
+         std::string(prelude) + "mount -t tmpfs tmpfs /etc || exit 99\nexec \"$v\" nosuchuser",
+         "sh", sharedVindle});
+    ASSERT_NE(result.status, 99) << "cannot mount a tmpfs over /etc: " << result.err;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vindle: Unknown user: \"nosuchuser\"\n");
 }
 
 TEST_F(NamespaceTest, HiddenPidsShowTheUsersOwnProcesses) {

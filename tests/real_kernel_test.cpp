@@ -4,14 +4,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/kvm.h"
+#include "platform/process_source.h"
 #include "process/process_table.h"
-#include "process/snapshot.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/proc_fixture.h"
@@ -20,25 +21,23 @@
 
 namespace {
 
-std::vector<std::string> argumentsOf(kvm_t* kvm, ProcessNode& node) {
+std::vector<std::string> argumentsOf(SourceHandle& source, ProcessNode& node) {
     std::vector<std::string> words;
-    char** argv = kvm_getargv(kvm, &node.kinfo, 0);
+    char** argv = readArguments(source, node.record.pid, ArgumentExtent::all).words;
     for (; argv != nullptr && *argv != nullptr; ++argv) words.emplace_back(*argv);
     return words;
 }
 
 class RealKernelTest : public testing::Test {
   protected:
-    // A snapshot of the live process table through a handle of its own,
-    // kept open as long as the test and so as long as the table.
+    // A snapshot of the live process table through a source of its own,
+    // kept open as long as the test.
     ProcessTable takeSnapshot(OptionFlags flags, pid_t highlightPid) {
-        Outcome<kvm_t*> opened = openKernel();
-        if (!opened.ok()) throw std::runtime_error(opened.error());
-        handles.emplace_back(opened.value());
-        return snapshotForest(handles.back().get(), flags, highlightPid);
+        sources.push_back(openProcessSource());
+        return snapshotForest(*sources.back(), flags, highlightPid);
     }
 
-    std::vector<KvmHandle> handles;
+    std::vector<ProcessSource> sources;
 };
 
 TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
@@ -76,7 +75,7 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     ASSERT_FALSE(HasFailure());
 
     ASSERT_NE(topNode->parent, nullptr);
-    EXPECT_EQ(topNode->parent->kinfo.ki_pid, getpid());
+    EXPECT_EQ(topNode->parent->record.pid, getpid());
     for (ProcessNode* child : {titled, user, odd, zombie}) EXPECT_EQ(child->parent, topNode);
     EXPECT_EQ(inherit->parent, user);
     EXPECT_EQ(bigNode->parent, user);
@@ -84,22 +83,22 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     EXPECT_EQ(user->childrenByName.size(), 2u);
 
     EXPECT_EQ(topNode->name(), "rk-top");
-    EXPECT_STREQ(odd->kinfo.ki_comm, "odd) (\nname\\");
+    EXPECT_STREQ(odd->record.name, "odd) (\nname\\");
     EXPECT_EQ(odd->name(), "odd) (\\012name\\");
     EXPECT_EQ(zombie->name(), "rk-zombie");
 
     // An empty argument between others shows; one at the end cannot be told
     // from the padding of a title, and does not.
-    kvm_t* kvm = handles.back().get();
-    EXPECT_EQ(argumentsOf(kvm, *topNode),
+    SourceHandle& source = *sources.back();
+    EXPECT_EQ(argumentsOf(source, *topNode),
               (std::vector<std::string>{"/usr/sbin/rk-top", "--flag", "", "with space"}));
-    EXPECT_EQ(argumentsOf(kvm, *titled), (std::vector<std::string>{"rk-titled: busy"}));
-    EXPECT_EQ(argumentsOf(kvm, *bigNode), big);
-    EXPECT_EQ(argumentsOf(kvm, *inherit), (std::vector<std::string>{"rk-inherit"}));
-    EXPECT_TRUE(argumentsOf(kvm, *zombie).empty());
+    EXPECT_EQ(argumentsOf(source, *titled), (std::vector<std::string>{"rk-titled: busy"}));
+    EXPECT_EQ(argumentsOf(source, *bigNode), big);
+    EXPECT_EQ(argumentsOf(source, *inherit), (std::vector<std::string>{"rk-inherit"}));
+    EXPECT_TRUE(argumentsOf(source, *zombie).empty());
 
     for (ProcessNode* each : {topNode, titled, user, inherit, bigNode, odd, zombie})
-        EXPECT_EQ(each->kinfo.ki_flag & P_SYSTEM, 0);
+        EXPECT_FALSE(each->record.kernel);
 
     // With -u the records come from status, with the real uid and the name
     // in the kernel's escapes, decoded to the same raw bytes.
@@ -107,19 +106,18 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     ProcessTable uids = takeSnapshot(withUids, 0);
     auto record = [&](const char* key) {
         ProcessNode* found = uids.find(tree.pid(key));
-        kinfo_proc missing{};
-        missing.ki_ruid = 12345;
-        return found != nullptr ? found->kinfo : missing;
+        const ProcessRecord missing{.realUid = 12345, .name = "(missing)"};
+        return found != nullptr ? found->record : missing;
     };
     const uid_t own = getuid();
     const uid_t other = otherUser ? 65534 : own;
-    EXPECT_EQ(record("rk-top").ki_ruid, own);
-    EXPECT_EQ(record("rk-top/rk-titled").ki_ruid, own);
-    EXPECT_EQ(record("rk-top/rk-user").ki_ruid, other);
-    EXPECT_EQ(record("rk-top/rk-user/rk-inherit").ki_ruid, other);
-    EXPECT_EQ(record("rk-top/rk-user/rk-big").ki_ruid, other);
-    EXPECT_STREQ(record("odd").ki_comm, "odd) (\nname\\");
-    EXPECT_EQ(record("rk-top/rk-user").ki_ppid, topNode->kinfo.ki_pid);
+    EXPECT_EQ(record("rk-top").realUid, own);
+    EXPECT_EQ(record("rk-top/rk-titled").realUid, own);
+    EXPECT_EQ(record("rk-top/rk-user").realUid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-inherit").realUid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-big").realUid, other);
+    EXPECT_STREQ(record("odd").name, "odd) (\nname\\");
+    EXPECT_EQ(record("rk-top/rk-user").ppid, topNode->record.pid);
 }
 
 TEST_F(RealKernelTest, HighlightRunsFromASpawnedProcessUpThroughTheTest) {
@@ -128,11 +126,11 @@ TEST_F(RealKernelTest, HighlightRunsFromASpawnedProcessUpThroughTheTest) {
     ProcessTable table = takeSnapshot(flags, tree.pid("rk-top/rk-a/rk-leaf"));
     std::set<pid_t> expected;
     for (ProcessNode* up = table.find(getpid()); up != nullptr; up = up->parent)
-        expected.insert(up->kinfo.ki_pid);
+        expected.insert(up->record.pid);
     expected.insert({tree.pid("rk-top"), tree.pid("rk-top/rk-a"), tree.pid("rk-top/rk-a/rk-leaf")});
     std::set<pid_t> marked;
     for (ProcessNode& node : table)
-        if (node.highlight) marked.insert(node.kinfo.ki_pid);
+        if (node.highlight) marked.insert(node.record.pid);
     EXPECT_EQ(marked, expected);
     EXPECT_FALSE(table.find(tree.pid("rk-top/rk-b"))->highlight);
 }
@@ -152,8 +150,8 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
         if (before.count(pid) != 0) steady.insert(pid);
 
     for (ProcessNode& node : table) {
-        EXPECT_EQ(steady.count(node.kinfo.ki_pid), 0u) << node.name();
-        EXPECT_EQ(node.kinfo.ki_flag & P_SYSTEM, 0) << node.name();
+        EXPECT_EQ(steady.count(node.record.pid), 0u) << node.name();
+        EXPECT_FALSE(node.record.kernel) << node.name();
     }
     EXPECT_NE(table.find(1), nullptr);
     EXPECT_NE(table.find(getpid()), nullptr);
@@ -161,7 +159,7 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
     for (pid_t pid : steady) {
         ProcessNode* node = all.find(pid);
         ASSERT_NE(node, nullptr) << "kernel thread " << pid << " missing with -k";
-        EXPECT_NE(node->kinfo.ki_flag & P_SYSTEM, 0) << node->name();
+        EXPECT_TRUE(node->record.kernel) << node->name();
     }
     if (ProcessNode* kthreadd = all.find(2); kthreadd != nullptr && steady.count(2) != 0) {
         EXPECT_EQ(kthreadd->parent, nullptr);
@@ -169,44 +167,73 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
     }
 }
 
-// The built vindle on the live kernel: a spawned tree and pid 1 are shown,
-// no kernel thread without -k; with -k every kernel thread is shown, and
-// kthreadd is a root with the kernel threads below it.
+// The comm of `pid` as /proc gives it, or empty when it cannot be read.
+std::string commOf(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/comm");
+    std::string comm;
+    std::getline(file, comm);
+    return comm;
+}
+
+// The built vindle on the live kernel: a spawned tree is shown with -k and
+// without; kthreadd and the kernel threads only with -k, as the root of a
+// tree of their own with every kernel thread below it. Every run selects a
+// tree by pid, so that the names of other processes, which may contain
+// anything, never meet the checks.
 TEST(KernelThreadTest, ShownOnlyWhenAskedFor) {
     const std::set<pid_t> before = kernelThreads();
     ProcessTree tree("rk-top(rk-child)");
+    const std::string top = std::to_string(tree.topPid());
+    const std::string spawned =
+        "rk-top(" + top + ")---rk-child(" + std::to_string(tree.pid("rk-top/rk-child")) + ")\n";
     // Pids shown, lines never cut, plain characters: every process appears
     // as "name(pid)".
-    const ProgramResult plain = runVindle({"-p", "-l", "-A"});
-    const ProgramResult withKernel = runVindle({"-p", "-l", "-A", "-k"});
+    for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
+             {"-p", "-l", "-A", top}, {"-p", "-l", "-A", "-k", top}}) {
+        const ProgramResult result = runVindle(options);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, spawned) << testing::PrintToString(options);
+    }
+    // Pid 1 is the root of its tree.
+    const ProgramResult init = runVindle({"-p", "-l", "-A", "1"});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_EQ(init.out.rfind(commOf(1) + "(1)", 0), 0u) << init.out.substr(0, 200);
+    if (before.count(2) == 0) GTEST_SKIP() << "no kthreadd visible in /proc";
+    // kthreadd's tree holds kernel threads alone: all that run throughout.
+    const ProgramResult plain = runVindle({"-p", "-l", "-A", "2"});
+    const ProgramResult withKernel = runVindle({"-p", "-l", "-A", "-k", "2"});
     const std::set<pid_t> after = kernelThreads();
     ASSERT_EQ(plain.status, 0) << plain.err;
-    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain.out, "") << "kthreadd shown without -k";
     ASSERT_EQ(withKernel.status, 0) << withKernel.err;
     EXPECT_EQ(withKernel.err, "");
-    for (const std::string* out : {&plain.out, &withKernel.out}) {
-        EXPECT_NE(out->find("(1)"), std::string::npos);
-        EXPECT_NE(out->find("rk-top(" + std::to_string(tree.topPid()) + ")"), std::string::npos)
-            << *out;
-        EXPECT_NE(out->find("rk-child(" + std::to_string(tree.pid("rk-top/rk-child")) + ")"),
-                  std::string::npos);
-    }
+    const std::vector<std::string> lines = linesOf(withKernel.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind(commOf(2) + "(2)", 0), 0u) << "kthreadd is not the root";
+    EXPECT_GT(lines[0].size(), (commOf(2) + "(2)").size()) << "kthreadd is no root with children";
     // Only kernel threads that lived through both runs count: the pid of one
     // that ended meanwhile may already belong to another process.
     for (pid_t pid : before) {
         if (after.count(pid) == 0) continue;
-        const std::string mark = "(" + std::to_string(pid) + ")";
-        EXPECT_EQ(plain.out.find(mark), std::string::npos)
-            << "kernel thread " << pid << " shown without -k";
-        EXPECT_NE(withKernel.out.find(mark), std::string::npos)
+        EXPECT_NE(withKernel.out.find("(" + std::to_string(pid) + ")"), std::string::npos)
             << "kernel thread " << pid << " missing with -k";
     }
-    if (before.count(2) == 0 || after.count(2) == 0) return;  // no kthreadd visible here
-    std::string kthreadd;
-    for (const std::string& line : linesOf(withKernel.out))
-        if (line.rfind("kthreadd(2)", 0) == 0) kthreadd = line;
-    EXPECT_GT(kthreadd.size(), std::string("kthreadd(2)").size())
-        << "kthreadd is no root with children";
+    // Without -k no kernel thread is in the table: one selected shows
+    // nothing; with -k it shows itself. A worker's name changes with its
+    // work: only the pid is checked.
+    const auto steady = std::find_if(before.begin(), before.end(),
+                                     [&](pid_t pid) { return pid != 2 && after.count(pid) != 0; });
+    if (steady == before.end()) return;
+    const std::string pid = std::to_string(*steady);
+    EXPECT_EQ(runVindle({"-p", "-l", "-A", pid}).out, "") << "kernel thread " << pid;
+    const ProgramResult shown = runVindle({"-p", "-l", "-A", "-k", pid});
+    if (kernelThreads().count(*steady) == 0) return;  // ended meanwhile
+    const std::string mark = "(" + pid + ")\n";
+    const std::string firstLine = shown.out.substr(0, shown.out.find('\n') + 1);
+    EXPECT_TRUE(firstLine.size() > mark.size() &&
+                firstLine.compare(firstLine.size() - mark.size(), mark.size(), mark) == 0)
+        << "kernel thread " << pid << " missing with -k: " << shown.out;
 }
 
 }  // namespace

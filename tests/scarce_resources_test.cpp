@@ -6,9 +6,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/pid_namespace.h"
 #include "support/process_tree.h"
 #include "support/run_program.h"
 #include "support/sanitizer_build.h"
@@ -27,13 +29,16 @@ std::vector<std::string> bigArguments() {
     return arguments;
 }
 
+// The top with the big process and the leaves below it.
+ProcessPlan scarcePlan() {
+    ProcessPlan top = ProcessTree::parse("scarce(big leaf*" + std::to_string(leafCount) + ")");
+    top.at("scarce/big").argv = bigArguments();
+    return top;
+}
+
 class ScarceResourcesTest : public testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        ProcessPlan top = ProcessTree::parse("scarce(big leaf*" + std::to_string(leafCount) + ")");
-        top.at("scarce/big").argv = bigArguments();
-        tree = new ProcessTree(top);
-    }
+    static void SetUpTestSuite() { tree = new ProcessTree(scarcePlan()); }
     static void TearDownTestSuite() {
         delete tree;
         tree = nullptr;
@@ -41,12 +46,15 @@ class ScarceResourcesTest : public testing::Test {
 
     static std::string pidOption() { return "--pid=" + std::to_string(tree->topPid()); }
 
-    // Runs vindle in the POSIX locale with `limits`.
+    // Runs vindle in the POSIX locale with `limits`; with `ownTable`, on a
+    // /proc of its own (see ChildPidNamespace).
     static ProgramResult vindle(const std::vector<std::string>& arguments,
-                                std::vector<ResourceLimit> limits = {}) {
-        ProgramOptions options{.environment = {"PATH=/usr/bin:/bin", "LC_ALL=C"},
-                               .replaceEnvironment = true,
-                               .limits = std::move(limits)};
+                                std::vector<ResourceLimit> limits = {}, bool ownTable = false) {
+        ProgramOptions options{
+            .environment = {"PATH=/usr/bin:/bin", "LC_ALL=C"},
+            .replaceEnvironment = true,
+            .privateProc = ownTable ? std::optional<std::string>("") : std::nullopt,
+            .limits = std::move(limits)};
         return runVindle(arguments, options);
     }
 
@@ -147,19 +155,28 @@ TEST_F(ScarceResourcesTest, LittleMemoryGivesTheWholeTreeOrAMessageNeverASignal)
     }
 }
 
+// The runs read a table of the test's own: a tree like the suite's, alone
+// in a pid namespace with its /proc, so that the whole-table runs take as
+// long as that tree does on any machine.
 TEST_F(ScarceResourcesTest, ASmallStackIsEnough) {
+    ChildPidNamespace space;
+    if (!space.unavailable().empty()) GTEST_SKIP() << space.unavailable();
+    const ProcessTree own(scarcePlan());
+    const std::string ownPid = "--pid=" + std::to_string(own.topPid());
     // 24 KiB, as `ulimit -s 24` sets it; reader threads get stacks of that
     // size too.
     const std::vector<ResourceLimit> smallStack{{.resource = RLIMIT_STACK, .value = 24 * 1024}};
-    const std::string expected = whole({pidOption()});
+    const ProgramResult unlimited = vindle({ownPid}, {}, true);
+    ASSERT_EQ(unlimited.status, 0) << unlimited.err;
+    ASSERT_TRUE(showsEveryLeaf(unlimited.out));
     for (int run = 0; run < 10; ++run) {
         SCOPED_TRACE(run);
-        const ProgramResult selected = vindle({pidOption()}, smallStack);
+        const ProgramResult selected = vindle({ownPid}, smallStack, true);
         EXPECT_EQ(selected.status, 0) << selected.err;
-        EXPECT_EQ(selected.out, expected);
+        EXPECT_EQ(selected.out, unlimited.out);
         for (const std::vector<std::string>& options :
              std::vector<std::vector<std::string>>{{}, {"-a", "-t", "-u", "-n"}}) {
-            const ProgramResult table = vindle(options, smallStack);
+            const ProgramResult table = vindle(options, smallStack, true);
             EXPECT_EQ(table.status, 0) << testing::PrintToString(options) << table.err;
             EXPECT_TRUE(showsEveryLeaf(table.out));
         }

@@ -11,6 +11,7 @@
 #include "cli/option_table.h"
 #include "cli/usage.h"
 #include "platform/getopt_reset.h"
+#include "platform/own_pid.h"
 #include "process/visible_text.h"
 
 namespace {
@@ -82,7 +83,7 @@ void applyOption(CommandLine& line, const OptionEntry& entry, const char* argume
             return;
         case OptionAction::highlight:
             line.highlightPid =
-                argument != nullptr ? parseNumber(argument, programPath, nullptr) : getpid();
+                argument != nullptr ? parseNumber(argument, programPath, nullptr) : ownPidInTable();
             set(line, entry.flags);
             return;
         case OptionAction::selectPid:

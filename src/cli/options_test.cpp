@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/version.h"
+#include "platform/own_pid.h"
 #include "platform/program_name.h"
 #include "support/exit_output.h"
 #include "support/help_text.h"
@@ -303,7 +304,7 @@ void expectLine(const OptionLineCase& c) {
     if (c.rootPid) {
         EXPECT_EQ(line.rootPid, *c.rootPid);
     }
-    EXPECT_EQ(line.highlightPid, c.highlightPid == ownPid ? getpid() : c.highlightPid);
+    EXPECT_EQ(line.highlightPid, c.highlightPid == ownPid ? ownPidInTable() : c.highlightPid);
     EXPECT_EQ(line.userName, c.userName);
 }
 

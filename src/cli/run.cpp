@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "process/account_lookup.h"
 #include "process/compaction.h"
 #include "process/labeller.h"
 #include "process/root_choice.h"
@@ -17,22 +18,13 @@ uid_t lookUpUser(const CommandLine& line) {
     errno = 0;
     const passwd* account = getpwnam(line.userName->c_str());
     if (account == nullptr) {
-        if (errno == 0) errx(1, "Unknown user: \"%s\"", visEncodePosix(*line.userName).c_str());
+        const int error = errno;
+        if (whyNoAccount(error) == MissingAccount::noEntry)
+            errx(1, "Unknown user: \"%s\"", visEncodePosix(*line.userName).c_str());
+        errno = error;
         err(1, nullptr);
     }
     return account->pw_uid;
-}
-
-KernelHandle openKernelOrExit() {
-    Outcome<kvm_t*> opened = openKernel();
-    if (!opened.ok()) errx(1, "%s", opened.error().c_str());
-    return KernelHandle(opened.value());
-}
-
-Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
-    Outcome<Snapshot> taken = takeSnapshot(kvm, options);
-    if (!taken.ok()) errx(1, "%s", taken.error().c_str());
-    return std::move(taken.value());
 }
 
 void printForest(ProcessTable& table, LineWriter& writer, ArgumentSource vectors,

@@ -13,7 +13,7 @@ std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
         // Most names are left as they are by the encoding: those are not
         // copied, the record keeps them for the whole run.
-        const std::string_view command(node.kinfo.ki_comm);
+        const std::string_view command(node.record.name);
         if (isPrintableAscii(command))
             node.nameCache = EncodedName::viewOf(command);
         else
@@ -24,8 +24,8 @@ std::string_view Labeller::name(ProcessNode& node) {
 
 bool Labeller::showsUser(const ProcessNode& node) const {
     if (!options.userChanges) return false;
-    if (node.root) return !usersRoots && node.kinfo.ki_ruid != 0;
-    return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
+    if (node.root) return !usersRoots && node.record.realUid != 0;
+    return node.parent != nullptr && node.record.realUid != node.parent->record.realUid;
 }
 
 std::string_view Labeller::label(ProcessNode& node) {
@@ -38,12 +38,18 @@ std::string_view Labeller::label(ProcessNode& node) {
     std::string text;
     if (options.titles) {
         // An empty title, as a process exec'd with an empty argv[0] has,
-        // would leave the process without a visible label.
-        char** title = argumentVector(node);
-        if (title != nullptr && title[0] != nullptr && title[0][0] != '\0')
-            text = visEncode(title[0]);
-        else
+        // would leave the process without a visible label. With the
+        // arguments shown, the whole vector is read at once, and a cut is
+        // marked after them.
+        const ArgumentVector title = argumentVector(
+            node, options.argumentsFollow ? ArgumentExtent::all : ArgumentExtent::title);
+        char** const words = title.words;
+        if (words != nullptr && words[0] != nullptr && words[0][0] != '\0') {
+            text = visEncode(words[0]);
+            if (title.cut && words[1] == nullptr && !options.argumentsFollow) text += cutMark;
+        } else {
             text = name(node);
+        }
     } else {
         text = name(node);
     }
@@ -52,10 +58,10 @@ std::string_view Labeller::label(ProcessNode& node) {
         text += '(';
     else if (pids)
         text += ',';
-    if (pids) text += std::to_string(node.kinfo.ki_pid);
+    if (pids) text += std::to_string(node.record.pid);
     if (user) {
         if (pids || options.argumentsFollow) text += ',';
-        text += users.nameOf(node.kinfo.ki_ruid);
+        text += users.nameOf(node.record.realUid);
     }
     if (parenthesised) text += ')';
     node.labelCache = std::make_unique<std::string>(std::move(text));
@@ -64,22 +70,32 @@ std::string_view Labeller::label(ProcessNode& node) {
 
 std::span<const std::string> Labeller::arguments(const ProcessNode& node) {
     std::size_t count = 0;
-    char** words = argumentVector(node);
+    const ArgumentVector read = argumentVector(node, ArgumentExtent::all);
+    char** const words = read.words;
     if (words != nullptr && words[0] != nullptr) {
         for (char** argument = words + 1; *argument != nullptr; ++argument, ++count) {
             if (count == encodedArguments.size()) encodedArguments.emplace_back();
             encodedArguments[count] = visEncode(*argument);
         }
     }
+    if (read.cut) {
+        if (count == 0) {
+            if (encodedArguments.empty()) encodedArguments.emplace_back();
+            encodedArguments[0].clear();
+            ++count;
+        }
+        encodedArguments[count - 1] += cutMark;
+    }
     return std::span<const std::string>(encodedArguments.data(), count);
 }
 
-char** Labeller::argumentVector(const ProcessNode& node) {
-    if (vectorOwner == &node.kinfo) return vector;
-    const char* failure = nullptr;
+ArgumentVector Labeller::argumentVector(const ProcessNode& node, ArgumentExtent extent) {
+    if (vectorOwner == &node.record &&
+        (vectorExtent == ArgumentExtent::all || extent == ArgumentExtent::title))
+        return vector;
     vectorOwner = nullptr;
-    vector = vectors.vectorOf(node.kinfo, failure);
-    if (failure != nullptr) throw ArgumentsUnreadable{failure};
-    vectorOwner = &node.kinfo;
+    vector = vectors.vectorOf(node.record.pid, extent);
+    vectorOwner = &node.record;
+    vectorExtent = extent;
     return vector;
 }
