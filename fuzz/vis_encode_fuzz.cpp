@@ -4,8 +4,9 @@
 // In C.UTF-8 the result must hold no byte below 0x20 (NUL among them), no
 // DEL, nothing that is not well-formed UTF-8 (shortest forms, no surrogates,
 // nothing above U+10FFFF), no C1 control U+0080 to U+009F and none of the
-// invisible or reordering characters (bidirectional controls, zero-width
-// characters). In KOI8-R, a locale of one byte per character that calls the
+// characters that show nothing or reorder the line (every default-ignorable
+// code point, among them the bidirectional controls, zero-width characters
+// and tags). In KOI8-R, a locale of one byte per character that calls the
 // bytes 0x80 to 0x9F printable, it must hold no byte below 0x20, no DEL and
 // none of 0x80 to 0x9F, and every other byte above 0x7F must be a printable
 // character of the locale; where KOI8-R is not installed that check is left
@@ -22,6 +23,7 @@
 #include <string_view>
 
 #include "platform/vis.h"
+#include "process/invisible_character.h"
 #include "process/visible_text.h"
 
 namespace {
@@ -49,11 +51,7 @@ std::size_t cleanUtf8Length(std::string_view text) {
     const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
     if (code < least || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
     if (code <= 0x9f) return 0;
-    const bool invisible = (code >= 0x200b && code <= 0x200f) ||
-                           (code >= 0x202a && code <= 0x202e) ||
-                           (code >= 0x2060 && code <= 0x2064) ||
-                           (code >= 0x2066 && code <= 0x2069) || code == 0x061c || code == 0xfeff;
-    if (invisible) return 0;
+    if (isInvisibleCharacter(code)) return 0;
     return length;
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "support/process_tree.h"
 #include "support/pty.h"
 #include "support/run_program.h"
+#include "support/scratch_directory.h"
 
 namespace {
 
@@ -275,6 +278,53 @@ TEST(TerminalCut, AutoMarginUnicodeDrawingReachingTheEdgeWrapsByItself) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, "vtroot\u2500\u252c\u2500alp+       \u2514\u2500beta");
+}
+
+// A copy of the system's compiled xterm-256color with the low byte of its
+// header's count of string capabilities (offset 8) set to 0xFF: Debian's
+// libtinfo 6.4 overruns its heap reading it, and glibc then aborts the
+// program that called it ("double free or corruption"). vindle must neither
+// crash nor say anything: the terminal counts as one terminfo does not know.
+class BrokenDescription {
+  public:
+    BrokenDescription() {
+        for (const char* system : {"/lib/terminfo", "/usr/share/terminfo", "/etc/terminfo"}) {
+            const std::filesystem::path entry = std::filesystem::path(system) / "x" / name;
+            if (!std::filesystem::exists(entry)) continue;
+            std::filesystem::create_directories(path() / "x");
+            std::filesystem::copy_file(entry, path() / "x" / name);
+            std::fstream file(path() / "x" / name, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(8);
+            file.put(static_cast<char>(0xff));
+            found = file.good();
+            return;
+        }
+    }
+    // The directory that holds it, as TERMINFO or TERMINFO_DIRS name it.
+    std::filesystem::path path() const { return home.path / ".terminfo"; }
+    // A home directory whose ~/.terminfo holds it.
+    std::string homePath() const { return home.path.string(); }
+    bool found = false;
+    static constexpr const char* name = "xterm-256color";
+
+  private:
+    ScratchDirectory home;
+};
+
+TEST(BrokenTerminalDescription, CountsAsAnUnknownTerminal) {
+    const BrokenDescription broken;
+    if (!broken.found) GTEST_SKIP() << "no compiled xterm-256color on this system";
+    const std::string directory = broken.path().string();
+    for (const std::string& place :
+         {"TERMINFO=" + directory, "TERMINFO_DIRS=" + directory, "HOME=" + broken.homePath()}) {
+        SCOPED_TRACE(place);
+        const ProgramResult result = runOnTerminal(
+            vindlePath(), {"-A", "--pid=" + std::to_string(fixtures().wide.topPid())}, {10, 20},
+            {place, std::string("TERM=") + BrokenDescription::name, "LC_ALL=C"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, wideOutput(80));
+    }
 }
 
 // The terminfo library reads a description with large buffers on its stack.

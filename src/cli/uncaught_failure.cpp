@@ -9,7 +9,7 @@
 
 const char* uncaughtFailureMessage() {
     const std::exception_ptr current = std::current_exception();
-    if (!current) return "out of memory";
+    if (!current) return "unexpected failure: terminate called without an active exception";
     // A fixed buffer: this may run with no memory to be had.
     static char message[256];
     try {

@@ -36,8 +36,9 @@ TEST(UncaughtFailure, NamesWhatEscaped) {
             EXPECT_EQ(uncaughtFailureMessage(), c.message);
         }
     }
-    EXPECT_EQ(std::string(uncaughtFailureMessage()), "out of memory")
-        << "no exception: the runtime could not make one";
+    // Nothing says that memory ran out when there is no exception at all.
+    EXPECT_EQ(std::string(uncaughtFailureMessage()),
+              "unexpected failure: terminate called without an active exception");
 }
 
 TEST(UncaughtFailureDeathTest, EndsWithStatusOneAndTheMessage) {
@@ -52,6 +53,13 @@ TEST(UncaughtFailureDeathTest, EndsWithStatusOneAndTheMessage) {
             }
         },
         testing::ExitedWithCode(1), "unexpected failure: thread: Resource deadlock avoided");
+    EXPECT_EXIT(
+        {
+            std::set_terminate(endOnUncaughtFailure);
+            std::terminate();
+        },
+        testing::ExitedWithCode(1),
+        "unexpected failure: terminate called without an active exception");
 }
 
 }  // namespace

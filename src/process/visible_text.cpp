@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/vis.h"
+#include "process/invisible_character.h"
 
 namespace {
 
@@ -46,20 +47,6 @@ void appendPosixEncoding(std::string& out, std::string_view bytes) {
 // for the start of an escape sequence.
 bool isC1Control(wchar_t wide) { return wide >= 0x80 && wide <= 0x9f; }
 
-// Whether `wide` is printable by the C library's account but shows nothing or
-// changes how the rest of the line is shown: the bidirectional controls, with
-// which a terminal that reorders text can make one line read like another,
-// and the zero-width characters, with which a name can look empty or like
-// another name.
-bool isInvisibleOrReordering(wchar_t wide) {
-    return (wide >= 0x200b && wide <= 0x200f) ||  // zero width space to right-to-left mark
-           (wide >= 0x202a && wide <= 0x202e) ||  // embeddings and overrides
-           (wide >= 0x2060 && wide <= 0x2064) ||  // word joiner and invisible operators
-           (wide >= 0x2066 && wide <= 0x2069) ||  // isolates
-           wide == 0x061c ||                      // Arabic letter mark
-           wide == 0xfeff;                        // zero width no-break space
-}
-
 // Whether `byte`, the whole of a character in a locale of one byte per
 // character, lies in 0x80 to 0x9F. KOI8-R and CP1251 call those bytes
 // printable letters and signs, but a terminal in an 8-bit mode takes them
@@ -78,7 +65,7 @@ std::size_t shownCharacterLength(std::string_view text) {
     // (size_t)-1 and -2: an invalid sequence, or one cut short by the end.
     if (length > text.size()) return 0;
     if (!std::iswprint(static_cast<wint_t>(wide)) || isC1Control(wide) ||
-        isInvisibleOrReordering(wide))
+        isInvisibleCharacter(static_cast<char32_t>(wide)))
         return 0;
     if (length == 1 && isEightBitControl(static_cast<unsigned char>(text[0]))) return 0;
     for (std::size_t i = 1; i < length; ++i) {

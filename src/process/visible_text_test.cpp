@@ -4,9 +4,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -195,31 +197,69 @@ TEST(VisEncodeTest, Utf8KeepsPrintableCharactersAndEncodesEveryOtherByte) {
     }
 }
 
-// Characters that the C library calls printable but that show nothing, or
+// The bytes of `code` in the character-type locale in force, or "" where the
+// locale has no such character.
+std::string localeBytes(char32_t code) {
+    char bytes[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const std::size_t length = std::wcrtomb(bytes, static_cast<wchar_t>(code), &state);
+    if (length == static_cast<std::size_t>(-1)) return "";
+    return {bytes, length};
+}
+
+// Characters that the C library may call printable but that show nothing, or
 // reorder the rest of the line on a terminal that implements bidirectional
-// text: each of their bytes is encoded as in the POSIX locale.
-TEST(VisEncodeTest, Utf8EncodesInvisibleAndReorderingCharacters) {
-    CtypeLocale scope("C.UTF-8");
-    ASSERT_TRUE(scope.active);
+// text: every default-ignorable code point, at the ends of each range, and
+// the interlinear annotation characters. In every multibyte locale that has
+// them, each of their bytes is encoded as in the POSIX locale; the
+// characters just beside them stay as they are.
+class InvisibleCharacterTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(InvisibleCharacterTest, EncodesInvisibleCharactersAndKeepsTheirNeighbours) {
     const char32_t invisible[] = {
-        0x202a, 0x202b, 0x202c, 0x202d, 0x202e,  // embeddings and overrides
-        0x2066, 0x2067, 0x2068, 0x2069,          // isolates
-        0x200e, 0x200f, 0x061c,                  // marks
-        0x200b, 0x200c, 0x200d, 0x2060, 0xfeff,  // zero width
+        0x00ad,                                      // soft hyphen
+        0x034f,                                      // combining grapheme joiner
+        0x061c,  0x200e,  0x200f,                    // bidirectional marks
+        0x115f,  0x1160,  0x3164,  0xffa0,           // Hangul fillers
+        0x17b4,  0x17b5,                             // Khmer inherent vowels
+        0x180b,  0x180e,  0x180f,                    // Mongolian selectors and separator
+        0x200b,  0x200d,  0x2060,  0x2064,  0xfeff,  // zero width
+        0x202a,  0x202e,  0x2066,  0x2069,           // embeddings, overrides, isolates
+        0x206a,  0x206f,                             // deprecated format characters
+        0xfe00,  0xfe0f,  0xe0100, 0xe01ef,          // variation selectors
+        0xfff9,  0xfffb,                             // interlinear annotation
+        0x1bca0, 0x1bca3,                            // shorthand format controls
+        0x1d173, 0x1d17a,                            // musical beams and phrases
+        0xe0001, 0xe0020, 0xe007f,                   // tags
     };
+    const char32_t shown[] = {0x00ac, 0x034e, 0x061b,  0x115e,  0x1161, 0x17b3, 0x17b6,
+                              0x180a, 0x1810, 0x2010,  0x2070,  0x3165, 0xfe10, 0xff9f,
+                              0xffa1, 0xfffc, 0x1bc9f, 0x1d172, 0x1d17b};
+    CtypeLocale scope(GetParam());
+    if (!scope.active) GTEST_SKIP() << "the locale " << GetParam() << " is not installed";
+    std::size_t checked = 0;
     for (const char32_t code : invisible) {
-        const std::string character = utf8Bytes(code);
+        const std::string character = localeBytes(code);
+        if (character.empty()) continue;
         std::string posix;
         {
             CtypeLocale c("C");
             posix = visEncode(character);
         }
         EXPECT_EQ(visEncode("a" + character + "b"), "a" + posix + "b") << "U+" << hex(code);
+        ++checked;
     }
-    // Their neighbours stay as they are.
-    for (const char32_t code : {0x2010, 0x2030, 0x2070, 0x0600, 0xfef0})
-        EXPECT_EQ(visEncode(utf8Bytes(code)), utf8Bytes(code)) << "U+" << hex(code);
+    for (const char32_t code : shown) {
+        const std::string character = localeBytes(code);
+        if (character.empty()) continue;
+        EXPECT_EQ(visEncode("a" + character + "b"), "a" + character + "b") << "U+" << hex(code);
+    }
+    EXPECT_GT(checked, 0u) << "the locale has none of the characters";
 }
+
+// GB18030 has every Unicode character, EUC-KR some of them; UTF-8 all.
+INSTANTIATE_TEST_SUITE_P(Locales, InvisibleCharacterTest,
+                         testing::Values("C.UTF-8", "zh_CN.GB18030", "ko_KR.EUC-KR"));
 
 // In a locale of one byte per character, bytes 0x80 to 0x9F are letters or
 // signs of the locale, which a terminal in an 8-bit mode takes for the C1

@@ -18,15 +18,18 @@ struct TerminalWidth {
     WidthSource source = WidthSource::None;
 };
 
-// Thrown when the terminal cannot be asked at all: the thread that asks it
-// could not be started and this one's stack is too small to ask it here.
+// Thrown when the terminal cannot be asked at all: the thread that would ask
+// it could not be started and the stack is too small to ask it without one.
 struct TerminalUnreadable {
     std::string message;
 };
 
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
 // the terminfo description of TERM for the terminal on `fd`, or 80 columns
-// when there is none. The terminfo library reads a description with large
-// buffers on the stack, more than a small RLIMIT_STACK leaves: it is asked
-// on a thread whose stack is sized for it.
+// when there is none. The terminfo library is asked in a short-lived child
+// process, since it may overrun its heap on a broken compiled description:
+// a child that cannot be had, dies or answers nonsense gives 80 columns as
+// well. There the library reads a description with large buffers on the
+// stack, more than a small RLIMIT_STACK leaves: it is asked on a thread
+// whose stack is sized for it. Call it while this process has one thread.
 TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd);
