@@ -37,7 +37,7 @@
 #include "cli/output_options.h"
 #include "cli/run.h"
 #include "cli/run_options.h"
-#include "platform/linux/kvm_handle.h"
+#include "platform/linux/proc_handle.h"
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
 #include "support/options_of.h"
@@ -115,19 +115,17 @@ const Shape shapes[] = {
     {"wide different", [](std::size_t n) { return wideDifferentShape(n / 2); }, false, false},
 };
 
-// An argument vector is asked for with -a; the handle is opened on an empty
+// An argument vector is asked for with -a; the source is opened on an empty
 // directory, where every process has none.
-kvm_t* emptyHandle() {
-    static kvm_t* handle = [] {
+SourceHandle& emptySource() {
+    static const ProcessSource source = [] {
         char directory[] = "/tmp/vindle-scaling-XXXXXX";
         if (mkdtemp(directory) == nullptr) std::exit(2);
-        char error[_POSIX2_LINE_MAX];
-        kvm_t* opened = kvmOpenDirectory(directory, error);
+        ProcessSource opened = openProcDirectory(directory);
         rmdir(directory);
-        if (opened == nullptr) std::exit(2);
         return opened;
     }();
-    return handle;
+    return *source;
 }
 
 // The processor time of the calling thread: the run's own work, without the
@@ -149,28 +147,29 @@ struct Timing {
     double wallSeconds;  // from the start of the run until the reader has it all
 };
 
-// The records as a run's table takes them from the handle: its own copy,
+// The records as a run's table takes them from the source: its own copy,
 // made before anything is timed or measured.
-Snapshot snapshotOf(std::span<const kinfo_proc> records) {
-    Snapshot taken;
+ProcessSnapshot snapshotOf(std::span<const ProcessRecord> records) {
+    ProcessSnapshot taken;
     taken.records.assign(records.begin(), records.end());
     return taken;
 }
 
 // One whole run over `records` in `mode`; the chain and leaves shapes are
 // the only ones where user mode finds many roots.
-Timing runOnce(Snapshot records, OptionFlags flags) {
-    const pid_t last = records.records.back().ki_pid;
+Timing runOnce(ProcessSnapshot records, OptionFlags flags) {
     CommandLine line;
     line.flags = flags;
+    line.highlightPid = records.records.back().pid;
     const auto wallStart = std::chrono::steady_clock::now();
     CountingPipe pipe;
     const double start = threadSeconds();
     {
-        ProcessTable table = tableOf(line.flags, std::move(records), last);
         const RunOptions options = runOptionsOf(line, otherUid);
+        ProcessTable table =
+            makeTable([&](const RecordNeeds&) { return std::move(records); }, options.table);
         LineWriter writer({}, options.output, stdout);
-        printForest(table, writer, emptyHandle(), options);
+        printForest(table, writer, emptySource(), options);
         std::fflush(stdout);
     }
     const double elapsed = threadSeconds() - start;
@@ -226,12 +225,12 @@ Result inChildProcess(Work work) {
 // peak is reset once the records are in place, so what counts is the table,
 // its nodes and indexes, the roots, compaction and printing, not the records
 // themselves (the kernel-access layer's).
-double bytesPerProcess(std::span<const kinfo_proc> records, OptionFlags flags) {
+double bytesPerProcess(std::span<const ProcessRecord> records, OptionFlags flags) {
     return inChildProcess<double>([&] {
-        Snapshot taken = snapshotOf(records);
+        ProcessSnapshot taken = snapshotOf(records);
         volatile std::size_t touched = 0;
-        for (const kinfo_proc& record : taken.records)
-            touched = touched + static_cast<std::size_t>(record.ki_pid);
+        for (const ProcessRecord& record : taken.records)
+            touched = touched + static_cast<std::size_t>(record.pid);
         FILE* reset = std::fopen("/proc/self/clear_refs", "w");
         if (reset == nullptr || std::fputs("5", reset) < 0 || std::fclose(reset) != 0) _exit(2);
         const long before = statusKib("VmRSS");
@@ -243,7 +242,7 @@ double bytesPerProcess(std::span<const kinfo_proc> records, OptionFlags flags) {
 
 // The best of `runs` runs, each in a process of its own, which a shared
 // machine disturbs least.
-Timing best(std::span<const kinfo_proc> records, OptionFlags flags, int runs) {
+Timing best(std::span<const ProcessRecord> records, OptionFlags flags, int runs) {
     Timing result{1e300, 0, 0};
     for (int i = 0; i < runs; ++i) {
         const Timing t =
@@ -335,7 +334,7 @@ int main(int argc, char** argv) {
     }
     if (deepOutput != 0) {
         const MemoryRecords made = chainWithLeavesShape(deepOutput);
-        std::span<const kinfo_proc> records = made.records();
+        std::span<const ProcessRecord> records = made.records();
         for (const Mode& mode : {modes[0], modes[7]}) {
             Timing t = best(records, mode.flags, 3);
             std::printf(

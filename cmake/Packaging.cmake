@@ -45,6 +45,9 @@ find_program(VINDLE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 find_program(VINDLE_FILE file)
 if(VINDLE_DPKG_SHLIBDEPS AND VINDLE_FILE)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # With the versions that debian/shlibs.local sets.
+  set(CPACK_VINDLE_SHLIBS_LOCAL ${PROJECT_SOURCE_DIR}/debian/shlibs.local)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageShlibs.cmake)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libgcc-s1, libbsd0, libncursesw6, libtinfo6")

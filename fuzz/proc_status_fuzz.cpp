@@ -17,6 +17,7 @@
 #include "platform/linux/proc_arguments.h"
 #include "platform/linux/proc_stat.h"
 #include "platform/linux/proc_status.h"
+#include "platform/linux/proc_texts.h"
 
 namespace {
 
@@ -24,30 +25,14 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-// The name as the kernel writes it after "Name:\t": a newline as "\n", a
-// backslash as "\\", every other byte as it is.
-std::string kernelEscaped(const std::string& name) {
-    std::string escaped;
-    for (char c : name) {
-        if (c == '\n')
-            escaped += "\\n";
-        else if (c == '\\')
-            escaped += "\\\\";
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 void checkRawStatus(std::string_view text) {
-    kinfo_proc record{};
+    ProcessRecord record{};
     CommandName name;
     std::memset(name.text, 'x', sizeof name.text);  // no NUL until parsed
-    record.ki_flag = P_SYSTEM | 0x1;
+    record.kernel = true;
     StatusFields found = parseStatus(text, record, name);
     if (found.hasName) require(std::memchr(name.text, '\0', sizeof name.text) != nullptr);
-    require((record.ki_flag & 0x1) != 0);  // other marks are left alone
-    require((record.ki_flag & P_SYSTEM) == 0 || found.hasKthread);
+    require(!record.kernel || found.hasKthread);
 }
 
 void checkStatusRoundTrip(FuzzedDataProvider& data) {
@@ -56,32 +41,27 @@ void checkStatusRoundTrip(FuzzedDataProvider& data) {
     const pid_t parent = data.ConsumeIntegralInRange<pid_t>(0, 4194304);
     const uid_t uid = data.ConsumeIntegral<uid_t>();
     const int kthread = data.ConsumeIntegralInRange<int>(-1, 1);  // -1: no such line
-    std::string text =
-        "Name:\t" + kernelEscaped(name) + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t7\n" +
-        "Ngid:\t0\nPid:\t7\nPPid:\t" + std::to_string(parent) + "\nTracerPid:\t0\nUid:\t" +
-        std::to_string(uid) + "\t0\t0\t0\nGid:\t0\t0\t0\t0\n";
-    if (kthread >= 0) text += "Kthread:\t" + std::to_string(kthread) + "\n";
-    text += "VmPeak:\t1 kB\n";
+    const MemoryProcess process{
+        .pid = 7, .ppid = parent, .name = name, .uid = uid, .kernel = kthread == 1};
+    const std::string text = statusText(process, kthread >= 0);
 
-    kinfo_proc record{};
+    ProcessRecord record{};
     CommandName parsed;
     StatusFields found = parseStatus(text, record, parsed);
     require(isComplete(found));
     require(found.hasKthread == (kthread >= 0));
-    require(((record.ki_flag & P_SYSTEM) != 0) == (kthread == 1));
-    require(record.ki_ppid == parent);
-    require(record.ki_ruid == uid);
-    require(std::string(parsed.text) == name.substr(0, COMMLEN));
+    require(record.kernel == (kthread == 1));
+    require(record.ppid == parent);
+    require(record.realUid == uid);
+    require(std::string(parsed.text) == name.substr(0, longestName));
 }
 
 void checkRawStat(std::string_view text) {
-    kinfo_proc record{};
+    ProcessRecord record{};
     CommandName name;
     std::memset(name.text, 'x', sizeof name.text);  // no NUL until parsed
-    record.ki_flag = 0x1;
     if (parseStat(text, record, name))
         require(std::memchr(name.text, '\0', sizeof name.text) != nullptr);
-    require((record.ki_flag & 0x1) != 0);  // other marks are left alone
 }
 
 // The stat name is raw: any byte but NUL, parentheses and newlines included.
@@ -92,13 +72,13 @@ void checkStatRoundTrip(FuzzedDataProvider& data) {
     const unsigned flags = data.ConsumeIntegral<unsigned>();
     std::string text = "7 (" + name + ") S " + std::to_string(parent) + " 7 7 0 -1 " +
                        std::to_string(flags) + " 112 0 0 0 0 0 0 0 20 0 1\n";
-    kinfo_proc record{};
-    record.ki_flag = P_SYSTEM;
+    ProcessRecord record{};
+    record.kernel = true;
     CommandName parsed;
     require(parseStat(text, record, parsed));
-    require(std::string(parsed.text) == name.substr(0, COMMLEN));
-    require(record.ki_ppid == parent);
-    require(((record.ki_flag & P_SYSTEM) != 0) == ((flags & PF_KTHREAD) != 0));
+    require(std::string(parsed.text) == name.substr(0, longestName));
+    require(record.ppid == parent);
+    require(record.kernel == ((flags & PF_KTHREAD) != 0));
 }
 
 void checkArguments(const std::uint8_t* bytes, std::size_t size) {

@@ -88,7 +88,7 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
                                   "-DVINDLE_GTEST_SOURCE_DIR=/usr/src/googletest"});
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     const std::string ninja = whatTheBuildCompiles(build.path);
-    EXPECT_NE(ninja.find("platform/freebsd/system_process_test.cpp"), std::string::npos);
+    EXPECT_NE(ninja.find("platform/freebsd/kernel_process_test.cpp"), std::string::npos);
     EXPECT_NE(ninja.find("process/process_table_test.cpp"), std::string::npos);
     EXPECT_EQ(ninja.find("platform/linux/"), std::string::npos);
     EXPECT_EQ(ninja.find("snapshot_linux_test.cpp"), std::string::npos);

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/kvm.h"
+#include "platform/process_source.h"
 #include "process/process_table.h"
-#include "process/snapshot.h"
 #include "support/kernel_threads.h"
 #include "support/lines.h"
 #include "support/proc_fixture.h"
@@ -22,25 +21,23 @@
 
 namespace {
 
-std::vector<std::string> argumentsOf(kvm_t* kvm, ProcessNode& node) {
+std::vector<std::string> argumentsOf(SourceHandle& source, ProcessNode& node) {
     std::vector<std::string> words;
-    char** argv = kvm_getargv(kvm, &node.kinfo, 0);
+    char** argv = readArguments(source, node.record.pid, ArgumentExtent::all).words;
     for (; argv != nullptr && *argv != nullptr; ++argv) words.emplace_back(*argv);
     return words;
 }
 
 class RealKernelTest : public testing::Test {
   protected:
-    // A snapshot of the live process table through a handle of its own,
-    // kept open as long as the test and so as long as the table.
+    // A snapshot of the live process table through a source of its own,
+    // kept open as long as the test.
     ProcessTable takeSnapshot(OptionFlags flags, pid_t highlightPid) {
-        Outcome<kvm_t*> opened = openKernel();
-        if (!opened.ok()) throw std::runtime_error(opened.error());
-        handles.emplace_back(opened.value());
-        return snapshotForest(handles.back().get(), flags, highlightPid);
+        sources.push_back(openProcessSource());
+        return snapshotForest(*sources.back(), flags, highlightPid);
     }
 
-    std::vector<KvmHandle> handles;
+    std::vector<ProcessSource> sources;
 };
 
 TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
@@ -78,7 +75,7 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     ASSERT_FALSE(HasFailure());
 
     ASSERT_NE(topNode->parent, nullptr);
-    EXPECT_EQ(topNode->parent->kinfo.ki_pid, getpid());
+    EXPECT_EQ(topNode->parent->record.pid, getpid());
     for (ProcessNode* child : {titled, user, odd, zombie}) EXPECT_EQ(child->parent, topNode);
     EXPECT_EQ(inherit->parent, user);
     EXPECT_EQ(bigNode->parent, user);
@@ -86,22 +83,22 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     EXPECT_EQ(user->childrenByName.size(), 2u);
 
     EXPECT_EQ(topNode->name(), "rk-top");
-    EXPECT_STREQ(odd->kinfo.ki_comm, "odd) (\nname\\");
+    EXPECT_STREQ(odd->record.name, "odd) (\nname\\");
     EXPECT_EQ(odd->name(), "odd) (\\012name\\");
     EXPECT_EQ(zombie->name(), "rk-zombie");
 
     // An empty argument between others shows; one at the end cannot be told
     // from the padding of a title, and does not.
-    kvm_t* kvm = handles.back().get();
-    EXPECT_EQ(argumentsOf(kvm, *topNode),
+    SourceHandle& source = *sources.back();
+    EXPECT_EQ(argumentsOf(source, *topNode),
               (std::vector<std::string>{"/usr/sbin/rk-top", "--flag", "", "with space"}));
-    EXPECT_EQ(argumentsOf(kvm, *titled), (std::vector<std::string>{"rk-titled: busy"}));
-    EXPECT_EQ(argumentsOf(kvm, *bigNode), big);
-    EXPECT_EQ(argumentsOf(kvm, *inherit), (std::vector<std::string>{"rk-inherit"}));
-    EXPECT_TRUE(argumentsOf(kvm, *zombie).empty());
+    EXPECT_EQ(argumentsOf(source, *titled), (std::vector<std::string>{"rk-titled: busy"}));
+    EXPECT_EQ(argumentsOf(source, *bigNode), big);
+    EXPECT_EQ(argumentsOf(source, *inherit), (std::vector<std::string>{"rk-inherit"}));
+    EXPECT_TRUE(argumentsOf(source, *zombie).empty());
 
     for (ProcessNode* each : {topNode, titled, user, inherit, bigNode, odd, zombie})
-        EXPECT_EQ(each->kinfo.ki_flag & P_SYSTEM, 0);
+        EXPECT_FALSE(each->record.kernel);
 
     // With -u the records come from status, with the real uid and the name
     // in the kernel's escapes, decoded to the same raw bytes.
@@ -109,19 +106,18 @@ TEST_F(RealKernelTest, SpawnedTreeIsFoundWithItsParentsNamesArgumentsAndUsers) {
     ProcessTable uids = takeSnapshot(withUids, 0);
     auto record = [&](const char* key) {
         ProcessNode* found = uids.find(tree.pid(key));
-        kinfo_proc missing{};
-        missing.ki_ruid = 12345;
-        return found != nullptr ? found->kinfo : missing;
+        const ProcessRecord missing{.realUid = 12345, .name = "(missing)"};
+        return found != nullptr ? found->record : missing;
     };
     const uid_t own = getuid();
     const uid_t other = otherUser ? 65534 : own;
-    EXPECT_EQ(record("rk-top").ki_ruid, own);
-    EXPECT_EQ(record("rk-top/rk-titled").ki_ruid, own);
-    EXPECT_EQ(record("rk-top/rk-user").ki_ruid, other);
-    EXPECT_EQ(record("rk-top/rk-user/rk-inherit").ki_ruid, other);
-    EXPECT_EQ(record("rk-top/rk-user/rk-big").ki_ruid, other);
-    EXPECT_STREQ(record("odd").ki_comm, "odd) (\nname\\");
-    EXPECT_EQ(record("rk-top/rk-user").ki_ppid, topNode->kinfo.ki_pid);
+    EXPECT_EQ(record("rk-top").realUid, own);
+    EXPECT_EQ(record("rk-top/rk-titled").realUid, own);
+    EXPECT_EQ(record("rk-top/rk-user").realUid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-inherit").realUid, other);
+    EXPECT_EQ(record("rk-top/rk-user/rk-big").realUid, other);
+    EXPECT_STREQ(record("odd").name, "odd) (\nname\\");
+    EXPECT_EQ(record("rk-top/rk-user").ppid, topNode->record.pid);
 }
 
 TEST_F(RealKernelTest, HighlightRunsFromASpawnedProcessUpThroughTheTest) {
@@ -130,11 +126,11 @@ TEST_F(RealKernelTest, HighlightRunsFromASpawnedProcessUpThroughTheTest) {
     ProcessTable table = takeSnapshot(flags, tree.pid("rk-top/rk-a/rk-leaf"));
     std::set<pid_t> expected;
     for (ProcessNode* up = table.find(getpid()); up != nullptr; up = up->parent)
-        expected.insert(up->kinfo.ki_pid);
+        expected.insert(up->record.pid);
     expected.insert({tree.pid("rk-top"), tree.pid("rk-top/rk-a"), tree.pid("rk-top/rk-a/rk-leaf")});
     std::set<pid_t> marked;
     for (ProcessNode& node : table)
-        if (node.highlight) marked.insert(node.kinfo.ki_pid);
+        if (node.highlight) marked.insert(node.record.pid);
     EXPECT_EQ(marked, expected);
     EXPECT_FALSE(table.find(tree.pid("rk-top/rk-b"))->highlight);
 }
@@ -154,8 +150,8 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
         if (before.count(pid) != 0) steady.insert(pid);
 
     for (ProcessNode& node : table) {
-        EXPECT_EQ(steady.count(node.kinfo.ki_pid), 0u) << node.name();
-        EXPECT_EQ(node.kinfo.ki_flag & P_SYSTEM, 0) << node.name();
+        EXPECT_EQ(steady.count(node.record.pid), 0u) << node.name();
+        EXPECT_FALSE(node.record.kernel) << node.name();
     }
     EXPECT_NE(table.find(1), nullptr);
     EXPECT_NE(table.find(getpid()), nullptr);
@@ -163,7 +159,7 @@ TEST_F(RealKernelTest, KernelThreadsAreRetainedOnlyWhenAskedFor) {
     for (pid_t pid : steady) {
         ProcessNode* node = all.find(pid);
         ASSERT_NE(node, nullptr) << "kernel thread " << pid << " missing with -k";
-        EXPECT_NE(node->kinfo.ki_flag & P_SYSTEM, 0) << node->name();
+        EXPECT_TRUE(node->record.kernel) << node->name();
     }
     if (ProcessNode* kthreadd = all.find(2); kthreadd != nullptr && steady.count(2) != 0) {
         EXPECT_EQ(kthreadd->parent, nullptr);

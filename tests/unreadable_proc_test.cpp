@@ -61,7 +61,7 @@ TEST(UnreadableProcTest, TheSnapshotSkipsEntriesItMayNotRead) {
         MemoryStream memory;
         const RunOptions options = optionsOf(flags);
         LineWriter writer({}, options.output, memory.stream());
-        printForest(table, writer, proc.lastHandle(), options);
+        printForest(table, writer, proc.lastSource(), options);
         const std::string printed = memory.text();
         // 20 and 21 are left out, so 22 has no parent and is a root of its
         // own; 23 shows no arguments.

@@ -17,7 +17,8 @@
 #include "cli/run_options.h"
 #include "cli/standard_output.h"
 #include "cli/uncaught_failure.h"
-#include "process/labeller.h"
+#include "platform/failure.h"
+#include "platform/process_source.h"
 #include "process/process_table.h"
 #include "render/line_writer.h"
 #include "render/output_setup.h"
@@ -41,21 +42,21 @@ int main(int argc, char** argv) {
     try {
         const CommandLine line = parseOptions(argc, argv);
         const RunOptions options = runOptionsOf(line, lookUpUser(line));
-        // The table takes the records from the handle; the handle stays open
-        // for the argument vectors that labels and lines read.
-        const KernelHandle kvm = openKernelOrExit();
-        ProcessTable table = buildForest(snapshotOrExit(kvm.get(), options.table), options.table);
-        if (options.highlightPid) table.markHighlight(*options.highlightPid);
+        // The table keeps the records it reads; the source stays open for
+        // the argument vectors that labels and lines read.
+        const ProcessSource source = openProcessSource();
+        ProcessTable table = makeTable(
+            [&](const RecordNeeds& needs) { return readProcesses(*source, needs); }, options.table);
         // May switch the locale: the children's names, encoded while linking,
         // stay in the POSIX locale; roots, titles, arguments and user names
         // are encoded in the locale this leaves.
         std::FILE* const output = stdout;
         const OutputStyle style = setUpOutput(options.output, output);
         LineWriter writer(style, options.output, output);
-        printForest(table, writer, kvm.get(), options);
+        printForest(table, writer, *source, options);
     } catch (const std::bad_alloc&) {
         errx(1, "out of memory");
-    } catch (const ArgumentsUnreadable& failure) {
+    } catch (const Failure& failure) {
         errx(1, "%s", failure.message.c_str());
     } catch (const TerminalUnreadable& failure) {
         errx(1, "%s", failure.message.c_str());

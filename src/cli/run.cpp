@@ -27,18 +27,6 @@ uid_t lookUpUser(const CommandLine& line) {
     return account->pw_uid;
 }
 
-KernelHandle openKernelOrExit() {
-    Outcome<kvm_t*> opened = openKernel();
-    if (!opened.ok()) errx(1, "%s", opened.error().c_str());
-    return KernelHandle(opened.value());
-}
-
-Snapshot snapshotOrExit(kvm_t* kvm, const TableOptions& options) {
-    Outcome<Snapshot> taken = takeSnapshot(kvm, options);
-    if (!taken.ok()) errx(1, "%s", taken.error().c_str());
-    return std::move(taken.value());
-}
-
 void printForest(ProcessTable& table, LineWriter& writer, ArgumentSource vectors,
                  const RunOptions& options) {
     Roots roots = chooseRoots(table, options.selection);

@@ -26,7 +26,7 @@ RunOptions runOptionsOf(const CommandLine& line, uid_t userUid) {
                       .argumentsFollow = has(line, Flag::arguments)};
     options.selection = selectionOf(line, userUid);
     options.output = outputOptionsOf(line.flags);
-    if (has(line, Flag::highlight)) options.highlightPid = line.highlightPid;
+    if (has(line, Flag::highlight)) options.table.highlightPid = line.highlightPid;
     options.compact = !has(line, Flag::noCompact);
     return options;
 }

@@ -16,8 +16,7 @@ struct RunOptions {
     LabelOptions labels;
     Selection selection;
     OutputOptions output;
-    std::optional<pid_t> highlightPid;  // the process shown in bold with its ancestors
-    bool compact = true;                // fold identical sibling subtrees
+    bool compact = true;  // fold identical sibling subtrees
 };
 
 // The options of a run of `line`; `userUid` is the uid of the selected user

@@ -64,8 +64,8 @@ TEST_P(RunCaseTest, ChoosesRootsAndPrints) {
               c.output);
     for (ProcessNode& node : table) {
         const bool expected =
-            std::find(c.roots.begin(), c.roots.end(), node.kinfo.ki_pid) != c.roots.end();
-        EXPECT_EQ(node.root, expected) << "pid " << node.kinfo.ki_pid;
+            std::find(c.roots.begin(), c.roots.end(), node.record.pid) != c.roots.end();
+        EXPECT_EQ(node.root, expected) << "pid " << node.record.pid;
     }
 }
 
@@ -164,7 +164,7 @@ TEST_P(RootsCaseTest, FoldsAsDescribed) {
     ProcessTable table = tableOf(flags, proc, c.highlightPid);
     EXPECT_EQ(printInProcess(table, proc.arguments(), {.flags = flags}), c.output);
     for (ProcessNode& node : table) {
-        const pid_t pid = node.kinfo.ki_pid;
+        const pid_t pid = node.record.pid;
         auto expected = c.folds.find(pid);
         EXPECT_EQ(foldOf(node), expected == c.folds.end() ? alone : expected->second)
             << "pid " << pid;
@@ -343,7 +343,7 @@ struct CompactedForest {
         for (pid_t pid : marked) table.find(pid)->highlight = true;
         for (ProcessNode& node : table) highlightedBefore.push_back(node.highlight);
         Roots roots = chooseRoots(table, Selection{});
-        Labeller labeller(optionsOf(flags).labels, nullptr, roots);
+        Labeller labeller(optionsOf(flags).labels, {}, roots);
         Compactor compactor(runLength);
         foldTrees(roots, labeller, compactor);
         const OutputOptions options = outputOptionsOf(flags);
@@ -372,15 +372,14 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
     for (unsigned seed = 1; seed <= 300; ++seed) {
         ForestMaker maker(seed);
         const MemoryRecords made = maker.make();
-        const std::span<const kinfo_proc> records = made.records();
+        const std::span<const ProcessRecord> records = made.records();
         const OptionFlags flags = maker.chance(0.5) ? Flag::uidChanges : 0;
         std::vector<pid_t> marked;
         const int highlightCount = maker.pick(0, 3);
         const int count = static_cast<int>(records.size());
         for (int i = 0; i < highlightCount; ++i)
-            marked.push_back(records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid);
-        const pid_t highlightPid =
-            records[static_cast<std::size_t>(maker.pick(0, count - 1))].ki_pid;
+            marked.push_back(records[static_cast<std::size_t>(maker.pick(0, count - 1))].pid);
+        const pid_t highlightPid = records[static_cast<std::size_t>(maker.pick(0, count - 1))].pid;
 
         CompactedForest pairwise(flags, made, marked, highlightPid, SIZE_MAX);
         for (std::size_t runLength :
@@ -391,10 +390,10 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
             auto a = pairwise.table.begin();
             auto b = grouped.table.begin();
             for (; a != pairwise.table.end(); ++a, ++b) {
-                ASSERT_EQ(a->kinfo.ki_pid, b->kinfo.ki_pid);
-                EXPECT_EQ(foldOf(*b), foldOf(*a)) << "pid " << a->kinfo.ki_pid;
-                EXPECT_EQ(b->compactable, a->compactable) << "pid " << a->kinfo.ki_pid;
-                EXPECT_EQ(b->highlight, a->highlight) << "pid " << a->kinfo.ki_pid;
+                ASSERT_EQ(a->record.pid, b->record.pid);
+                EXPECT_EQ(foldOf(*b), foldOf(*a)) << "pid " << a->record.pid;
+                EXPECT_EQ(b->compactable, a->compactable) << "pid " << a->record.pid;
+                EXPECT_EQ(b->highlight, a->highlight) << "pid " << a->record.pid;
             }
             EXPECT_EQ(grouped.byName, pairwise.byName);
             EXPECT_EQ(grouped.byPid, pairwise.byPid);

@@ -1,23 +1,21 @@
-// Process records made in memory, for the tests of the layers above this one:
-// the system's own record type, filled by the system's directory
-// (memory_records.cpp) with the marks its kernel sets, and the processes'
-// argument vectors beside them. Built into the tests alone, never into the
-// program.
+// Processes described in memory, for the tests and the bench: the one
+// description of a process that tests give (MemoryProcess), the records made
+// from such descriptions and their argument vectors. Built into the tests
+// and the bench alone, never into the program.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/argument_source.h"
-#include "platform/kvm.h"
-#include "platform/kvm_fields.h"
+#include "platform/process_source.h"
 
 // One process as a test describes it.
 struct MemoryProcess {
@@ -27,9 +25,13 @@ struct MemoryProcess {
     uid_t uid = 0;
     std::vector<std::string> arguments{};  // empty: no argument vector
     bool argumentsCut = false;             // the vector is what a read gave of a longer one
-    bool kernel = false;  // one of the kernel's own processes, marked as the system marks them
-    // When it started, in the units of startTimeOf; 0: unknown.
+    bool kernel = false;                   // one of the kernel's own processes
+    // When it started, in the units of ProcessRecord::start; 0: unknown.
     std::uint64_t start = 0;
+    // Linux's /proc texts only: whether status carries the "Kthread:" line
+    // of current kernels; without it, only the flags of stat tell a kernel
+    // thread.
+    bool kthreadLine = true;
 };
 
 // A user process `name` whose argument vector is its name alone, or the
@@ -38,12 +40,35 @@ MemoryProcess process(pid_t pid, pid_t ppid, const std::string& name, uid_t uid 
 MemoryProcess process(pid_t pid, pid_t ppid, const std::string& name,
                       std::vector<std::string> arguments);
 
-// Records in the order they were added, the names they point at (where the
-// record points at its name) and the argument vectors. Moving keeps every
-// name where it is; a copy would not, so there is none. A table made from
-// a snapshot() of the records points at the names kept here: it must not
-// outlive them, and no record may
-// be added while it is used.
+// Argument vectors by pid, made in memory.
+class ArgumentTable {
+  public:
+    // Gives the process of `pid` the vector `arguments`; an empty one means
+    // that it has none (gone, hidden, or a kernel process or zombie). A
+    // `cut` vector stands for the part of a longer one that a read gave.
+    void set(pid_t pid, std::vector<std::string> arguments, bool cut = false);
+
+    // The vector of `pid`, ended by a null pointer, as the system's source
+    // gives it; no words when it has none. It is a copy that stays valid
+    // until the next call, also when `set` changes the vector of the process
+    // in between, as a process may rewrite its command line.
+    ArgumentVector vectorOf(pid_t pid);
+
+  private:
+    struct Entry {
+        std::vector<std::string> arguments;
+        bool cut = false;
+    };
+    std::unordered_map<pid_t, Entry> vectors;
+    std::vector<std::string> lastArguments;
+    std::vector<char*> lastVector;
+};
+
+// Records in the order they were added, the names they point at and the
+// argument vectors. Moving keeps every name where it is; a copy would not,
+// so there is none. A table made from a snapshot() of the records points at
+// the names kept here: it must not outlive them, and no record may be added
+// while it is used.
 class MemoryRecords {
   public:
     MemoryRecords() = default;
@@ -64,27 +89,30 @@ class MemoryRecords {
     void setArguments(pid_t pid, std::vector<std::string> arguments, bool cut = false);
 
     void reserve(std::size_t count) { kept.reserve(count); }
-    std::span<const kinfo_proc> records() const { return kept; }
-    // A copy of the records, as a snapshot gives them; where a record points
-    // at its name, the name stays here: the records must outlive the copy.
-    RecordSet snapshot() const {
-        RecordSet set;
-        set.records = kept;
-        return set;
+    std::span<const ProcessRecord> records() const { return kept; }
+    // A copy of the records, as a read of the system's table gives them;
+    // the names stay here: the records must outlive the copy.
+    ProcessSnapshot snapshot() const {
+        ProcessSnapshot taken;
+        taken.records = kept;
+        return taken;
+    }
+    // Reads snapshot() for makeTable, as long as these records stay where
+    // they are.
+    SnapshotReader reader() const {
+        return [this](const RecordNeeds&) { return snapshot(); };
     }
     std::size_t size() const { return kept.size(); }
 
-    // The argument vectors, as the labeller reads them.
-    ArgumentSource arguments() const { return ArgumentSource(vectors); }
+    // The argument vectors, as the labeller reads them, as long as these
+    // records stay where they are.
+    ArgumentSource arguments() const {
+        return ArgumentSource([this](pid_t pid, ArgumentExtent) { return vectors.vectorOf(pid); });
+    }
 
   private:
-    std::vector<kinfo_proc> kept;
-    std::deque<std::string> names;
+    std::vector<ProcessRecord> kept;
+    NameStore names;
     // Reading a vector changes nothing but where the last one is laid out.
     mutable ArgumentTable vectors;
 };
-
-// The record of `process`, with its name kept in `names` where the record
-// points at it rather than holding it. Each system's directory fills it.
-kinfo_proc memoryRecord(pid_t pid, pid_t ppid, std::string_view name, uid_t uid, bool kernel,
-                        std::uint64_t start, std::deque<std::string>& names);

@@ -17,7 +17,7 @@ namespace {
 
 TEST(CompactionTest, EmptyIndexIsCompactable) {
     ChildrenByName empty;
-    Labeller labeller({}, nullptr, Roots{});
+    Labeller labeller({}, {}, Roots{});
     EXPECT_TRUE(compact(empty, labeller));
     Compactor grouped(2);
     EXPECT_TRUE(grouped.compactTree(empty, labeller));
@@ -31,7 +31,7 @@ TEST(CompactorTest, LaterHeadsOfARunFoldedAtOnceStillDecideCompactable) {
                               process(13, 1, "w")});
     for (std::size_t runLength : {std::size_t{2}, SIZE_MAX}) {
         ProcessTable table = tableOf(proc, {.realUid = true});
-        Labeller labeller({.userChanges = true}, nullptr, Roots{});
+        Labeller labeller({.userChanges = true}, {}, Roots{});
         Compactor compactor(runLength);
         EXPECT_FALSE(compactor.compactTree(table.find(1)->childrenByName, labeller))
             << "runs of " << runLength;
@@ -63,7 +63,7 @@ TEST(CompactorTest, ManyClassesInOneRunFoldAsPairwiseComparisonDoes) {
         SCOPED_TRACE("runs of " + std::to_string(runLength));
         ProcessTable table = tableOf(made);
         table.find(markedLeaf)->highlight = true;
-        Labeller labeller({}, nullptr, Roots{});
+        Labeller labeller({}, {}, Roots{});
         Compactor compactor(runLength);
         EXPECT_TRUE(compactor.compactTree(table.find(1)->childrenByName, labeller));
         for (pid_t i = 0; i < siblings; ++i) {
@@ -98,7 +98,7 @@ TEST_P(FoldingExampleState, FoldsAsDescribed) {
     std::set<pid_t> bold;
     for (const char* path : example.bold) bold.insert(processes.pid(path));
     for (ProcessNode& node : table) {
-        const pid_t pid = node.kinfo.ki_pid;
+        const pid_t pid = node.record.pid;
         auto expected = folds.find(pid);
         EXPECT_EQ(foldOf(node), expected == folds.end() ? alone : expected->second)
             << "pid " << pid;

@@ -13,7 +13,7 @@ std::string_view Labeller::name(ProcessNode& node) {
     if (node.nameCache.empty()) {
         // Most names are left as they are by the encoding: those are not
         // copied, the record keeps them for the whole run.
-        const std::string_view command(node.kinfo.ki_comm);
+        const std::string_view command(node.record.name);
         if (isPrintableAscii(command))
             node.nameCache = EncodedName::viewOf(command);
         else
@@ -24,8 +24,8 @@ std::string_view Labeller::name(ProcessNode& node) {
 
 bool Labeller::showsUser(const ProcessNode& node) const {
     if (!options.userChanges) return false;
-    if (node.root) return !usersRoots && node.kinfo.ki_ruid != 0;
-    return node.parent != nullptr && node.kinfo.ki_ruid != node.parent->kinfo.ki_ruid;
+    if (node.root) return !usersRoots && node.record.realUid != 0;
+    return node.parent != nullptr && node.record.realUid != node.parent->record.realUid;
 }
 
 std::string_view Labeller::label(ProcessNode& node) {
@@ -58,10 +58,10 @@ std::string_view Labeller::label(ProcessNode& node) {
         text += '(';
     else if (pids)
         text += ',';
-    if (pids) text += std::to_string(node.kinfo.ki_pid);
+    if (pids) text += std::to_string(node.record.pid);
     if (user) {
         if (pids || options.argumentsFollow) text += ',';
-        text += users.nameOf(node.kinfo.ki_ruid);
+        text += users.nameOf(node.record.realUid);
     }
     if (parenthesised) text += ')';
     node.labelCache = std::make_unique<std::string>(std::move(text));
@@ -90,14 +90,12 @@ std::span<const std::string> Labeller::arguments(const ProcessNode& node) {
 }
 
 ArgumentVector Labeller::argumentVector(const ProcessNode& node, ArgumentExtent extent) {
-    if (vectorOwner == &node.kinfo &&
+    if (vectorOwner == &node.record &&
         (vectorExtent == ArgumentExtent::all || extent == ArgumentExtent::title))
         return vector;
-    const char* failure = nullptr;
     vectorOwner = nullptr;
-    vector = vectors.vectorOf(node.kinfo, extent, failure);
-    if (failure != nullptr) throw ArgumentsUnreadable{failure};
-    vectorOwner = &node.kinfo;
+    vector = vectors.vectorOf(node.record.pid, extent);
+    vectorOwner = &node.record;
     vectorExtent = extent;
     return vector;
 }

@@ -8,19 +8,11 @@
 #include <vector>
 
 #include "platform/argument_source.h"
-#include "platform/kvm.h"
+#include "platform/process_record.h"
 #include "process/label_options.h"
 #include "process/process_node.h"
 #include "process/root_choice.h"
 #include "process/user_names.h"
-
-// Thrown when an argument vector cannot be read for want of a resource
-// (descriptors, memory) rather than because its process is gone, hidden or
-// without one: what would be printed is not the process's, so the run
-// cannot go on. `message` is the kernel-access layer's reason.
-struct ArgumentsUnreadable {
-    std::string message;
-};
 
 // Makes the labels of one run and keeps what they need: the options that
 // shape them, the source that argument vectors are read from, the last
@@ -32,7 +24,7 @@ class Labeller {
     // A root's label depends on its root flag and on the mode the roots
     // were chosen in: the labeller is made from the run's roots, once they
     // are chosen, so that no label can come before them. Argument vectors
-    // come from `vectors`: the kernel's handle, which must stay open as long
+    // come from `vectors`: the system's process table, which must stay open as long
     // as the labeller is used, or a test's.
     Labeller(const LabelOptions& options, ArgumentSource vectors, const Roots& roots);
 
@@ -58,7 +50,7 @@ class Labeller {
   private:
     // The node's argument vector, read as far as `extent` needs it, or none
     // (gone, hidden from this user, or never had one); throws
-    // ArgumentsUnreadable when a resource ran out. The last vector read is
+    // the source's Failure when a resource ran out. The last vector read is
     // kept: with titles and arguments both shown, each process's is read
     // once, whole.
     ArgumentVector argumentVector(const ProcessNode& node, ArgumentExtent extent);
@@ -70,7 +62,7 @@ class Labeller {
     ArgumentSource vectors;
     bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
-    const kinfo_proc* vectorOwner = nullptr;  // the record whose vector `vector` is
+    const ProcessRecord* vectorOwner = nullptr;  // the record whose vector `vector` is
     ArgumentVector vector;
     ArgumentExtent vectorExtent = ArgumentExtent::title;  // how far it was read
     std::vector<std::string> encodedArguments;            // reused from call to call

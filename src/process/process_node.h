@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/kvm.h"
+#include "platform/process_record.h"
 #include "process/child_index.h"
 #include "process/encoded_name.h"
 #include "process/fold_state.h"
@@ -42,7 +42,7 @@ using ChildrenByName = ChildIndex<NameKey>;
 class ProcessNode {
   public:
     // `record` must outlive the node.
-    explicit ProcessNode(const kinfo_proc& record) : kinfo(record) {}
+    explicit ProcessNode(const ProcessRecord& processRecord) : record(processRecord) {}
 
     // The encoded command name once computed (Labeller::name), else empty.
     std::string_view name() const { return nameCache.view(); }
@@ -52,7 +52,7 @@ class ProcessNode {
         return childrenByName.empty() ? nullptr : *childrenByName.begin();
     }
 
-    const kinfo_proc& kinfo;
+    const ProcessRecord& record;
     EncodedName nameCache;
     // Only a decorated label is kept apart from the name, and most are not:
     // a pointer costs an undecorated node 8 bytes instead of a string's 32.
@@ -70,6 +70,6 @@ class ProcessNode {
     std::uint32_t chainId = 0;
 };
 
-inline pid_t PidKey::key(const ProcessNode& node) { return node.kinfo.ki_pid; }
+inline pid_t PidKey::key(const ProcessNode& node) { return node.record.pid; }
 
 inline std::string_view NameKey::key(const ProcessNode& node) { return node.nameCache.view(); }

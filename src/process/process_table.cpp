@@ -5,8 +5,6 @@
 #include <numeric>
 #include <utility>
 
-#include "platform/kvm_fields.h"
-#include "platform/system_process.h"
 #include "process/labeller.h"
 #include "process/pid_order.h"
 
@@ -14,23 +12,21 @@ namespace {
 
 // Without --show-kernel the kernel's own processes are hidden, and nothing
 // else. FreeBSD and Linux agree on which those are: what the kernel marks as
-// its own (isSystemProcess: FreeBSD's kernel processes, Linux's kernel
+// its own (the record's kernel mark: FreeBSD's kernel processes, Linux's kernel
 // threads). On FreeBSD these are also the processes with parent pid 0 other
 // than init; on Linux a user process can have parent pid 0 (one entered into
 // a pid namespace from outside), and it is kept, to be printed as a root with
 // its subtree.
-bool isRetained(const kinfo_proc& record, const TableOptions& options) {
-    return options.showKernel || !isSystemProcess(record);
+bool isRetained(const ProcessRecord& record, const TableOptions& options) {
+    return options.showKernel || !record.kernel;
 }
 
 // Whether `parent` started after `child`, both start times being known: then
 // it holds a pid that was given again after the child's real parent ended,
 // and is not the child's parent. Equal times say nothing: the clock is
 // coarser than the time between a fork and the child's start.
-bool startedAfter(const kinfo_proc& parent, const kinfo_proc& child) {
-    const std::uint64_t parentStart = startTimeOf(parent);
-    const std::uint64_t childStart = startTimeOf(child);
-    return parentStart > childStart && childStart != 0;
+bool startedAfter(const ProcessRecord& parent, const ProcessRecord& child) {
+    return parent.start > child.start && child.start != 0;
 }
 
 // The topmost ancestor of each node, found with path halving, so that a
@@ -53,14 +49,14 @@ class TopFinder {
 
 }  // namespace
 
-ProcessTable::ProcessTable(Snapshot taken, const TableOptions& tableOptions)
+ProcessTable::ProcessTable(ProcessSnapshot taken, const TableOptions& tableOptions)
     : options(tableOptions), records(std::move(taken)) {
-    const std::vector<kinfo_proc>& all = records.records;
+    const std::vector<ProcessRecord>& all = records.records;
     std::vector<PidEntry> retained;
     retained.reserve(all.size());
     for (std::size_t i = 0; i < all.size(); ++i)
         if (isRetained(all[i], options))
-            retained.push_back({all[i].ki_pid, static_cast<std::uint32_t>(i)});
+            retained.push_back({all[i].pid, static_cast<std::uint32_t>(i)});
     sortByPid(retained);
     // The pids and parent pids that linking walks are taken now, while each
     // record is at hand, into arrays of their own: linking then streams
@@ -71,11 +67,11 @@ ProcessTable::ProcessTable(Snapshot taken, const TableOptions& tableOptions)
     byParent.reserve(retained.size());
     std::uint64_t anyStart = 0;
     for (const PidEntry& entry : retained) {
-        const kinfo_proc& record = all[entry.index];
-        byParent.push_back({record.ki_ppid, static_cast<std::uint32_t>(nodes.size())});
-        pids.push_back(record.ki_pid);
+        const ProcessRecord& record = all[entry.index];
+        byParent.push_back({record.ppid, static_cast<std::uint32_t>(nodes.size())});
+        pids.push_back(record.pid);
         nodes.emplace_back(record);
-        anyStart |= startTimeOf(record);
+        anyStart |= record.start;
     }
     startsKnown = anyStart != 0;
 }
@@ -107,7 +103,7 @@ std::vector<std::uint32_t> ProcessTable::keepTrueParents(std::vector<std::uint32
     for (std::uint32_t child = 0; child < nodes.size(); ++child) {
         const std::uint32_t parent = std::exchange(parentOf[child], noParent);
         if (parent == noParent || parent == child) continue;
-        if (startsKnown && startedAfter(nodes[parent].kinfo, nodes[child].kinfo))
+        if (startsKnown && startedAfter(nodes[parent].record, nodes[child].record))
             continue;  // the parent's pid was given again after the child's parent ended
         if (tops.top(parent) == child) continue;  // the child is the parent's ancestor
         parentOf[child] = parent;
@@ -164,8 +160,9 @@ void ProcessTable::markHighlight(pid_t pid) {
         node->highlight = true;
 }
 
-ProcessTable buildForest(Snapshot records, const TableOptions& options) {
-    ProcessTable table(std::move(records), options);
+ProcessTable makeTable(const SnapshotReader& read, const TableOptions& options) {
+    ProcessTable table(read({.realUid = options.realUid}), options);
     table.link();
+    if (options.highlightPid) table.markHighlight(*options.highlightPid);
     return table;
 }

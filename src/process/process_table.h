@@ -8,15 +8,14 @@
 #include <memory>
 #include <vector>
 
-#include "platform/kvm.h"
+#include "platform/process_source.h"
 #include "process/pid_order.h"
 #include "process/process_node.h"
-#include "process/snapshot.h"
 #include "process/table_options.h"
 
 // Every retained node, in ascending pid order (equal pids in snapshot
 // order). The table owns the nodes; links between them are plain pointers.
-// Made by buildForest alone.
+// Made by makeTable alone.
 class ProcessTable {
   public:
     using Nodes = std::vector<ProcessNode>;
@@ -45,13 +44,13 @@ class ProcessTable {
     }
 
   private:
-    friend ProcessTable buildForest(Snapshot records, const TableOptions& options);
+    friend ProcessTable makeTable(const SnapshotReader& read, const TableOptions& options);
 
     // Takes the records and creates a node for every one that is shown: all
     // of them with showKernel, otherwise those that are no system process of
-    // the kernel (isSystemProcess). The nodes refer to the records, which
+    // the kernel (the records' kernel mark). The nodes refer to the records, which
     // the table keeps with them.
-    ProcessTable(Snapshot taken, const TableOptions& options);
+    ProcessTable(ProcessSnapshot taken, const TableOptions& options);
 
     // Links every node below the node of its parent pid and puts every
     // child index in key order. A link that would close a cycle of parents
@@ -82,7 +81,7 @@ class ProcessTable {
     TableOptions options;
     // The records that the nodes refer to. A vector's elements stay where
     // they are when the table is moved.
-    Snapshot records;
+    ProcessSnapshot records;
     // The nodes' child indexes, all in one block. Declared before the nodes,
     // so that it outlives them.
     std::unique_ptr<std::byte[]> indexBlock;
@@ -93,7 +92,9 @@ class ProcessTable {
     bool startsKnown = false;  // whether any record tells when its process started
 };
 
-// The forest of `records`, which it keeps: the retained nodes, linked, every
-// child's name encoded on the way (in the locale in force). The one way a
-// table is made, for the run, the tests and the bench alike.
-ProcessTable buildForest(Snapshot records, const TableOptions& options);
+// The table of a run: the snapshot that `read` gives for what `options`
+// needs, kept by the table; its retained nodes, linked, every child's name
+// encoded on the way (in the locale in force); the highlight marked when
+// `options` asks for one. The one way a table is made, for the run, the
+// tests and the bench alike.
+ProcessTable makeTable(const SnapshotReader& read, const TableOptions& options);

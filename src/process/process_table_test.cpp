@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/memory_records.h"
-#include "platform/system_process.h"
 #include "process/labeller.h"
 #include "support/synthetic_forest.h"
 
@@ -24,13 +23,6 @@ MemoryProcess record(pid_t pid, pid_t ppid, const char* name, uid_t uid = 0, boo
     return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .kernel = kernel};
 }
 
-// Whether the system takes a process with parent pid 0 for one of the
-// kernel's own: FreeBSD does (init aside), Linux marks kernel threads alone.
-bool parentPidZeroIsKernel() {
-    const MemoryRecords one({record(60, 0, "orphan0")});
-    return isSystemProcess(one.records().front());
-}
-
 const TableOptions plainTable{};
 const TableOptions withKernel{.showKernel = true};
 const TableOptions pidIndexed{.childOrder = ChildOrder::ByPid};
@@ -39,7 +31,7 @@ const TableOptions pidIndexed{.childOrder = ChildOrder::ByPid};
 std::map<pid_t, pid_t> parents(ProcessTable& table) {
     std::map<pid_t, pid_t> result;
     for (ProcessNode& node : table)
-        result[node.kinfo.ki_pid] = node.parent ? node.parent->kinfo.ki_pid : 0;
+        result[node.record.pid] = node.parent ? node.parent->record.pid : 0;
     return result;
 }
 
@@ -65,12 +57,12 @@ void expectWellFormed(ProcessTable& table, const TableOptions& options) {
         }
     }
     for (ProcessNode& node : table) {
-        EXPECT_EQ(listed[&node], node.parent != nullptr ? 1 : 0) << node.kinfo.ki_pid;
+        EXPECT_EQ(listed[&node], node.parent != nullptr ? 1 : 0) << node.record.pid;
         EXPECT_NE(node.parent, &node);
         std::size_t steps = 0;
         for (const ProcessNode* up = &node; up != nullptr && steps <= table.size(); up = up->parent)
             ++steps;
-        EXPECT_LE(steps, table.size()) << "cycle above " << node.kinfo.ki_pid;
+        EXPECT_LE(steps, table.size()) << "cycle above " << node.record.pid;
     }
 }
 
@@ -99,14 +91,10 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
         record(61, 60, "below0"),
         record(70, -1, "negative"),
     });
-    // Linux hides kernel threads alone: a user process with parent pid 0
+    // Only what the kernel marks is hidden: a user process with parent pid 0
     // (one entered into a pid namespace from outside) stays, with its
-    // subtree. FreeBSD takes every parentless process but init for the
-    // kernel's: below0 is left a root.
-    const std::map<pid_t, pid_t> unmarked =
-        parentPidZeroIsKernel()
-            ? std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {61, 0}}
-            : std::map<pid_t, pid_t>{{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}};
+    // subtree. (FreeBSD's reader marks its parentless processes but init.)
+    const std::map<pid_t, pid_t> unmarked = {{1, 0}, {50, 1}, {51, 50}, {60, 0}, {61, 60}, {70, 0}};
     ProcessTable shown = tableOf(records, plainTable);
     EXPECT_EQ(parents(shown), unmarked);
     expectWellFormed(shown, plainTable);
@@ -129,7 +117,6 @@ TEST(ProcessTableTest, RetentionWithAndWithoutKernelProcesses) {
 TEST(ProcessTableTest, ProcessEnteredIntoAPidNamespaceIsARootWithItsSubtree) {
     // The view from inside a pid namespace: its init and a shell entered from
     // outside both have parent pid 0; the shell's children hang below it.
-    if (parentPidZeroIsKernel()) GTEST_SKIP() << "parent pid 0 marks a kernel process here";
     const MemoryRecords records({record(1, 0, "sleep"), record(7, 0, "sh", 1000),
                                  record(9, 7, "sleep", 1000), record(10, 9, "cat", 1000),
                                  record(8, 1, "sh")});
@@ -169,9 +156,9 @@ TEST(ProcessTableTest, EqualNamesStandInPidOrderWhateverTheSnapshotOrder) {
         ProcessTable table = tableOf(snapshot, pidIndexed);  // the pid-keyed index too
         ProcessNode* init = table.find(1);
         std::vector<pid_t> names;
-        for (ProcessNode* child : init->childrenByName) names.push_back(child->kinfo.ki_pid);
+        for (ProcessNode* child : init->childrenByName) names.push_back(child->record.pid);
         std::vector<pid_t> pids;
-        for (ProcessNode* child : init->childrenByPid) pids.push_back(child->kinfo.ki_pid);
+        for (ProcessNode* child : init->childrenByPid) pids.push_back(child->record.pid);
         ASSERT_EQ(names, byName) << "round " << round;
         ASSERT_EQ(pids, byPid) << "round " << round;
     }
@@ -196,10 +183,10 @@ TEST(ProcessTableTest, EqualPidsKeepSnapshotOrderAndLookupFindsTheFirst) {
                                  record(7, 1, "third-of-7")});
     ProcessTable table = tableOf(records);
     std::vector<std::string> order;
-    for (ProcessNode& node : table) order.push_back(node.kinfo.ki_comm);
+    for (ProcessNode& node : table) order.push_back(node.record.name);
     EXPECT_EQ(order,
               (std::vector<std::string>{"init", "x", "first-of-7", "second-of-7", "third-of-7"}));
-    EXPECT_STREQ(table.find(7)->kinfo.ki_comm, "first-of-7");
+    EXPECT_STREQ(table.find(7)->record.name, "first-of-7");
     EXPECT_EQ(table.find(8), nullptr);
     EXPECT_EQ(table.find(0), nullptr);
 }
@@ -222,7 +209,7 @@ TEST(ProcessTableTest, HighlightMarksExactlyTheChainOfAncestors) {
         if (c.highlight) table.markHighlight(c.pid);
         std::set<pid_t> marked;
         for (ProcessNode& node : table)
-            if (node.highlight) marked.insert(node.kinfo.ki_pid);
+            if (node.highlight) marked.insert(node.record.pid);
         EXPECT_EQ(marked, c.marked) << "pid " << c.pid;
     }
 }
@@ -256,7 +243,7 @@ TEST(ProcessTableTest, CyclesSelfParentsAndMissingParentsLeaveRoots) {
         EXPECT_EQ(parents(table), c.parents) << c.what;
         expectWellFormed(table, plainTable);
         // Marking from any node ends.
-        for (ProcessNode& node : table) table.markHighlight(node.kinfo.ki_pid);
+        for (ProcessNode& node : table) table.markHighlight(node.record.pid);
     }
 }
 

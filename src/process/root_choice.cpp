@@ -44,11 +44,11 @@ RootSet topmostOfUser(ProcessTable& table, uid_t uid) {
             undecided.push_back(up);
         for (auto down = undecided.rbegin(); down != undecided.rend(); ++down) {
             ProcessNode& decided = **down;
-            const bool owned = ownedAbove(decided) || decided.kinfo.ki_ruid == uid;
+            const bool owned = ownedAbove(decided) || decided.record.realUid == uid;
             answer(decided) = owned ? Owned::yes : Owned::no;
         }
         undecided.clear();
-        if (node.kinfo.ki_ruid == uid && !ownedAbove(node)) addRoot(roots, node);
+        if (node.record.realUid == uid && !ownedAbove(node)) addRoot(roots, node);
     }
     roots.sort();
     return roots;

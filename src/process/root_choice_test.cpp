@@ -27,14 +27,14 @@ MemoryRecords forestOfUsers() {
 
 std::vector<pid_t> pidsOf(const RootSet& roots) {
     std::vector<pid_t> pids;
-    for (const ProcessNode* node : roots) pids.push_back(node->kinfo.ki_pid);
+    for (const ProcessNode* node : roots) pids.push_back(node->record.pid);
     return pids;
 }
 
 std::vector<pid_t> flaggedRoots(ProcessTable& table) {
     std::vector<pid_t> pids;
     for (ProcessNode& node : table)
-        if (node.root) pids.push_back(node.kinfo.ki_pid);
+        if (node.root) pids.push_back(node.record.pid);
     return pids;
 }
 
@@ -65,7 +65,7 @@ TEST(RootChoiceTest, EachModeChoosesItsRootsInNameOrder) {
         EXPECT_EQ(roots.selected, c.selected != 0 ? table.find(c.selected) : nullptr);
         // Every root carries its name, its key in the index.
         for (const ProcessNode* root : roots.byName)
-            EXPECT_EQ(root->nameCache.view(), std::string(root->kinfo.ki_comm));
+            EXPECT_EQ(root->nameCache.view(), std::string(root->record.name));
     }
 }
 

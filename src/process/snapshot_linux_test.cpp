@@ -6,26 +6,24 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <stdexcept>
-#include <utility>
 
+#include "platform/linux/proc_handle.h"
 #include "process/process_table.h"
-#include "process/snapshot.h"
 #include "support/proc_fixture.h"
 
 namespace {
 
-// The forest of a snapshot of `proc` taken as a run with `options` takes it.
+// The table of a read of `proc` made as a run with `options` makes it.
 ProcessTable snapshotTable(ProcFixture& proc, const TableOptions& options) {
-    Outcome<Snapshot> taken = takeSnapshot(proc.open(), options);
-    if (!taken.ok()) throw std::runtime_error(taken.error());
-    return buildForest(std::move(taken.value()), options);
+    SourceHandle& source = proc.open();
+    return makeTable([&](const RecordNeeds& needs) { return readProcesses(source, needs); },
+                     options);
 }
 
 std::map<pid_t, pid_t> parentsIn(ProcessTable& table) {
     std::map<pid_t, pid_t> result;
     for (ProcessNode& node : table)
-        result[node.kinfo.ki_pid] = node.parent ? node.parent->kinfo.ki_pid : 0;
+        result[node.record.pid] = node.parent ? node.parent->record.pid : 0;
     return result;
 }
 
@@ -35,11 +33,10 @@ TEST(ProcessTableTest, HighlightThroughTheSnapshotStep) {
     proc.add({.pid = 10, .ppid = 1, .name = "a"});
     proc.add({.pid = 11, .ppid = 10, .name = "b"});
     proc.add({.pid = 12, .ppid = 10, .name = "c"});
-    ProcessTable table = snapshotTable(proc, {});
-    table.markHighlight(11);
+    ProcessTable table = snapshotTable(proc, {.highlightPid = 11});
     std::set<pid_t> marked;
     for (ProcessNode& node : table)
-        if (node.highlight) marked.insert(node.kinfo.ki_pid);
+        if (node.highlight) marked.insert(node.record.pid);
     EXPECT_EQ(marked, (std::set<pid_t>{1, 10, 11}));
 }
 
@@ -78,7 +75,7 @@ TEST(ProcessTableTest, TheSnapshotReadsTheUidOnlyWhenTheRunNeedsIt) {
         ProcessTable table = snapshotTable(proc, {.realUid = realUid});
         ASSERT_NE(table.find(2), nullptr);
         EXPECT_EQ(table.find(3) == nullptr, realUid);
-        EXPECT_EQ(table.find(2)->kinfo.ki_ruid, realUid ? 1000u : 0u);
+        EXPECT_EQ(table.find(2)->record.realUid, realUid ? 1000u : 0u);
     }
 }
 

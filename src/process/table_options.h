@@ -1,7 +1,10 @@
 // What the process table of a run holds, as the command line chooses it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <optional>
 
 // Which children come first under a node (and which roots first): the
 // table indexes the children for that order, and the printer walks the
@@ -14,4 +17,5 @@ struct TableOptions {
     // by pid too.
     ChildOrder childOrder = ChildOrder::ByName;
     bool realUid = false;  // read every process's real uid (user decorations, user mode)
+    std::optional<pid_t> highlightPid = std::nullopt;  // shown in bold with its ancestors
 };

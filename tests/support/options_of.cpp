@@ -1,9 +1,10 @@
 #include "support/options_of.h"
 
-RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid) {
+RunOptions optionsOf(OptionFlags flags, pid_t rootPid, uid_t rootUid, pid_t highlightPid) {
     CommandLine line;
     line.flags = flags;
     line.rootPid = rootPid;
+    line.highlightPid = highlightPid;
     return runOptionsOf(line, rootUid);
 }
 
@@ -14,12 +15,5 @@ Labeller labellerOf(OptionFlags flags, ArgumentSource vectors) {
 }
 
 ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid) {
-    return tableOf(flags, records.snapshot(), highlightPid);
-}
-
-ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid) {
-    const RunOptions options = optionsOf(flags);
-    ProcessTable table = buildForest(std::move(records), options.table);
-    if (options.highlightPid) table.markHighlight(highlightPid);
-    return table;
+    return makeTable(records.reader(), optionsOf(flags, 0, 0, highlightPid).table);
 }

@@ -10,21 +10,19 @@
 #include "process/labeller.h"
 #include "process/process_table.h"
 
-// The options of a run with `flags`, `rootPid` for pid mode and `rootUid` for
-// user mode, made by the program's own conversion.
-RunOptions optionsOf(OptionFlags flags, pid_t rootPid = 0, uid_t rootUid = 0);
+// The options of a run with `flags`, `rootPid` for pid mode, `rootUid` for
+// user mode and `highlightPid` for the highlight, made by the program's own
+// conversion.
+RunOptions optionsOf(OptionFlags flags, pid_t rootPid = 0, uid_t rootUid = 0,
+                     pid_t highlightPid = 0);
 
 // A labeller for the labels of a run with `flags`, reading argument vectors
-// from `vectors` (a null kernel handle when none is asked for), as if the
-// roots had been chosen in the mode of `flags`. Every node's root flag is
-// taken as it stands.
-Labeller labellerOf(OptionFlags flags, ArgumentSource vectors);
+// from `vectors` (none when none is asked for), as if the roots had been
+// chosen in the mode of `flags`. Every node's root flag is taken as it
+// stands.
+Labeller labellerOf(OptionFlags flags, ArgumentSource vectors = {});
 
-// The forest of a copy of `records` as a run with `flags` builds it, with
+// The table of `records` as a run with `flags` makes it, with
 // `highlightPid` marked when the flags ask for it. The names the records
 // point at must outlive the table.
 ProcessTable tableOf(OptionFlags flags, const MemoryRecords& records, pid_t highlightPid = 0);
-
-// The same from a snapshot made beforehand (the bench times the table
-// alone, as a run takes the snapshot from the handle without a copy).
-ProcessTable tableOf(OptionFlags flags, Snapshot records, pid_t highlightPid);

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "platform/linux/kvm_handle.h"
+#include "platform/linux/proc_handle.h"
+#include "platform/linux/proc_texts.h"
 #include "support/options_of.h"
 
 namespace fs = std::filesystem;
@@ -37,43 +38,11 @@ ProcFixture::~ProcFixture() {
     fs::remove_all(rootPath, ignored);
 }
 
-std::string ProcFixture::statusText(const FakeProcess& process, bool withKthreadLine) {
-    std::string name;
-    for (char c : process.name) {
-        if (c == '\n')
-            name += "\\n";
-        else if (c == '\\')
-            name += "\\\\";
-        else
-            name += c;
-    }
-    std::string uid = std::to_string(process.uid);
-    std::string text = "Name:\t" + name + "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t" +
-                       std::to_string(process.pid) + "\nNgid:\t0\nPid:\t" +
-                       std::to_string(process.pid) + "\nPPid:\t" + std::to_string(process.ppid) +
-                       "\nTracerPid:\t0\nUid:\t" + uid + "\t" + uid + "\t" + uid + "\t" + uid +
-                       "\nGid:\t0\t0\t0\t0\nFDSize:\t64\nGroups:\t \n";
-    if (withKthreadLine) text += std::string("Kthread:\t") + (process.kthread ? "1" : "0") + "\n";
-    text += "Threads:\t1\n";
-    return text;
-}
-
-std::string ProcFixture::statText(const FakeProcess& process) {
-    // PF_RANDOMIZE | PF_FORKNOEXEC, plus PF_KTHREAD for a kernel thread.
-    unsigned long flags = 0x00400040ul | (process.kthread ? 0x00200000ul : 0ul);
-    std::string pid = std::to_string(process.pid);
-    return pid + " (" + process.name + ") S " + std::to_string(process.ppid) + " " + pid + " " +
-           pid + " 0 -1 " + std::to_string(flags) + " 0 0 0 0 0 0 0 0 20 0 1 0 " +
-           std::to_string(process.start) + " 0 0 18446744073709551615\n";
-}
-
-void ProcFixture::add(const FakeProcess& process) {
-    std::string pid = std::to_string(process.pid);
+void ProcFixture::add(const MemoryProcess& process) {
+    const std::string pid = std::to_string(process.pid);
     writeFile(pid + "/status", statusText(process, process.kthreadLine));
     writeFile(pid + "/stat", statText(process));
-    std::string cmdline;
-    for (const std::string& argument : process.arguments) cmdline += argument + '\0';
-    writeFile(pid + "/cmdline", cmdline);
+    writeFile(pid + "/cmdline", cmdlineText(process));
 }
 
 void ProcFixture::writeFile(const std::string& relativePath, const std::string& content) {
@@ -83,32 +52,17 @@ void ProcFixture::writeFile(const std::string& relativePath, const std::string& 
     out << content;
 }
 
-kvm_t* ProcFixture::open() {
-    char error[_POSIX2_LINE_MAX] = {};
-    KvmHandle handle(kvmOpenDirectory(rootPath.c_str(), error));
-    if (handle == nullptr) throw std::runtime_error(error);
-    handles.push_back(std::move(handle));
-    return handles.back().get();
+SourceHandle& ProcFixture::open() {
+    sources.push_back(openProcDirectory(rootPath.c_str()));
+    return *sources.back();
 }
 
 ProcessTable ProcFixture::snapshot(OptionFlags flags, pid_t highlightPid) {
     return snapshotForest(open(), flags, highlightPid);
 }
 
-ProcessTable snapshotForest(kvm_t* kvm, OptionFlags flags, pid_t highlightPid) {
-    const RunOptions options = optionsOf(flags);
-    Outcome<Snapshot> taken = takeSnapshot(kvm, options.table);
-    if (!taken.ok()) throw std::runtime_error(taken.error());
-    ProcessTable table = buildForest(std::move(taken.value()), options.table);
-    if (options.highlightPid) table.markHighlight(highlightPid);
-    return table;
-}
-
-FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name, uid_t uid) {
-    return {.pid = pid, .ppid = ppid, .name = name, .uid = uid, .arguments = {name}};
-}
-
-FakeProcess fakeProcess(pid_t pid, pid_t ppid, const std::string& name,
-                        std::vector<std::string> arguments) {
-    return {.pid = pid, .ppid = ppid, .name = name, .arguments = std::move(arguments)};
+ProcessTable snapshotForest(SourceHandle& source, OptionFlags flags, pid_t highlightPid) {
+    const RunOptions options = optionsOf(flags, 0, 0, highlightPid);
+    return makeTable([&](const RecordNeeds& needs) { return readProcesses(source, needs); },
+                     options.table);
 }

@@ -98,11 +98,30 @@ struct Descriptors {
         if (setrlimit(limit.resource, &value) != 0)
             failSetup(fds.report, "a resource limit", execFailed);
     }
-    if (options.replaceEnvironment)
-        execve(program, argv, environment);
-    else
-        execv(program, argv);
+    execve(program, argv, environment);
     failSetup(fds.report, "exec", execFailed);
+}
+
+// The environment the program starts with: the one given, or the test's
+// own, with LeakSanitizer switched on or off as asked (a later setting in
+// ASAN_OPTIONS wins over an earlier one).
+std::vector<std::string> environmentFor(const ProgramOptions& options) {
+    std::vector<std::string> environment = options.environment;
+    if (!options.replaceEnvironment) {
+        environment.clear();
+        for (char** variable = environ; *variable != nullptr; ++variable)
+            environment.emplace_back(*variable);
+    }
+    const std::string leaks = options.checkLeaks ? "detect_leaks=1" : "detect_leaks=0";
+    const std::string name = "ASAN_OPTIONS=";
+    for (std::string& variable : environment) {
+        if (variable.rfind(name, 0) == 0) {
+            variable += (variable.size() > name.size() ? ":" : "") + leaks;
+            return environment;
+        }
+    }
+    environment.push_back(name + leaks);
+    return environment;
 }
 
 // Reads the given descriptors into their sinks until each ends (end of a
@@ -175,7 +194,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 
     std::vector<std::string> argv{options.argv0.empty() ? program : options.argv0};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = options.environment;
+    std::vector<std::string> environment = environmentFor(options);
     std::vector<char*> argvPointers = pointersTo(argv);
     std::vector<char*> environmentPointers = pointersTo(environment);
     const pid_t child = fork();

@@ -67,6 +67,13 @@ struct ProgramOptions {
     // Set in the child just before exec; the program then inherits no
     // descriptor but 0, 1 and 2.
     std::vector<ResourceLimit> limits{};
+    // In a sanitizer build, whether LeakSanitizer checks the program when it
+    // exits. Its check takes most of a short run's time, and a leak shows on
+    // any run that takes the leaking path: the runs of the leak-check suite
+    // (leak_check_test.cpp), which take every path, ask for it, and the
+    // others run with AddressSanitizer's and UndefinedBehaviorSanitizer's
+    // checks alone. Whatever ASAN_OPTIONS the test has is kept otherwise.
+    bool checkLeaks = false;
 };
 
 // Runs `program` with `arguments`: standard input /dev/null (or the

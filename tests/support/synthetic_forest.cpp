@@ -66,5 +66,5 @@ MemoryRecords wideDifferentShape(std::size_t count) {
 }
 
 ProcessTable tableOf(const MemoryRecords& records, const TableOptions& options) {
-    return buildForest(records.snapshot(), options);
+    return makeTable(records.reader(), options);
 }

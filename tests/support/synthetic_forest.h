@@ -34,6 +34,6 @@ MemoryRecords wideAlikeShape(std::size_t count);
 // name of its own ("u1", "u2", ...): siblings of one name that never match.
 MemoryRecords wideDifferentShape(std::size_t count);
 
-// The forest of a copy of `records` as a run with `options` builds it. The
+// The table of a copy of `records` as a run with `options` makes it. The
 // names the records point at must outlive the table.
 ProcessTable tableOf(const MemoryRecords& records, const TableOptions& options = {});

@@ -1,9 +1,13 @@
 // A command name as the /proc parsers leave it.
 #pragma once
 
-#include "platform/kvm.h"
+#include <cstddef>
 
-// At most COMMLEN bytes and a NUL.
+// Longest command name kept. Linux gives a user process up to 15 bytes and
+// reports up to 63 for its kernel workers.
+constexpr std::size_t longestName = 64;
+
+// At most longestName bytes and a NUL.
 struct CommandName {
-    char text[COMMLEN + 1] = {};
+    char text[longestName + 1] = {};
 };

@@ -74,12 +74,12 @@ class Fields {
 
 }  // namespace
 
-bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name) {
+bool parseStat(std::string_view text, ProcessRecord& record, CommandName& name) {
     StartTimeBound none;
     return parseStat(text, record, name, none);
 }
 
-bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name,
+bool parseStat(std::string_view text, ProcessRecord& record, CommandName& name,
                StartTimeBound& bound) {
     const std::size_t open = text.find('(');
     // The last ')' ends the name; memrchr scans the ~250 bytes of numbers
@@ -90,7 +90,7 @@ bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name,
         static_cast<std::size_t>(static_cast<const char*>(last) - text.data());
     if (close < open) return false;
     const std::string_view raw = text.substr(open + 1, close - open - 1);
-    const std::size_t kept = std::min<std::size_t>(raw.size(), COMMLEN);
+    const std::size_t kept = std::min<std::size_t>(raw.size(), longestName);
     std::copy_n(raw.data(), kept, name.text);
     name.text[kept] = '\0';
 
@@ -98,12 +98,11 @@ bool parseStat(std::string_view text, kinfo_proc& record, CommandName& name,
     // cmajflt utime stime cutime cstime priority nice num_threads
     // itrealvalue starttime ..."
     Fields fields(text.data() + close + 1, text.data() + text.size());
-    if (!fields.skipBlanks(2) || !fields.readNumber(record.ki_ppid)) return false;
+    if (!fields.skipBlanks(2) || !fields.readNumber(record.ppid)) return false;
     unsigned long flags = 0;
     if (!fields.skipBlanks(5) || !fields.readNumber(flags)) return false;
-    record.ki_flag &= ~P_SYSTEM;
-    if ((flags & PF_KTHREAD) != 0) record.ki_flag |= P_SYSTEM;
+    record.kernel = (flags & PF_KTHREAD) != 0;
     const std::uint64_t start = fields.skipBlanks(13) ? fields.readTicks() : 0;
-    record.ki_start = bound.admits(start) ? start : 0;
+    record.start = bound.admits(start) ? start : 0;
     return true;
 }

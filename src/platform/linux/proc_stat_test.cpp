@@ -41,15 +41,14 @@ TEST(ParseStatTest, FindsNameParentAndKernelThreadMarkBehindAnyName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        kinfo_proc record{};
-        record.ki_flag = P_SYSTEM | 0x1;  // a stale mark must not survive; others stay
+        ProcessRecord record{};
+        record.kernel = true;  // a stale mark must not survive
         CommandName name;
         ASSERT_EQ(parseStat(c.text, record, name), c.ok);
         if (!c.ok) continue;
         EXPECT_EQ(std::string(name.text), c.name);
-        EXPECT_EQ(record.ki_ppid, c.ppid);
-        EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);
-        EXPECT_NE(record.ki_flag & 0x1, 0);
+        EXPECT_EQ(record.ppid, c.ppid);
+        EXPECT_EQ(record.kernel, c.system);
     }
 }
 
@@ -78,12 +77,12 @@ TEST(ParseStatTest, ReadsTheStartTimeWhereTheTextHasIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        kinfo_proc record{};
-        record.ki_start = 999;  // a stale time must not survive
+        ProcessRecord record{};
+        record.start = 999;  // a stale time must not survive
         CommandName name;
         ASSERT_TRUE(parseStat(c.text, record, name));
-        EXPECT_EQ(record.ki_start, c.start);
-        EXPECT_EQ(record.ki_ppid, 1);
+        EXPECT_EQ(record.start, c.start);
+        EXPECT_EQ(record.ppid, 1);
     }
 }
 
@@ -121,10 +120,10 @@ TEST(ParseStatTest, StartTimesBeyondTheBootClockAreUnknown) {
         clockNow = c.clock;
         clockReadings = 0;
         StartTimeBound bound(testClock);
-        kinfo_proc record{};
+        ProcessRecord record{};
         CommandName name;
         ASSERT_TRUE(parseStat(head + c.start + " 0\n", record, name, bound));
-        EXPECT_EQ(record.ki_start, c.kept);
+        EXPECT_EQ(record.start, c.kept);
         EXPECT_EQ(clockReadings, c.readings);
     }
     // One bound for a whole read: the clock is asked again only for a time
@@ -132,16 +131,16 @@ TEST(ParseStatTest, StartTimesBeyondTheBootClockAreUnknown) {
     clockNow = 100;
     clockReadings = 0;
     StartTimeBound bound(testClock);
-    kinfo_proc record{};
+    ProcessRecord record{};
     CommandName name;
     for (const char* start : {"50", "90", "100"}) {
         ASSERT_TRUE(parseStat(head + start + " 0\n", record, name, bound));
-        EXPECT_NE(record.ki_start, 0u) << start;
+        EXPECT_NE(record.start, 0u) << start;
     }
     EXPECT_EQ(clockReadings, 1);
     clockNow = 120;
     ASSERT_TRUE(parseStat(head + "110 0\n", record, name, bound));
-    EXPECT_EQ(record.ki_start, 110u) << "started after the first reading";
+    EXPECT_EQ(record.start, 110u) << "started after the first reading";
     EXPECT_EQ(clockReadings, 2);
 }
 
@@ -164,13 +163,13 @@ TEST(ParseStatTest, TheBootClockCountsTicksSinceBoot) {
     char text[4096];
     const std::size_t n = std::fread(text, 1, sizeof text, file);
     std::fclose(file);
-    kinfo_proc record{};
+    ProcessRecord record{};
     CommandName name;
     ASSERT_TRUE(parseStat(std::string_view(text, n), record, name));
-    ASSERT_NE(record.ki_start, 0u);
+    ASSERT_NE(record.start, 0u);
     StartTimeBound bound(ticksSinceBoot);
-    EXPECT_TRUE(bound.admits(record.ki_start));
-    EXPECT_LE(record.ki_start, ticksSinceBoot());
+    EXPECT_TRUE(bound.admits(record.start));
+    EXPECT_LE(record.start, ticksSinceBoot());
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 namespace {
 
 // Decodes the escapes the kernel writes into a name and stores at most
-// COMMLEN bytes, NUL-terminated.
-void decodeName(std::string_view escaped, char (&name)[COMMLEN + 1]) {
+// longestName bytes, NUL-terminated.
+void decodeName(std::string_view escaped, char (&name)[longestName + 1]) {
     std::size_t out = 0;
-    for (std::size_t i = 0; i < escaped.size() && out < COMMLEN; ++i) {
+    for (std::size_t i = 0; i < escaped.size() && out < longestName; ++i) {
         char c = escaped[i];
         if (c == '\\' && i + 1 < escaped.size()) {
             if (escaped[i + 1] == 'n') {
@@ -40,9 +40,9 @@ bool startsWith(std::string_view line, std::string_view key) {
 
 }  // namespace
 
-StatusFields parseStatus(std::string_view text, kinfo_proc& record, CommandName& name) {
+StatusFields parseStatus(std::string_view text, ProcessRecord& record, CommandName& name) {
     StatusFields found;
-    record.ki_flag &= ~P_SYSTEM;
+    record.kernel = false;
     while (!text.empty()) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -53,13 +53,13 @@ StatusFields parseStatus(std::string_view text, kinfo_proc& record, CommandName&
             decodeName(value, name.text);
             found.hasName = true;
         } else if (startsWith(line, "PPid:")) {
-            found.hasParent = parseLeadingNumber(line.substr(5), record.ki_ppid);
+            found.hasParent = parseLeadingNumber(line.substr(5), record.ppid);
         } else if (startsWith(line, "Uid:")) {
-            found.hasUid = parseLeadingNumber(line.substr(4), record.ki_ruid);
+            found.hasUid = parseLeadingNumber(line.substr(4), record.realUid);
         } else if (startsWith(line, "Kthread:")) {
             int value = 0;
             found.hasKthread = parseLeadingNumber(line.substr(8), value);
-            if (found.hasKthread && value != 0) record.ki_flag |= P_SYSTEM;
+            record.kernel = found.hasKthread && value != 0;
             break;
         }
     }

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "platform/kvm.h"
 #include "platform/linux/command_name.h"
+#include "platform/process_record.h"
 
 // What one /proc/PID/status text gave.
 struct StatusFields {
@@ -14,12 +14,12 @@ struct StatusFields {
     bool hasKthread = false;  // the kernel wrote a "Kthread:" line
 };
 
-// Fills the pid-independent members of `record` (ki_ppid, ki_ruid, the
-// P_SYSTEM mark of ki_flag) and `name` from the text of /proc/PID/status. The name
+// Fills the pid-independent members of `record` (ppid, realUid, the kernel
+// mark) and `name` from the text of /proc/PID/status. The name
 // is decoded from the kernel's escapes ("\n" for a newline, "\\" for a
-// backslash) and cut to COMMLEN bytes. Parsing stops after the "Kthread:"
+// backslash) and cut to longestName bytes. Parsing stops after the "Kthread:"
 // line; the result tells which fields were found.
-StatusFields parseStatus(std::string_view text, kinfo_proc& record, CommandName& name);
+StatusFields parseStatus(std::string_view text, ProcessRecord& record, CommandName& name);
 
 // True when `status` has every field a record needs; the kernel-thread mark
 // may still have to come from /proc/PID/stat on kernels without "Kthread:".

@@ -25,24 +25,24 @@ struct StatusCase {
     pid_t ppid;
     uid_t ruid;
     bool hasKthread;
-    bool system;  // P_SYSTEM set in ki_flag
+    bool system;  // the kernel mark
 };
 
 class ParseStatusTest : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(ParseStatusTest, GivesTheRecordFields) {
     const StatusCase& c = GetParam();
-    kinfo_proc record{};
-    record.ki_flag = P_SYSTEM;  // a stale mark must not survive
+    ProcessRecord record{};
+    record.kernel = true;  // a stale mark must not survive
     CommandName name;
     StatusFields found = parseStatus(c.text, record, name);
     EXPECT_EQ(isComplete(found), c.complete);
     EXPECT_EQ(found.hasKthread, c.hasKthread);
     if (!c.complete) return;
     EXPECT_EQ(std::string(name.text), c.name);
-    EXPECT_EQ(record.ki_ppid, c.ppid);
-    EXPECT_EQ(record.ki_ruid, c.ruid);
-    EXPECT_EQ((record.ki_flag & P_SYSTEM) != 0, c.system);
+    EXPECT_EQ(record.ppid, c.ppid);
+    EXPECT_EQ(record.realUid, c.ruid);
+    EXPECT_EQ(record.kernel, c.system);
 }
 
 const std::string worker64 = "kworker/u16:5-events_unbound_with_a_name_that_runs_to_64_bytes__";

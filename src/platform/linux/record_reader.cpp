@@ -55,7 +55,7 @@ ssize_t readFile(int dirFd, const char* path, char* buffer, std::size_t size) {
 
 // The record of one process from its stat text (no uid) or its status
 // text, read through `text` (textBufferSize bytes).
-ReadResult readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, CommandName& name,
+ReadResult readFromStat(int rootFd, pid_t pid, char* text, ProcessRecord& record, CommandName& name,
                         StartTimeBound& bound) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "stat").text, text, textBufferSize);
     if (n < 0) return resultOfError(errno);
@@ -64,7 +64,7 @@ ReadResult readFromStat(int rootFd, pid_t pid, char* text, kinfo_proc& record, C
     return parsed ? ReadResult::read : ReadResult::leftOut;
 }
 
-ReadResult readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record,
+ReadResult readFromStatus(int rootFd, pid_t pid, char* text, ProcessRecord& record,
                           CommandName& name) {
     ssize_t n = readFile(rootFd, EntryPath(pid, "status").text, text, textBufferSize);
     if (n < 0) return resultOfError(errno);
@@ -74,25 +74,25 @@ ReadResult readFromStatus(int rootFd, pid_t pid, char* text, kinfo_proc& record,
     if (!isComplete(fields)) return ReadResult::leftOut;
     if (fields.hasKthread) return ReadResult::read;
     // Kernels without the "Kthread:" line: the mark comes from stat.
-    kinfo_proc fromStat{};
+    ProcessRecord fromStat{};
     CommandName statName;
     StartTimeBound unused;  // the start time is not kept
     const ReadResult result = readFromStat(rootFd, pid, text, fromStat, statName, unused);
-    if (result == ReadResult::read) record.ki_flag |= fromStat.ki_flag & P_SYSTEM;
+    if (result == ReadResult::read) record.kernel = fromStat.kernel;
     return result;
 }
 
 // Reads the record of `pid` into `record` (filled afresh) and, when it is
 // read, its name into `names`. Start times from stat are bounded by `bound`.
-ReadResult readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc& record,
+ReadResult readOne(const RecordSource& source, pid_t pid, char* text, ProcessRecord& record,
                    NameStore& names, StartTimeBound& bound) {
     CommandName name;
-    record = kinfo_proc{};
-    record.ki_pid = pid;
+    record = ProcessRecord{};
+    record.pid = pid;
     const ReadResult result = source.realUid
                                   ? readFromStatus(source.rootFd, pid, text, record, name)
                                   : readFromStat(source.rootFd, pid, text, record, name, bound);
-    if (result == ReadResult::read) record.ki_comm = names.keep(name.text);
+    if (result == ReadResult::read) record.name = names.keep(name.text);
     return result;
 }
 
@@ -100,7 +100,7 @@ ReadResult readOne(const RecordSource& source, pid_t pid, char* text, kinfo_proc
 // record and what became of its reading.
 struct Slots {
     const std::vector<pid_t>& pids;
-    std::vector<kinfo_proc>& records;
+    std::vector<ProcessRecord>& records;
     std::vector<ReadResult>& results;
 };
 
@@ -133,7 +133,7 @@ ReadFailure readFailedAgain(const RecordSource& source, Slots slots, NameStore& 
 }
 
 // Keeps the records that were read, in their order.
-void closeGaps(std::vector<kinfo_proc>& records, const std::vector<ReadResult>& results) {
+void closeGaps(std::vector<ProcessRecord>& records, const std::vector<ReadResult>& results) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (results[i] == ReadResult::read) records[kept++] = records[i];
@@ -222,7 +222,7 @@ void readOnThreads(const RecordSource& source, Slots slots, unsigned threads, Na
 }  // namespace
 
 ReadFailure readRecords(const RecordSource& source, const std::vector<pid_t>& pids,
-                        unsigned threads, std::vector<kinfo_proc>& records, NameStore& names) {
+                        unsigned threads, std::vector<ProcessRecord>& records, NameStore& names) {
     records.resize(pids.size());
     std::vector<ReadResult> results(pids.size(), ReadResult::leftOut);
     names.clear();

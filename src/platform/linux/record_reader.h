@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/kvm.h"
-#include "platform/linux/name_store.h"
 #include "platform/linux/start_time_bound.h"
+#include "platform/name_store.h"
+#include "platform/process_record.h"
 
 // Where the records come from.
 struct RecordSource {
@@ -65,4 +65,4 @@ bool leavesProcessOut(int error);
 // is emptied and then keeps the names that the records point at. A failure
 // leaves `records` and `names` unusable.
 ReadFailure readRecords(const RecordSource& source, const std::vector<pid_t>& pids,
-                        unsigned threads, std::vector<kinfo_proc>& records, NameStore& names);
+                        unsigned threads, std::vector<ProcessRecord>& records, NameStore& names);

@@ -15,11 +15,13 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "platform/kvm_fields.h"
-#include "platform/linux/kvm_handle.h"
+#include "platform/failure.h"
+#include "platform/linux/proc_handle.h"
+#include "platform/process_source.h"
 #include "support/proc_fixture.h"
 
 namespace {
@@ -76,7 +78,7 @@ void setSoftLimit(int resource, rlim_t value) {
 std::vector<pid_t> addProcesses(ProcFixture& proc, pid_t count) {
     std::vector<pid_t> pids;
     for (pid_t pid = 1; pid <= count; ++pid) {
-        proc.add(fakeProcess(pid, pid == 1 ? 0 : 1, "p" + std::to_string(pid)));
+        proc.add(process(pid, pid == 1 ? 0 : 1, "p" + std::to_string(pid)));
         pids.push_back(pid);
     }
     return pids;
@@ -84,18 +86,28 @@ std::vector<pid_t> addProcesses(ProcFixture& proc, pid_t count) {
 
 // "whole" when `records` holds every process of addProcesses, in any order;
 // otherwise what is missing.
-std::string wholeOrNot(const kinfo_proc* records, std::size_t count, std::size_t expected) {
-    if (count != expected)
-        return "partial: " + std::to_string(count) + " of " + std::to_string(expected);
-    std::vector<kinfo_proc> byPid(records, records + count);
-    std::sort(byPid.begin(), byPid.end(),
-              [](const kinfo_proc& a, const kinfo_proc& b) { return a.ki_pid < b.ki_pid; });
-    for (std::size_t i = 0; i < count; ++i) {
+std::string wholeOrNot(std::vector<ProcessRecord> records, std::size_t expected) {
+    if (records.size() != expected)
+        return "partial: " + std::to_string(records.size()) + " of " + std::to_string(expected);
+    std::sort(records.begin(), records.end(),
+              [](const ProcessRecord& a, const ProcessRecord& b) { return a.pid < b.pid; });
+    for (std::size_t i = 0; i < records.size(); ++i) {
         const pid_t pid = static_cast<pid_t>(i + 1);
-        if (byPid[i].ki_pid != pid || "p" + std::to_string(pid) != byPid[i].ki_comm)
+        if (records[i].pid != pid || "p" + std::to_string(pid) != records[i].name)
             return "wrong record for pid " + std::to_string(pid);
     }
     return "whole";
+}
+
+// What a read of `source` gave: "whole" or what is missing, or why it failed.
+std::string readOutcome(SourceHandle& source, const RecordNeeds& needs, std::size_t expected) {
+    try {
+        return wholeOrNot(readProcesses(source, needs).records, expected);
+    } catch (const Failure& failure) {
+        return "failed: " + failure.message;
+    } catch (const std::bad_alloc&) {
+        return "failed: out of memory";
+    }
 }
 
 TEST(ReaderLimitsTest, WithFewDescriptorsTheTableIsWholeOrTheReadFails) {
@@ -114,14 +126,14 @@ TEST(ReaderLimitsTest, WithFewDescriptorsTheTableIsWholeOrTheReadFails) {
                     const int lowestFree = dup(rootFd);  // every one below it is taken
                     close(lowestFree);
                     setSoftLimit(RLIMIT_NOFILE, static_cast<rlim_t>(lowestFree + spare));
-                    std::vector<kinfo_proc> records;
+                    std::vector<ProcessRecord> records;
                     NameStore names;
                     const ReadFailure failure = readRecords({.rootFd = rootFd, .realUid = realUid},
                                                             pids, threads, records, names);
                     setSoftLimit(RLIMIT_NOFILE, 1024);
                     if (failure.cause != ReadFailure::Cause::none)
                         return std::string("failed: ") + std::strerror(failure.error);
-                    return wholeOrNot(records.data(), records.size(), pids.size());
+                    return wholeOrNot(records, pids.size());
                 });
                 EXPECT_EQ(outcome, spare == 0 ? "failed: Too many open files" : "whole");
             }
@@ -138,18 +150,15 @@ TEST(ReaderLimitsTest, TheLayerReadsWholeWithOneDescriptorForManyThreads) {
     for (bool realUid : {false, true}) {
         SCOPED_TRACE(realUid ? "status" : "stat");
         const std::string outcome = inChild([&] {
-            kvm_t* kd = proc.open();
-            kd->threads = 16;
-            kd->threadedFrom = 0;
-            kvmNeedRealUid(kd, realUid);
-            const int lowestFree = dup(kd->rootFd);
+            SourceHandle& source = proc.open();
+            source.threads = 16;
+            source.threadedFrom = 0;
+            const int lowestFree = dup(source.rootFd);
             close(lowestFree);
             setSoftLimit(RLIMIT_NOFILE, static_cast<rlim_t>(lowestFree + 1));
-            int count = 0;
-            const kinfo_proc* records = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
+            const std::string read = readOutcome(source, {.realUid = realUid}, pids.size());
             setSoftLimit(RLIMIT_NOFILE, 1024);
-            if (records == nullptr) return std::string("failed: ") + kvm_geterr(kd);
-            return wholeOrNot(records, static_cast<std::size_t>(count), pids.size());
+            return read;
         });
         EXPECT_EQ(outcome, "whole");
     }
@@ -184,16 +193,13 @@ TEST(ReaderLimitsTest, WhenMemoryRunsOutOnAnyThreadTheReadFailsWithoutAnAbort) {
             pthread_attr_init(&attributes);
             pthread_attr_setstacksize(&attributes, 64 * 1024);
             pthread_setattr_default_np(&attributes);
-            kvm_t* kd = proc.open();
-            kd->threads = 4;
-            kd->threadedFrom = 0;
-            kvmNeedRealUid(kd, false);
+            SourceHandle& source = proc.open();
+            source.threads = 4;
+            source.threadedFrom = 0;
             setSoftLimit(RLIMIT_AS, mappedBytes() + static_cast<rlim_t>(i) * step);
-            int count = 0;
-            const kinfo_proc* records = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
+            const std::string read = readOutcome(source, {}, pids.size());
             setSoftLimit(RLIMIT_AS, RLIM_INFINITY);
-            if (records == nullptr) return std::string("failed: ") + kvm_geterr(kd);
-            return wholeOrNot(records, static_cast<std::size_t>(count), pids.size());
+            return read;
         }));
     }
     ASSERT_FALSE(outcomes.empty());
@@ -207,8 +213,8 @@ TEST(ReaderLimitsTest, WhenMemoryRunsOutOnAnyThreadTheReadFailsWithoutAnAbort) {
 TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort) {
     if (sanitized) GTEST_SKIP() << "a sanitizer build: no address-space limit applies";
     ProcFixture proc;
-    proc.add(fakeProcess(1, 0, "init"));
-    proc.add(fakeProcess(2, 1, "big"));
+    proc.add(process(1, 0, "init"));
+    proc.add(process(2, 1, "big"));
     {
         // Written in pieces: the test keeps no copy whose freed memory
         // the child could reuse.
@@ -217,9 +223,7 @@ TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort
         for (int i = 0; i < 256; ++i) cmdline << piece;
     }
     const std::string outcome = inChild([&] {
-        kvm_t* kd = proc.open();
-        kinfo_proc record{};
-        record.ki_pid = 2;
+        SourceHandle& source = proc.open();
         setSoftLimit(RLIMIT_AS, mappedBytes() + 1024 * 1024);
         // What earlier tests freed in this heap is memory left too: all of
         // it is taken, and a mebibyte given back, for the read to fail in.
@@ -233,11 +237,16 @@ TEST(ReaderLimitsTest, ArgumentsLargerThanTheMemoryLeftFailTheReadWithoutAnAbort
             std::free(taken);
             taken = next;
         }
-        const char* failure = nullptr;
-        char** vector = kvmArguments(kd, record, ArgumentExtent::all, failure).words;
+        std::string read;
+        try {
+            char** vector = readArguments(source, 2, ArgumentExtent::all).words;
+            read =
+                vector == nullptr ? "no vector" : "read " + std::to_string(std::strlen(vector[0]));
+        } catch (const std::bad_alloc&) {
+            read = "failed: out of memory";
+        }
         setSoftLimit(RLIMIT_AS, RLIM_INFINITY);
-        if (vector != nullptr) return std::string("read ") + std::to_string(std::strlen(vector[0]));
-        return std::string("failed: ") + (failure != nullptr ? failure : "(no reason)");
+        return read;
     });
     EXPECT_EQ(outcome, "failed: out of memory");
 }

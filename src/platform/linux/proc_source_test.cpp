@@ -1,6 +1,4 @@
-// The kernel-access layer over directories laid out like /proc.
-#include "platform/kvm.h"
-
+// The process source over directories laid out like /proc.
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -13,29 +11,37 @@
 #include <string>
 #include <vector>
 
-#include "platform/kvm_fields.h"
-#include "platform/linux/kvm_handle.h"
+#include "platform/failure.h"
 #include "platform/linux/proc_arguments.h"
+#include "platform/linux/proc_handle.h"
+#include "platform/linux/proc_texts.h"
+#include "platform/process_source.h"
 #include "support/proc_fixture.h"
 
 namespace {
 
-class KvmTest : public testing::Test {
+// A record with its name copied: it outlives the snapshot.
+struct Record {
+    ProcessRecord record;
+    std::string name;
+};
+
+std::map<pid_t, Record> byPid(const ProcessSnapshot& snapshot) {
+    std::map<pid_t, Record> found;
+    for (const ProcessRecord& record : snapshot.records) found[record.pid] = {record, record.name};
+    EXPECT_EQ(found.size(), snapshot.records.size());
+    return found;
+}
+
+class ProcSourceTest : public testing::Test {
   protected:
     ProcFixture proc;
 
-    // Opens the layer on the fixture and returns every record by pid, read
-    // from status (with the real uid) or from stat.
-    std::map<pid_t, kinfo_proc> records(bool realUid = true) {
-        kd = proc.open();
-        kvmNeedRealUid(kd, realUid);
-        int count = -1;
-        kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
-        EXPECT_NE(array, nullptr) << kvm_geterr(kd);
-        std::map<pid_t, kinfo_proc> byPid;
-        for (int i = 0; array != nullptr && i < count; ++i) byPid[array[i].ki_pid] = array[i];
-        EXPECT_EQ(byPid.size(), static_cast<std::size_t>(count));
-        return byPid;
+    // Opens the source on the fixture and returns every record by pid,
+    // read from status (with the real uid) or from stat, with its name.
+    std::map<pid_t, Record> records(bool realUid = true) {
+        source = &proc.open();
+        return byPid(readProcesses(*source, {.realUid = realUid}));
     }
 
     // The argument vector of `pid` as words, read as far as `extent` needs;
@@ -43,11 +49,7 @@ class KvmTest : public testing::Test {
     std::optional<std::vector<std::string>> arguments(pid_t pid,
                                                       ArgumentExtent extent = ArgumentExtent::all,
                                                       bool* cut = nullptr) {
-        kinfo_proc record{};
-        record.ki_pid = pid;
-        const char* failure = nullptr;
-        const ArgumentVector vector = kvmArguments(kd, record, extent, failure);
-        EXPECT_STREQ(failure, nullptr);
+        const ArgumentVector vector = readArguments(*source, pid, extent);
         if (cut != nullptr) *cut = vector.cut;
         if (vector.words == nullptr) return std::nullopt;
         std::vector<std::string> words;
@@ -55,7 +57,7 @@ class KvmTest : public testing::Test {
         return words;
     }
 
-    kvm_t* kd = nullptr;  // owned by the fixture
+    SourceHandle* source = nullptr;  // owned by the fixture
 };
 
 // While one lives, the calling thread's permission checks on files are
@@ -78,29 +80,29 @@ class ReadingAsNobody {
 
 // The cases that hold for both sources of a record: status, read when the
 // real uid is needed, and stat otherwise.
-class KvmReadPathTest : public KvmTest, public testing::WithParamInterface<bool> {
+class ProcReadPathTest : public ProcSourceTest, public testing::WithParamInterface<bool> {
   protected:
     bool realUid() const { return GetParam(); }
 };
 
-INSTANTIATE_TEST_SUITE_P(BothSources, KvmReadPathTest, testing::Bool(),
+INSTANTIATE_TEST_SUITE_P(BothSources, ProcReadPathTest, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& source) {
                              return std::string(source.param ? "Status" : "Stat");
                          });
 
 // Writes the status and stat texts of `process` under `entry`.
-void writeTexts(ProcFixture& proc, const std::string& entry, const FakeProcess& process) {
-    proc.writeFile(entry + "/status", ProcFixture::statusText(process));
-    proc.writeFile(entry + "/stat", ProcFixture::statText(process));
+void writeTexts(ProcFixture& proc, const std::string& entry, const MemoryProcess& process) {
+    proc.writeFile(entry + "/status", statusText(process));
+    proc.writeFile(entry + "/stat", statText(process));
 }
 
-TEST_P(KvmReadPathTest, ReadsOneRecordPerProcessDirectory) {
+TEST_P(ProcReadPathTest, ReadsOneRecordPerProcessDirectory) {
     proc.add(
         {.pid = 1, .ppid = 0, .name = "init", .uid = 0, .arguments = {"/sbin/init", "splash"}});
     proc.add({.pid = 812, .ppid = 1, .name = "a) (b", .uid = 1000, .arguments = {"odd"}});
     proc.add({.pid = 813, .ppid = 812, .name = "two\nlines\\", .uid = 4294967294u});
     const std::string worker = "kworker/u16:5-events_unbound_with_a_name_that_runs_to_64_bytes__";
-    proc.add({.pid = 30, .ppid = 2, .name = worker, .kthread = true});
+    proc.add({.pid = 30, .ppid = 2, .name = worker, .kernel = true});
     // Entries of /proc that are no process.
     writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
     writeTexts(proc, "0", {.pid = 0, .ppid = 0, .name = "zero"});
@@ -108,21 +110,21 @@ TEST_P(KvmReadPathTest, ReadsOneRecordPerProcessDirectory) {
     writeTexts(proc, "12a", {.pid = 12, .ppid = 1, .name = "mixed"});
     proc.writeFile("sys/kernel/x", "");
 
-    std::map<pid_t, kinfo_proc> found = records(realUid());
+    std::map<pid_t, Record> found = records(realUid());
     ASSERT_EQ(found.size(), 4u);
-    EXPECT_STREQ(found[1].ki_comm, "init");
-    EXPECT_EQ(found[1].ki_ppid, 0);
-    EXPECT_STREQ(found[812].ki_comm, "a) (b");
-    EXPECT_EQ(found[812].ki_ppid, 1);
-    EXPECT_STREQ(found[813].ki_comm, "two\nlines\\");
-    EXPECT_EQ(found[813].ki_ppid, 812);
+    EXPECT_EQ(found[1].name, "init");
+    EXPECT_EQ(found[1].record.ppid, 0);
+    EXPECT_EQ(found[812].name, "a) (b");
+    EXPECT_EQ(found[812].record.ppid, 1);
+    EXPECT_EQ(found[813].name, "two\nlines\\");
+    EXPECT_EQ(found[813].record.ppid, 812);
     if (realUid()) {
-        EXPECT_EQ(found[812].ki_ruid, 1000u);
-        EXPECT_EQ(found[813].ki_ruid, 4294967294u);
+        EXPECT_EQ(found[812].record.realUid, 1000u);
+        EXPECT_EQ(found[813].record.realUid, 4294967294u);
     }
-    EXPECT_EQ(found[30].ki_comm, worker);
-    EXPECT_NE(found[30].ki_flag & P_SYSTEM, 0);
-    EXPECT_EQ(found[812].ki_flag & P_SYSTEM, 0);
+    EXPECT_EQ(found[30].name, worker);
+    EXPECT_TRUE(found[30].record.kernel);
+    EXPECT_FALSE(found[812].record.kernel);
 
     EXPECT_EQ(arguments(1), (std::vector<std::string>{"/sbin/init", "splash"}));
     EXPECT_EQ(arguments(812), (std::vector<std::string>{"odd"}));
@@ -131,31 +133,29 @@ TEST_P(KvmReadPathTest, ReadsOneRecordPerProcessDirectory) {
     EXPECT_EQ(arguments(555), std::nullopt);  // no such process
 }
 
-TEST_F(KvmTest, KernelThreadMarkComesFromStatOnKernelsWithoutTheKthreadLine) {
-    proc.add({.pid = 2, .ppid = 0, .name = "kthreadd", .kthread = true, .kthreadLine = false});
-    proc.add({.pid = 3, .ppid = 2, .name = "a) S 1 2 (b", .kthread = true, .kthreadLine = false});
+TEST_F(ProcSourceTest, KernelThreadMarkComesFromStatOnKernelsWithoutTheKthreadLine) {
+    proc.add({.pid = 2, .ppid = 0, .name = "kthreadd", .kernel = true, .kthreadLine = false});
+    proc.add({.pid = 3, .ppid = 2, .name = "a) S 1 2 (b", .kernel = true, .kthreadLine = false});
     proc.add(
-        {.pid = 4, .ppid = 1, .name = "user) 1 2 3 4 5", .kthread = false, .kthreadLine = false});
-    proc.add({.pid = 5, .ppid = 2, .name = "current", .kthread = true, .kthreadLine = true});
+        {.pid = 4, .ppid = 1, .name = "user) 1 2 3 4 5", .kernel = false, .kthreadLine = false});
+    proc.add({.pid = 5, .ppid = 2, .name = "current", .kernel = true, .kthreadLine = true});
     // No Kthread line and no stat: the mark cannot be known, so the process
     // is left out like any other that cannot be read.
-    proc.writeFile("6/status",
-                   ProcFixture::statusText({.pid = 6, .ppid = 1, .name = "nostat"}, false));
+    proc.writeFile("6/status", statusText({.pid = 6, .ppid = 1, .name = "nostat"}, false));
     // A malformed stat counts as unreadable.
-    proc.writeFile("7/status",
-                   ProcFixture::statusText({.pid = 7, .ppid = 1, .name = "badstat"}, false));
+    proc.writeFile("7/status", statusText({.pid = 7, .ppid = 1, .name = "badstat"}, false));
     proc.writeFile("7/stat", "7 (badstat");
 
-    std::map<pid_t, kinfo_proc> found = records();
+    std::map<pid_t, Record> found = records();
     ASSERT_EQ(found.size(), 4u);
-    EXPECT_NE(found[2].ki_flag & P_SYSTEM, 0);
-    EXPECT_NE(found[3].ki_flag & P_SYSTEM, 0);
-    EXPECT_STREQ(found[3].ki_comm, "a) S 1 2 (b");
-    EXPECT_EQ(found[4].ki_flag & P_SYSTEM, 0);
-    EXPECT_NE(found[5].ki_flag & P_SYSTEM, 0);
+    EXPECT_TRUE(found[2].record.kernel);
+    EXPECT_TRUE(found[3].record.kernel);
+    EXPECT_EQ(found[3].name, "a) S 1 2 (b");
+    EXPECT_FALSE(found[4].record.kernel);
+    EXPECT_TRUE(found[5].record.kernel);
 }
 
-TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
+TEST_P(ProcReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add({.pid = 20, .ppid = 1, .name = "unreadable", .arguments = {"secret"}});
     proc.add({.pid = 21, .ppid = 1, .name = "readable", .arguments = {"visible"}});
@@ -172,7 +172,7 @@ TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     ASSERT_EQ(chmod(proc.root().c_str(), 0755), 0);
     const ReadingAsNobody asNobody;
 
-    std::map<pid_t, kinfo_proc> found = records(realUid());
+    std::map<pid_t, Record> found = records(realUid());
     EXPECT_EQ(found.size(), 2u);
     EXPECT_EQ(found.count(1), 1u);
     EXPECT_EQ(found.count(21), 1u);
@@ -180,7 +180,7 @@ TEST_P(KvmReadPathTest, VanishedAndUnreadableEntriesAreLeftOutSilently) {
     EXPECT_EQ(arguments(21), std::nullopt);  // cmdline unreadable: no vector
 }
 
-TEST_P(KvmReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAProcessOut) {
+TEST_P(ProcReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAProcessOut) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add({.pid = 20, .ppid = 1, .name = "odd"});
     proc.add({.pid = 21, .ppid = 1, .name = "odd arguments"});
@@ -190,50 +190,48 @@ TEST_P(KvmReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAPro
         std::filesystem::remove(proc.root() + file);
         std::filesystem::create_directory(proc.root() + file);
     }
-    kd = proc.open();
-    kvmNeedRealUid(kd, realUid());
-    int count = -1;
-    EXPECT_EQ(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr);
-    EXPECT_EQ(std::string(kvm_geterr(kd)), proc.root() + "/20: Is a directory");
+    SourceHandle& opened = proc.open();
+    const RecordNeeds needs{.realUid = realUid()};
+    try {
+        readProcesses(opened, needs);
+        ADD_FAILURE() << "a snapshot without process 20";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message, proc.root() + "/20: Is a directory");
+    }
 
     std::filesystem::remove(proc.root() + "/20/status");
     std::filesystem::remove(proc.root() + "/20/stat");
-    ASSERT_NE(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr) << kvm_geterr(kd);
-    EXPECT_EQ(count, 2);  // 20 is gone now, and left out
-    kinfo_proc record{};
-    record.ki_pid = 21;
-    const char* failure = nullptr;
-    EXPECT_EQ(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
-    ASSERT_NE(failure, nullptr);
-    EXPECT_EQ(std::string(failure), proc.root() + "/21/cmdline: Is a directory");
-    record.ki_pid = 1;  // the next vector that reads clears the failure
-    EXPECT_NE(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
-    EXPECT_STREQ(failure, nullptr);
-    record.ki_pid = 22;  // nor is a process that is gone a failure
-    EXPECT_EQ(kvmArguments(kd, record, ArgumentExtent::all, failure).words, nullptr);
-    EXPECT_STREQ(failure, nullptr);
+    EXPECT_EQ(readProcesses(opened, needs).records.size(), 2u);  // 20 is gone now, and left out
+    try {
+        readArguments(opened, 21, ArgumentExtent::all);
+        ADD_FAILURE() << "a vector read from a directory";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message, proc.root() + "/21/cmdline: Is a directory");
+    }
+    EXPECT_NE(readArguments(opened, 1, ArgumentExtent::all).words, nullptr);   // the next one reads
+    EXPECT_EQ(readArguments(opened, 22, ArgumentExtent::all).words, nullptr);  // one that is gone is no failure
 }
 
-TEST_F(KvmTest, ReadsOnlyTheFileThatTheRunNeeds) {
+TEST_F(ProcSourceTest, ReadsOnlyTheFileThatTheRunNeeds) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .uid = 0});
     proc.add({.pid = 2, .ppid = 1, .name = "no status", .uid = 1000});
     proc.add({.pid = 3, .ppid = 1, .name = "no stat", .uid = 1000});
     std::filesystem::remove(proc.root() + "/2/status");
     std::filesystem::remove(proc.root() + "/3/stat");
 
-    std::map<pid_t, kinfo_proc> fromStat = records(false);
+    std::map<pid_t, Record> fromStat = records(false);
     EXPECT_EQ(fromStat.size(), 2u);
-    EXPECT_STREQ(fromStat[2].ki_comm, "no status");
+    EXPECT_EQ(fromStat[2].name, "no status");
     EXPECT_EQ(fromStat.count(3), 0u);
 
-    std::map<pid_t, kinfo_proc> fromStatus = records(true);
+    std::map<pid_t, Record> fromStatus = records(true);
     EXPECT_EQ(fromStatus.size(), 2u);
-    EXPECT_STREQ(fromStatus[3].ki_comm, "no stat");
-    EXPECT_EQ(fromStatus[3].ki_ruid, 1000u);
+    EXPECT_EQ(fromStatus[3].name, "no stat");
+    EXPECT_EQ(fromStatus[3].record.realUid, 1000u);
     EXPECT_EQ(fromStatus.count(2), 0u);
 }
 
-TEST_F(KvmTest, ArgumentVectorsOfAnySize) {
+TEST_F(ProcSourceTest, ArgumentVectorsOfAnySize) {
     std::vector<std::string> big{"big"};
     for (char fill = 'a'; fill < 'a' + 8; ++fill) big.push_back(std::string(128 * 1024, fill));
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = big});
@@ -249,7 +247,7 @@ TEST_F(KvmTest, ArgumentVectorsOfAnySize) {
 // A process may point its argument memory at a mapping of any size: its
 // vector is read no further than execve could have passed, and says that it
 // was cut; a title is read only up to its end.
-TEST_F(KvmTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
+TEST_F(ProcSourceTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
     proc.add({.pid = 1, .ppid = 0, .name = "init", .arguments = {"init"}});
     proc.add({.pid = 2, .ppid = 1, .name = "huge"});
     proc.add({.pid = 3, .ppid = 1, .name = "long"});
@@ -269,11 +267,11 @@ TEST_F(KvmTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
     bool cut = false;
     EXPECT_EQ(arguments(2, ArgumentExtent::title, &cut), std::vector<std::string>{"huge"});
     EXPECT_FALSE(cut);                          // the title is whole
-    EXPECT_LE(kd->argumentText.size(), 4096u);  // and nothing after it was read
+    EXPECT_LE(source->argumentText.size(), 4096u);  // and nothing after it was read
     EXPECT_EQ(arguments(2, ArgumentExtent::all, &cut),
               (std::vector<std::string>{"huge", "first", "second"}));
     EXPECT_TRUE(cut);
-    EXPECT_LE(kd->argumentText.size(), argumentBound + 2);
+    EXPECT_LE(source->argumentText.size(), argumentBound + 2);
 
     const std::optional<std::vector<std::string>> cutWord = arguments(3, ArgumentExtent::all, &cut);
     EXPECT_TRUE(cut);
@@ -287,52 +285,49 @@ TEST_F(KvmTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
     EXPECT_FALSE(cut);
 }
 
-TEST_F(KvmTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {
+TEST_F(ProcSourceTest, ADirectoryWithoutProcessesFailsAndAMissingOneFailsToOpen) {
     // Entries that are no process, and one that vanishes: no record at all.
     writeTexts(proc, "self", {.pid = 99, .ppid = 1, .name = "self"});
     proc.writeFile("sys/kernel/x", "");
     proc.writeFile("12/cmdline", "");
-    kd = proc.open();
-    int count = -1;
-    EXPECT_EQ(kvm_getprocs(kd, KERN_PROC_PROC, 0, &count), nullptr);
-    EXPECT_EQ(std::string(kvm_geterr(kd)), proc.root() + " lists no processes");
+    try {
+        readProcesses(proc.open(), {});
+        ADD_FAILURE() << "an empty snapshot";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message, proc.root() + " lists no processes");
+    }
 
     const std::string missing = proc.root() + "/no-such-directory";
-    char error[_POSIX2_LINE_MAX] = {};
-    EXPECT_EQ(kvmOpenDirectory(missing.c_str(), error), nullptr);
-    EXPECT_EQ(std::string(error), missing + ": No such file or directory");
+    try {
+        openProcDirectory(missing.c_str());
+        ADD_FAILURE() << "opened " << missing;
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message, missing + ": No such file or directory");
+    }
 }
 
 }  // namespace
 
 namespace {
 
-TEST_F(KvmTest, EverySnapshotOfOneHandleListsEveryProcess) {
+TEST_F(ProcSourceTest, EverySnapshotOfOneHandleListsEveryProcess) {
     proc.add({.pid = 1, .ppid = 0, .name = "init"});
     proc.add({.pid = 2, .ppid = 1, .name = "sh"});
     ASSERT_EQ(records().size(), 2u);
     proc.add({.pid = 3, .ppid = 2, .name = "new"});
-    int count = -1;
-    kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
-    ASSERT_NE(array, nullptr) << kvm_geterr(kd);
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(readProcesses(*source, {}).records.size(), 3u);
 }
 
-// Reads every record of the fixture through a fresh handle with `threads`
+// Reads every record of the fixture through a fresh source with `threads`
 // readers from the first process on.
-std::vector<kinfo_proc> readWithThreads(ProcFixture& proc, unsigned threads, bool realUid) {
-    kvm_t* kd = proc.open();
-    kd->threads = threads;
-    kd->threadedFrom = 0;
-    kvmNeedRealUid(kd, realUid);
-    int count = -1;
-    kinfo_proc* array = kvm_getprocs(kd, KERN_PROC_PROC, 0, &count);
-    EXPECT_NE(array, nullptr) << kvm_geterr(kd);
-    if (array == nullptr) return {};
-    return std::vector<kinfo_proc>(array, array + count);
+ProcessSnapshot readWithThreads(ProcFixture& proc, unsigned threads, bool realUid) {
+    SourceHandle& source = proc.open();
+    source.threads = threads;
+    source.threadedFrom = 0;
+    return readProcesses(source, {.realUid = realUid});
 }
 
-TEST(KvmThreadsTest, ManyReadersGiveTheRecordsOfOneInTheSameOrder) {
+TEST(ProcThreadsTest, ManyReadersGiveTheRecordsOfOneInTheSameOrder) {
     ProcFixture proc;
     std::size_t expected = 0;
     for (pid_t pid = 1; pid <= 1500; ++pid) {
@@ -353,29 +348,31 @@ TEST(KvmThreadsTest, ManyReadersGiveTheRecordsOfOneInTheSameOrder) {
                   .ppid = pid / 3,
                   .name = name,
                   .uid = static_cast<uid_t>(pid % 5),
-                  .kthread = pid % 11 == 0});
+                  .kernel = pid % 11 == 0});
         ++expected;
     }
     for (bool realUid : {false, true}) {
         SCOPED_TRACE(realUid ? "status" : "stat");
-        const std::vector<kinfo_proc> one = readWithThreads(proc, 1, realUid);
+        const ProcessSnapshot first = readWithThreads(proc, 1, realUid);
+        const std::vector<ProcessRecord>& one = first.records;
         ASSERT_EQ(one.size(), expected);
         for (unsigned threads : {2u, 3u, 8u}) {
             SCOPED_TRACE(threads);
-            const std::vector<kinfo_proc> many = readWithThreads(proc, threads, realUid);
+            const ProcessSnapshot read = readWithThreads(proc, threads, realUid);
+            const std::vector<ProcessRecord>& many = read.records;
             ASSERT_EQ(many.size(), one.size());
             for (std::size_t i = 0; i < one.size(); ++i) {
-                EXPECT_EQ(many[i].ki_pid, one[i].ki_pid);
-                EXPECT_EQ(many[i].ki_ppid, one[i].ki_ppid);
-                EXPECT_EQ(many[i].ki_ruid, one[i].ki_ruid);
-                EXPECT_EQ(many[i].ki_flag, one[i].ki_flag);
-                EXPECT_STREQ(many[i].ki_comm, one[i].ki_comm);
+                EXPECT_EQ(many[i].pid, one[i].pid);
+                EXPECT_EQ(many[i].ppid, one[i].ppid);
+                EXPECT_EQ(many[i].realUid, one[i].realUid);
+                EXPECT_EQ(many[i].kernel, one[i].kernel);
+                EXPECT_STREQ(many[i].name, one[i].name);
             }
         }
     }
 }
 
-TEST(KvmThreadsTest, ThreadsOnlyForListingsLargeEnough) {
+TEST(ProcThreadsTest, ThreadsOnlyForListingsLargeEnough) {
     EXPECT_EQ(readerThreads(999, 4, 1000), 1u);
     EXPECT_EQ(readerThreads(1000, 4, 1000), 4u);
     EXPECT_EQ(readerThreads(3, 8, 0), 3u);  // never more threads than processes

@@ -1,4 +1,4 @@
-#include "platform/linux/name_store.h"
+#include "platform/name_store.h"
 
 #include <cstring>
 #include <iterator>

@@ -1,10 +1,10 @@
-#include "platform/system_process.h"
+#include "platform/freebsd/kernel_process.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(SystemProcessTest, KernelMarkedAndParentlessProcessesAreSystemProcessesOnFreeBSD) {
+TEST(KernelProcessTest, KernelMarkedAndParentlessProcessesAreTheKernelsOwn) {
     struct Case {
         pid_t pid;
         pid_t ppid;
@@ -26,7 +26,7 @@ TEST(SystemProcessTest, KernelMarkedAndParentlessProcessesAreSystemProcessesOnFr
         record.ki_pid = c.pid;
         record.ki_ppid = c.ppid;
         record.ki_flag = c.flag;
-        EXPECT_EQ(isSystemProcess(record), c.system) << "pid " << c.pid;
+        EXPECT_EQ(isKernelProcess(record), c.system) << "pid " << c.pid;
     }
 }
 

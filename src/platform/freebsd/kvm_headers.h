@@ -1,4 +1,4 @@
-// FreeBSD's own kernel-memory access operations and process record.
+// FreeBSD's kernel-memory access library and its process record.
 #pragma once
 
 #include <fcntl.h>
