@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "render/line_writer.h"
@@ -120,10 +121,12 @@ class Session {
                 std::string label = pieceText(data);
                 const bool first = data.ConsumeBool();
                 writer.enterChild(first, data.ConsumeBool());
-                const std::uint64_t groupSize =
-                    data.ConsumeBool() ? data.ConsumeIntegralInRange<std::uint64_t>(2, 5000) : 0;
-                writer.writeLabel(label, data.ConsumeBool(), groupSize);
-                if (groupSize != 0) ++owed;
+                const std::optional<std::uint64_t> group =
+                    data.ConsumeBool()
+                        ? std::optional(data.ConsumeIntegralInRange<std::uint64_t>(2, 5000))
+                        : std::nullopt;
+                writer.writeLabel(label, data.ConsumeBool(), group);
+                if (group) ++owed;
                 ++depth;
                 labelled = true;  // drawing and group prefixes: no exact text to expect
                 break;

@@ -108,8 +108,9 @@ void applyPositional(CommandLine& line, int argc, char** argv) {
     OptionFlags mode = 0;
     for (int i = optind; i < argc; ++i) {
         bool isNumber = false;
-        line.rootPid = parseNumber(argv[i], argv[0], &isNumber);
+        const pid_t pid = parseNumber(argv[i], argv[0], &isNumber);
         if (isNumber) {
+            line.rootPid = pid;
             mode = Flag::pid;
         } else {
             line.userName = argv[i];

@@ -402,7 +402,7 @@ TEST(CompactorTest, FoldingRunsAtOnceAgreesWithPairwiseComparison) {
         std::size_t index = 0;
         for (ProcessNode& node : pairwise.table) {
             if (node.fold.part() == Fold::head) {
-                largestGroup = std::max<std::size_t>(largestGroup, node.fold.groupSize());
+                largestGroup = std::max<std::size_t>(largestGroup, *node.fold.group());
                 if (node.name() == "run") ++groupsInLongRuns;
             }
             if (node.highlight && !pairwise.highlightedBefore[index]) ++passedHighlights;

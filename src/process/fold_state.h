@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Whether a node's subtree is compactable: every visible child compactable
 // and all of them carrying one label. Computed once, when first needed.
@@ -23,8 +24,10 @@ class FoldState {
     Fold part() const { return current; }
 
     // With Fold::head, the siblings of the group, the head included (2 or
-    // more); 1 otherwise: the node stands for itself alone.
-    std::uint32_t groupSize() const { return members; }
+    // more); none otherwise.
+    std::optional<std::uint32_t> group() const {
+        return current == Fold::head ? std::optional<std::uint32_t>(members) : std::nullopt;
+    }
 
     // Folds the node into an earlier sibling.
     void hide() {

@@ -193,7 +193,8 @@ bool LineWriter::fillsTheScreenLine() const {
     return shown == columns;
 }
 
-void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize) {
+void LineWriter::writeLabel(std::string_view label, bool highlight,
+                            std::optional<std::uint64_t> group) {
     const SegmentMode drawing = drawingEscapes ? SegmentMode::Drawing : SegmentMode::Plain;
     if (!branches.empty()) {
         Branch& parentLevel = branches.back();
@@ -215,13 +216,13 @@ void LineWriter::writeLabel(std::string_view label, bool highlight, std::uint64_
         }
     }
     std::size_t groupWidth = 0;
-    if (groupSize != 0) {
-        char group[32];
-        char* end = std::to_chars(group, group + sizeof group - 2, groupSize).ptr;
+    if (group) {
+        char prefix[32];
+        char* end = std::to_chars(prefix, prefix + sizeof prefix - 2, *group).ptr;
         *end++ = '*';
         *end++ = '[';
-        const auto width = static_cast<std::size_t>(end - group);
-        write(width, SegmentMode::Plain, std::string_view(group, width));
+        const auto width = static_cast<std::size_t>(end - prefix);
+        write(width, SegmentMode::Plain, std::string_view(prefix, width));
         openGroup();
         groupWidth = width;
     }

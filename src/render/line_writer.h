@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,10 +66,10 @@ class LineWriter {
     // Writes the branch drawing, the group prefix and the label of a node,
     // then pushes its level. The label, like everything on a line, counts
     // the columns it takes in the locale of the run, so that the children's
-    // column stands under the parent's down tee whatever the label's bytes. `groupSize` is the size
-    // of the group that the node heads (its prefix "N*[" and the "]" owed at the line's end), 0 for
-    // a node that heads none.
-    void writeLabel(std::string_view label, bool highlight, std::uint64_t groupSize);
+    // column stands under the parent's down tee whatever the label's bytes. `group` is the size
+    // of the group that the node heads (its prefix "N*[" and the "]" owed at the line's end), none
+    // for a node that heads none.
+    void writeLabel(std::string_view label, bool highlight, std::optional<std::uint64_t> group);
 
     // Pops the level of the node whose children are all printed.
     void leaveNode();

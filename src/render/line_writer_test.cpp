@@ -72,7 +72,7 @@ void apply(LineWriter& writer, const Step& step) {
             break;
         case Step::Group:
             writer.enterChild(true, true);
-            writer.writeLabel(step.text, false, step.width);
+            writer.writeLabel(step.text, false, std::optional<std::uint64_t>(step.width));
             break;
     }
 }
@@ -305,13 +305,13 @@ TEST(LineComposerState, AutoMarginUnicodeDrawingFillingTheScreenHasNoNewline) {
     for (const std::uint64_t columns : {7u, 8u}) {
         MemoryStream memory;
         LineWriter writer(style(columns, true, {unicodeSet, false}), {}, memory.stream());
-        writer.writeLabel("ab", false, 0);
+        writer.writeLabel("ab", false, std::nullopt);
         writer.enterChild(true, false);
-        writer.writeLabel("cd", false, 0);
+        writer.writeLabel("cd", false, std::nullopt);
         writer.endLine();
         writer.leaveNode();
         writer.enterChild(false, true);
-        writer.writeLabel("ef", false, 0);
+        writer.writeLabel("ef", false, std::nullopt);
         writer.endLine();
         writer.leaveNode();
         writer.leaveNode();
@@ -325,20 +325,20 @@ TEST(LineComposerState, AutoMarginUnicodeDrawingFillingTheScreenHasNoNewline) {
 // two children of its own, and its second child. Labels are what the
 // labeller makes: encoded text in the locale in force.
 std::string drawTree(LineWriter& writer, MemoryStream& memory, const std::string (&labels)[5]) {
-    writer.writeLabel(labels[0], false, 0);
+    writer.writeLabel(labels[0], false, std::nullopt);
     writer.enterChild(true, false);
-    writer.writeLabel(labels[1], false, 0);
+    writer.writeLabel(labels[1], false, std::nullopt);
     writer.enterChild(true, false);
-    writer.writeLabel(labels[2], false, 0);
+    writer.writeLabel(labels[2], false, std::nullopt);
     writer.endLine();
     writer.leaveNode();
     writer.enterChild(false, true);
-    writer.writeLabel(labels[3], false, 0);
+    writer.writeLabel(labels[3], false, std::nullopt);
     writer.endLine();
     writer.leaveNode();
     writer.leaveNode();
     writer.enterChild(false, true);
-    writer.writeLabel(labels[4], false, 0);
+    writer.writeLabel(labels[4], false, std::nullopt);
     writer.endLine();
     writer.leaveNode();
     writer.leaveNode();
@@ -441,7 +441,8 @@ TEST(LineComposerState, LinesNeverPassTheWidth) {
                     writer.write(first, SegmentMode::Plain, std::string(first, 'a'));
                     // An empty label, which takes no room; on every third
                     // line with a group prefix, which owes a "]".
-                    writer.writeLabel("", false, arguments == 1 ? 2 : 0);
+                    writer.writeLabel(
+                        "", false, arguments == 1 ? std::optional<std::uint64_t>(2) : std::nullopt);
                     writer.write(second, SegmentMode::Plain, std::string(second, 'b'));
                     for (int i = 0; i < arguments; ++i)
                         writer.writeArgument("cc", i + 1 == arguments);

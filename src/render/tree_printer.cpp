@@ -11,8 +11,7 @@ namespace {
 // its arguments and the end of its line).
 void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const OutputOptions& options) {
-    writer.writeLabel(labeller.label(node), node.highlight,
-                      node.fold.part() == Fold::head ? node.fold.groupSize() : 0);
+    writer.writeLabel(labeller.label(node), node.highlight, node.fold.group());
     if (!options.arguments) return;
     const std::span<const std::string> arguments = labeller.arguments(node);
     for (std::size_t i = 0; i < arguments.size(); ++i)
@@ -65,7 +64,8 @@ void leaveNode(const Visit<Index>& visit, LineWriter& writer, const OutputOption
 template <typename Index>
 ProcessNode& takeChild(Visit<Index>& visit, LineWriter& writer) {
     ProcessNode& child = **visit.next;
-    const std::uint64_t groupRest = child.fold.groupSize() - 1;
+    const std::optional<std::uint32_t> group = child.fold.group();
+    const std::uint64_t groupRest = group ? *group - 1 : 0;
     bool isLast = groupRest + visit.printed == visit.size - 1;
     auto next = std::next(visit.next);
     if (!isLast) {

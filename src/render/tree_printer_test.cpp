@@ -78,7 +78,7 @@ std::string printed(const std::vector<MemoryProcess>& processes, const Printing&
     const std::string text = memory.text();
     // A label written now is a root on a line of its own, with nothing
     // before or after it.
-    writer.writeLabel("p", false, 0);
+    writer.writeLabel("p", false, std::nullopt);
     writer.endLine();
     EXPECT_EQ(memory.text().substr(text.size()), "p\n")
         << "every level pushed is popped, the last line is ended and every group is closed";

@@ -204,7 +204,7 @@ std::string foldOf(const ProcessNode& node) {
         case Fold::hidden:
             return hidden;
         case Fold::head:
-            return headOf(node.fold.groupSize());
+            return headOf(*node.fold.group());
         case Fold::alone:
             break;
     }

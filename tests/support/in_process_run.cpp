@@ -15,7 +15,7 @@ std::string printInProcess(ProcessTable& table, ArgumentSource vectors, const In
     const std::string output = memory.text();
     // A label written now is a root on a line of its own, with nothing
     // before or after it.
-    writer.writeLabel("p", false, 0);
+    writer.writeLabel("p", false, std::nullopt);
     writer.endLine();
     EXPECT_EQ(memory.text().substr(output.size()), "p\n")
         << "every level pushed is popped, the last line is ended and every group is closed";
