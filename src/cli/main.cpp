@@ -58,8 +58,6 @@ int main(int argc, char** argv) {
         errx(1, "out of memory");
     } catch (const Failure& failure) {
         errx(1, "%s", failure.message.c_str());
-    } catch (const TerminalUnreadable& failure) {
-        errx(1, "%s", failure.message.c_str());
     }
     return 0;
 }

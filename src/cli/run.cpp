@@ -1,11 +1,13 @@
 #include "cli/run.h"
 
-#include <err.h>
 #include <pwd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <utility>
 
+#include "platform/failure.h"
 #include "process/account_lookup.h"
 #include "process/compaction.h"
 #include "process/labeller.h"
@@ -20,9 +22,8 @@ uid_t lookUpUser(const CommandLine& line) {
     if (account == nullptr) {
         const int error = errno;
         if (whyNoAccount(error) == MissingAccount::noEntry)
-            errx(1, "Unknown user: \"%s\"", visEncodePosix(*line.userName).c_str());
-        errno = error;
-        err(1, nullptr);
+            throw Failure{"Unknown user: \"" + visEncodePosix(*line.userName) + "\""};
+        throw Failure{std::strerror(error)};
     }
     return account->pw_uid;
 }

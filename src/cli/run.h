@@ -11,8 +11,8 @@
 #include "process/process_table.h"
 #include "render/line_writer.h"
 
-// In user mode, the uid of the selected user; ends the process with status 1
-// when the user does not exist or the lookup fails. 0 in other modes.
+// In user mode, the uid of the selected user; throws a Failure when the user
+// does not exist or the lookup fails. 0 in other modes.
 uid_t lookUpUser(const CommandLine& line);
 
 // The steps after the output set-up: chooses the roots of the selected mode

@@ -45,11 +45,6 @@ class ChildIndex {
     std::size_t size() const { return entries == nullptr ? 0 : counts()->count; }
     bool empty() const { return size() == 0; }
 
-    // Makes room for `wanted` entries in all.
-    void reserve(std::size_t wanted) {
-        if (wanted > room()) resize(wanted);
-    }
-
     // The bytes that an index of `entries` entries takes in a shared block.
     static constexpr std::size_t bytesFor(std::size_t entries) {
         return sizeof(Counts) + entries * sizeof(Node*);
@@ -81,14 +76,6 @@ class ChildIndex {
         };
         if (!std::is_sorted(begin(), end(), byKey)) std::stable_sort(begin(), end(), byKey);
         if (room() != size()) resize(size());
-    }
-
-    // The first entry whose key is greater than `key`.
-    template <typename Key>
-    iterator upper_bound(const Key& key) {
-        return std::upper_bound(begin(), end(), key, [](const Key& wanted, const Node* entry) {
-            return wanted < KeyOf::key(*entry);
-        });
     }
 
   private:

@@ -25,7 +25,8 @@ TEST(EncodedNameTest, MovingHandsOverTheTextAndLeavesAnEmptyName) {
     EncodedName first = EncodedName::copyOf("worker");
     EncodedName second = std::move(first);
     EXPECT_EQ(second.view(), "worker");
-    EXPECT_TRUE(first.empty());  // NOLINT(bugprone-use-after-move): moved-from state is defined
+    // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is defined
+    EXPECT_FALSE(first.encoded());
     EXPECT_EQ(first.view(), "");
 
     // Assigning over an owned copy gives that copy back (the sanitizer
@@ -36,8 +37,18 @@ TEST(EncodedNameTest, MovingHandsOverTheTextAndLeavesAnEmptyName) {
     third = EncodedName::viewOf("init");
     EXPECT_EQ(third.view(), "init");
 
-    EXPECT_TRUE(EncodedName().empty());
-    EXPECT_TRUE(EncodedName::copyOf("").empty());
+    EXPECT_FALSE(EncodedName().encoded());
+    EXPECT_TRUE(EncodedName::copyOf("").encoded());
+    EXPECT_EQ(EncodedName::copyOf("").view(), "");
+}
+
+TEST(EncodedNameTest, ARawNameIsNotEncodedEvenWhenEmpty) {
+    const char raw[] = "a\nb";
+    const EncodedName name = EncodedName::rawOf(raw);
+    EXPECT_FALSE(name.encoded());
+    EXPECT_EQ(name.view().data(), raw);
+    EXPECT_FALSE(EncodedName::rawOf("").encoded());
+    EXPECT_TRUE(EncodedName::viewOf("").encoded());
 }
 
 }  // namespace

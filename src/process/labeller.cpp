@@ -10,10 +10,10 @@ Labeller::Labeller(const LabelOptions& labelOptions, ArgumentSource source, cons
     : options(labelOptions), vectors(source), usersRoots(roots.mode == Selection::Mode::user) {}
 
 std::string_view Labeller::name(ProcessNode& node) {
-    if (node.nameCache.empty()) {
+    if (!node.nameCache.encoded()) {
         // Most names are left as they are by the encoding: those are not
-        // copied, the record keeps them for the whole run.
-        const std::string_view command(node.record.name);
+        // copied, the table keeps them for the whole run.
+        const std::string_view command = node.nameCache.view();
         if (isPrintableAscii(command))
             node.nameCache = EncodedName::viewOf(command);
         else
@@ -90,12 +90,12 @@ std::span<const std::string> Labeller::arguments(const ProcessNode& node) {
 }
 
 ArgumentVector Labeller::argumentVector(const ProcessNode& node, ArgumentExtent extent) {
-    if (vectorOwner == &node.record &&
+    if (vectorOwner == &node &&
         (vectorExtent == ArgumentExtent::all || extent == ArgumentExtent::title))
         return vector;
     vectorOwner = nullptr;
     vector = vectors.vectorOf(node.record.pid, extent);
-    vectorOwner = &node.record;
+    vectorOwner = &node;
     vectorExtent = extent;
     return vector;
 }

@@ -62,7 +62,7 @@ class Labeller {
     ArgumentSource vectors;
     bool usersRoots;  // the roots are a user's topmost processes, which never show the user
     UserNames users;
-    const ProcessRecord* vectorOwner = nullptr;  // the record whose vector `vector` is
+    const ProcessNode* vectorOwner = nullptr;  // the node whose vector `vector` is
     ArgumentVector vector;
     ArgumentExtent vectorExtent = ArgumentExtent::title;  // how far it was read
     std::vector<std::string> encodedArguments;            // reused from call to call

@@ -41,10 +41,11 @@ using ChildrenByName = ChildIndex<NameKey>;
 
 class ProcessNode {
   public:
-    // `record` must outlive the node.
-    explicit ProcessNode(const ProcessRecord& processRecord) : record(processRecord) {}
+    // `processRecord` must outlive the node.
+    explicit ProcessNode(const ProcessRecord& processRecord)
+        : record(processRecord), nameCache(EncodedName::rawOf(processRecord.name)) {}
 
-    // The encoded command name once computed (Labeller::name), else empty.
+    // The encoded command name once computed (Labeller::name), else the raw one.
     std::string_view name() const { return nameCache.view(); }
 
     // The first child in name order, or none.
@@ -53,6 +54,7 @@ class ProcessNode {
     }
 
     const ProcessRecord& record;
+    // The raw name until Labeller::name encodes it.
     EncodedName nameCache;
     // Only a decorated label is kept apart from the name, and most are not:
     // a pointer costs an undecorated node 8 bytes instead of a string's 32.

@@ -25,7 +25,6 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
     : stream(printTo),
       drawingSet(style.drawing.set),
       drawingEscapes(style.drawing.escapes),
-      autoMarginNoXenl(style.autoMarginNoXenl),
       longLines(options.longLines),
       arguments(options.arguments),
       columns(style.columns),
@@ -50,24 +49,18 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
 }
 
 std::string LineWriter::levelColumnText(wchar_t character) const {
-    std::string text(encode(character));
+    std::string text = encode(character);
     const std::uint64_t width = characterColumns(character);
     if (width < levelWidth) text.append(levelWidth - width, ' ');
     return text;
 }
 
-std::string_view LineWriter::encode(wchar_t character) const {
-    for (std::size_t i = 0; i < encodedCount; ++i)
-        if (encodedCharacters[i].character == character) return encodedCharacters[i].bytes;
+std::string LineWriter::encode(wchar_t character) {
     char bytes[MB_LEN_MAX];
     std::mbstate_t state{};
-    std::size_t length = std::wcrtomb(bytes, character, &state);
+    const std::size_t length = std::wcrtomb(bytes, character, &state);
     if (length == static_cast<std::size_t>(-1)) return {};
-    // A drawing set has five characters and the space: the slots suffice.
-    if (encodedCount == encodedCharacters.size()) encodedCount = encodedCharacters.size() - 1;
-    EncodedCharacter& slot = encodedCharacters[encodedCount++];
-    slot = {character, std::string(bytes, length)};
-    return slot.bytes;
+    return std::string(bytes, length);
 }
 
 std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {

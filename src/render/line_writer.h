@@ -2,7 +2,6 @@
 // terminal width and prints it with its escape sequences.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -99,8 +98,9 @@ class LineWriter {
         std::uint64_t indentationWidth = 0;
     };
 
-    // A drawing character as multibyte text in the locale of the run.
-    std::string_view encode(wchar_t character) const;
+    // A drawing character as multibyte text in the locale of the run; the
+    // constructor encodes each of them once.
+    static std::string encode(wchar_t character);
 
     // `text` cut to `width` columns: the whole characters that fill at most
     // width - 1 of them, and "+".
@@ -139,7 +139,6 @@ class LineWriter {
     std::FILE* stream;
     DrawingSet drawingSet;
     bool drawingEscapes;
-    bool autoMarginNoXenl;
     bool longLines;
     bool arguments;
     std::uint64_t columns;
@@ -180,13 +179,4 @@ class LineWriter {
     std::string piece;                    // a piece being composed, reused
     std::vector<std::string> spareTexts;  // texts of printed segments, reused
     std::string output;                   // the line being printed, reused
-
-    // The drawing characters encoded so far: every line needs a few of
-    // them, and the locale does not change while lines are written.
-    struct EncodedCharacter {
-        wchar_t character;
-        std::string bytes;
-    };
-    mutable std::array<EncodedCharacter, 8> encodedCharacters{};
-    mutable std::size_t encodedCount = 0;
 };

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/failure.h"
 #include "render/child_answer.h"
 #undef columns  // term.h names every capability as a macro
 
@@ -185,8 +186,8 @@ TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd) {
     const std::optional<Reply> reply = askChild(fd);
     if (!reply) return fallbackWidth();
     if (reply->unaskable)
-        throw TerminalUnreadable{std::string("cannot read the terminal description: ") +
-                                 std::strerror(*reply->unaskable)};
+        throw Failure{std::string("cannot read the terminal description: ") +
+                      std::strerror(*reply->unaskable)};
     if (!reply->description) return fallbackWidth();
     const Description& description = *reply->description;
     TerminalWidth width;

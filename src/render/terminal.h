@@ -18,12 +18,6 @@ struct TerminalWidth {
     WidthSource source = WidthSource::None;
 };
 
-// Thrown when the terminal cannot be asked at all: the thread that would ask
-// it could not be started and the stack is too small to ask it without one.
-struct TerminalUnreadable {
-    std::string message;
-};
-
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
 // the terminfo description of TERM for the terminal on `fd`, or 80 columns
 // when there is none. The terminfo library is asked in a short-lived child
@@ -31,5 +25,7 @@ struct TerminalUnreadable {
 // a child that cannot be had, dies or answers nonsense gives 80 columns as
 // well. There the library reads a description with large buffers on the
 // stack, more than a small RLIMIT_STACK leaves: it is asked on a thread
-// whose stack is sized for it. Call it while this process has one thread.
+// whose stack is sized for it; when that thread cannot be started and the
+// stack is too small to ask without one, it throws a Failure. Call it while
+// this process has one thread.
 TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd);

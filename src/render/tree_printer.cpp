@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// Writes `node`'s branch drawing and label (and, with `options.arguments`,
+// its arguments and the end of its line).
 void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const OutputOptions& options) {
     writer.writeLabel(labeller.label(node), node.highlight,
@@ -15,8 +19,6 @@ void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
         writer.writeArgument(arguments[i], i + 1 == arguments.size());
     writer.endLine();
 }
-
-namespace {
 
 const ChildrenByName& ownChildren(const ProcessNode& node, const ChildrenByName&) {
     return node.childrenByName;
@@ -110,6 +112,9 @@ void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
     printTreeIn(node, writer, labeller, children, options);
 }
 
+namespace {
+
+// printTree through the index of `order`, which the node's table must have.
 void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller, ChildOrder order,
                       const OutputOptions& options) {
     if (order == ChildOrder::ByPid)
@@ -117,6 +122,8 @@ void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller,
     else
         printTree(node, writer, labeller, node.childrenByName, options);
 }
+
+}  // namespace
 
 void printTrees(ProcessTable& table, const Roots& roots, LineWriter& writer, Labeller& labeller,
                 const OutputOptions& options) {

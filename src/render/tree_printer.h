@@ -22,12 +22,3 @@ void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const ChildrenByName& children, const OutputOptions& options);
 void printTree(ProcessNode& node, LineWriter& writer, Labeller& labeller,
                const ChildrenByPid& children, const OutputOptions& options);
-
-// printTree through the index of `order`, which the node's table must have.
-void printTreeInOrder(ProcessNode& node, LineWriter& writer, Labeller& labeller, ChildOrder order,
-                      const OutputOptions& options);
-
-// Writes `node`'s branch drawing and label (and, with `options.arguments`,
-// its arguments and the end of its line).
-void printNode(ProcessNode& node, LineWriter& writer, Labeller& labeller,
-               const OutputOptions& options);

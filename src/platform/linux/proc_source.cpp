@@ -106,8 +106,8 @@ namespace {
 bool readArgumentFile(SourceHandle& source, const char* path, ArgumentExtent extent,
                       ArgumentText& text) {
     const OpenFile file(source.rootFd, path);
-    return file.isOpen() && readArgumentText(file.descriptor(), argumentBound, extent,
-                                             source.argumentText, text);
+    return file.isOpen() &&
+           readArgumentText(file.descriptor(), argumentBound, extent, source.argumentText, text);
 }
 
 // Splits the text read into the source's vector: the title alone when only

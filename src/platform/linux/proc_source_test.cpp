@@ -208,8 +208,9 @@ TEST_P(ProcReadPathTest, AnyOtherFailureToReadFailsTheSnapshotRatherThanLeaveAPr
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.message, proc.root() + "/21/cmdline: Is a directory");
     }
-    EXPECT_NE(readArguments(opened, 1, ArgumentExtent::all).words, nullptr);   // the next one reads
-    EXPECT_EQ(readArguments(opened, 22, ArgumentExtent::all).words, nullptr);  // one that is gone is no failure
+    EXPECT_NE(readArguments(opened, 1, ArgumentExtent::all).words, nullptr);  // the next one reads
+    EXPECT_EQ(readArguments(opened, 22, ArgumentExtent::all).words,
+              nullptr);  // one that is gone is no failure
 }
 
 TEST_F(ProcSourceTest, ReadsOnlyTheFileThatTheRunNeeds) {
@@ -266,7 +267,7 @@ TEST_F(ProcSourceTest, AnArgumentAreaBeyondTheBoundIsCutWhereTheReadStopped) {
 
     bool cut = false;
     EXPECT_EQ(arguments(2, ArgumentExtent::title, &cut), std::vector<std::string>{"huge"});
-    EXPECT_FALSE(cut);                          // the title is whole
+    EXPECT_FALSE(cut);                              // the title is whole
     EXPECT_LE(source->argumentText.size(), 4096u);  // and nothing after it was read
     EXPECT_EQ(arguments(2, ArgumentExtent::all, &cut),
               (std::vector<std::string>{"huge", "first", "second"}));
