@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
 #include <clocale>
 #include <cstdio>
@@ -15,6 +16,14 @@
 #include "platform/vis.h"
 
 namespace {
+
+// Names a case after its locale, in the characters a test's name may hold.
+std::string localeName(const testing::TestParamInfo<const char*>& test) {
+    std::string name = test.param;
+    for (char& c : name)
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) c = '_';
+    return name;
+}
 
 // Sets LC_CTYPE for one scope and restores the previous one.
 class CtypeLocale {
@@ -259,7 +268,7 @@ TEST_P(InvisibleCharacterTest, EncodesInvisibleCharactersAndKeepsTheirNeighbours
 
 // GB18030 has every Unicode character, EUC-KR some of them; UTF-8 all.
 INSTANTIATE_TEST_SUITE_P(Locales, InvisibleCharacterTest,
-                         testing::Values("C.UTF-8", "zh_CN.GB18030", "ko_KR.EUC-KR"));
+                         testing::Values("C.UTF-8", "zh_CN.GB18030", "ko_KR.EUC-KR"), localeName);
 
 // In a locale of one byte per character, bytes 0x80 to 0x9F are letters or
 // signs of the locale, which a terminal in an 8-bit mode takes for the C1
@@ -297,7 +306,7 @@ TEST_P(SingleByteLocaleTest, EncodesTheEightBitControlsAndKeepsTheLetters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, SingleByteLocaleTest,
-                         testing::Values("ru_RU.KOI8-R", "ru_RU.CP1251"));
+                         testing::Values("ru_RU.KOI8-R", "ru_RU.CP1251"), localeName);
 
 // Control bytes, escape sequences, C1 controls raw and encoded, invalid and
 // cut sequences, every byte and every pair of a lead and a continuation
