@@ -82,8 +82,8 @@ class Session {
   public:
     Session(FuzzedDataProvider& input, const OutputStyle& style, const OutputOptions& options)
         : data(input),
-          columns(style.columns),
-          cuts(style.columns != 0 && !options.longLines),
+          columns(style.columns.value_or(0)),
+          cuts(style.columns.has_value()),
           autoMarginNoXenl(style.autoMarginNoXenl),
           memory(openMemory(&buffer, &length)),
           writer(style, options, memory) {}
@@ -196,12 +196,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::setlocale(LC_CTYPE, data.ConsumeBool() ? "C.UTF-8" : "C");
     const DrawingChoice choices[] = {{asciiSet, false}, {vt100Set, true}, {unicodeSet, false}};
     const DrawingChoice drawing = choices[data.ConsumeIntegralInRange<int>(0, 2)];
+    const bool longLines = data.ConsumeIntegralInRange<int>(0, 7) == 0;
     OutputOptions options;
-    options.longLines = data.ConsumeIntegralInRange<int>(0, 7) == 0;
     options.arguments = data.ConsumeBool();
-    const std::uint64_t columns = data.ConsumeBool()
-                                      ? data.ConsumeIntegralInRange<std::uint64_t>(0, 12)
-                                      : data.ConsumeIntegralInRange<std::uint64_t>(0, 200);
+    // A width of 0 draws no limit either, as set up for a run; so do long
+    // lines, whatever the width.
+    const std::uint64_t width = data.ConsumeBool()
+                                    ? data.ConsumeIntegralInRange<std::uint64_t>(0, 12)
+                                    : data.ConsumeIntegralInRange<std::uint64_t>(0, 200);
+    std::optional<std::uint64_t> columns;
+    if (!longLines && width != 0) columns = width;
     const bool autoMarginNoXenl = data.ConsumeBool();
     Session session(data, {drawing, columns, autoMarginNoXenl}, options);
     session.run();

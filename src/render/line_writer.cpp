@@ -25,7 +25,6 @@ LineWriter::LineWriter(const OutputStyle& style, const OutputOptions& options, s
     : stream(printTo),
       drawingSet(style.drawing.set),
       drawingEscapes(style.drawing.escapes),
-      longLines(options.longLines),
       arguments(options.arguments),
       columns(style.columns),
       wrapsAtColumns(style.autoMarginNoXenl && style.widthSource == WidthSource::Terminal) {
@@ -75,10 +74,9 @@ std::string LineWriter::cutText(std::string_view text, std::uint64_t width) {
 bool LineWriter::claim(std::uint64_t width, std::uint64_t reserve, std::uint64_t& room) {
     const std::uint64_t oldColumn = column;
     column += width;
-    if (columns == 0 || longLines || (column <= columns && columns - column >= reserve))
-        return true;
-    room = columns - oldColumn;
-    column = columns;
+    if (!columns || (column <= *columns && *columns - column >= reserve)) return true;
+    room = *columns - oldColumn;
+    column = *columns;
     truncated = true;
     return false;
 }
@@ -187,10 +185,10 @@ bool LineWriter::fillsTheScreenLine() const {
     // reaches it fills it unless a cut left a column free (a wide character
     // that did not fit before the "+"), or a piece was written with more
     // columns than its text takes.
-    if (column != columns) return false;
+    if (!columns || column != *columns) return false;
     std::uint64_t shown = 0;
     for (const Segment& segment : segments) shown += textColumns(segment.text);
-    return shown == columns;
+    return shown == *columns;
 }
 
 void LineWriter::writeLabel(std::string_view label, bool highlight,

@@ -140,9 +140,8 @@ class LineWriter {
     std::FILE* stream;
     DrawingSet drawingSet;
     bool drawingEscapes;
-    bool longLines;
     bool arguments;
-    std::uint64_t columns;
+    std::optional<std::uint64_t> columns;  // none: lines are never cut
     // A line that takes every column ends on the screen line by itself: the
     // terminal wraps there (automatic margins without xenl) and the width is
     // the terminal's own, not one COLUMNS set narrower than the window.

@@ -49,12 +49,11 @@ Step group(std::string label) {
 
 struct LineCase {
     const char* name;
-    std::uint64_t columns;
+    std::optional<std::uint64_t> columns;  // none: lines are never cut
     std::vector<Step> steps;
     std::uint64_t column;  // after the steps, before endLine
     bool truncated;
     std::string printed;  // what endLine prints, newline included
-    bool longLines = false;
     const char* locale = "C";
     bool autoMarginNoXenl = false;
     WidthSource source = WidthSource::Terminal;
@@ -92,13 +91,13 @@ std::string repeated(const std::string& text, std::size_t count) {
 // clang-format off
 const LineCase lineCases[] = {
     // No limit: nothing is ever cut.
-    {"NoLimitKeepsEverything", 0,
+    {"NoLimitKeepsEverything", std::nullopt,
      {piece(40, std::string(40, 'a')), piece(50, std::string(50, 'b')), argument(std::string(300, 'c'), false),
       argument("d", true)},
      393, false, std::string(40, 'a') + std::string(50, 'b') + " " + std::string(300, 'c') + " d\n"},
-    {"LongBitIgnoresTheWidth", 20,
+    {"NoLimitKeepsNoRoomForTheEllipsis", std::nullopt,
      {piece(30, std::string(30, 'a')), argument("argument", false), argument("x", true)},
-     41, false, std::string(30, 'a') + " argument x\n", true},
+     41, false, std::string(30, 'a') + " argument x\n"},
     // Cutting a piece.
     {"CutPieceKeepsWidthMinusOneCharacters", 20, {filler(18), piece(5, "abcde"), piece(3, "xyz")},
      20, true, dots18 + "a+\n"},
@@ -114,19 +113,19 @@ const LineCase lineCases[] = {
      20, true, dots16 + "abc+\x1b[1m\x1b[22m\n"},
     // Multibyte text is cut by characters of the locale.
     {"UnicodeCutNeverSplitsACharacter", 10, {filler(6), piece(6, "h\xc3\xa9llo")},
-     10, true, "......h\xc3\xa9l+\n", false, "C.UTF-8"},
+     10, true, "......h\xc3\xa9l+\n", "C.UTF-8"},
     {"UnicodeDrawingCutCountsCharacters", 10,
      {filler(6), piece(7, "  \xe2\x94\x9c\xe2\x94\x80\xe2\x94\x80\xe2\x94\x80", SegmentMode::Plain)},
-     10, true, "......  \xe2\x94\x9c+\n", false, "C.UTF-8"},
+     10, true, "......  \xe2\x94\x9c+\n", "C.UTF-8"},
     {"WideCharactersCutToTheColumnsTheyFill", 10,
      {filler(4), piece(24, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab")},
-     10, true, "....\xe6\x97\xa5\xe6\x9c\xac+\n", false, "C.UTF-8"},
+     10, true, "....\xe6\x97\xa5\xe6\x9c\xac+\n", "C.UTF-8"},
     {"WideCharacterThatWouldPassTheCutIsLeftOut", 10, {filler(6), piece(5, "a\xe6\x97\xa5" "b")},
-     10, true, "......a\xe6\x97\xa5+\n", false, "C.UTF-8"},
-    {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n", false,
+     10, true, "......a\xe6\x97\xa5+\n", "C.UTF-8"},
+    {"InvalidSequenceEndsTheCut", 10, {filler(4), piece(8, "ab\xff" "cdefg")}, 10, true, "....ab+\n",
      "C.UTF-8"},
     {"CombiningMarkCountsNoColumn", 10, {filler(6), piece(8, "e\xcc\x81" "abcd")},
-     10, true, "......e\xcc\x81" "ab+\n", false, "C.UTF-8"},
+     10, true, "......e\xcc\x81" "ab+\n", "C.UTF-8"},
     {"NonAsciiInPosixLocaleEndsTheCut", 10, {filler(6), piece(6, "h\xc3\xa9llo")}, 10, true, "......h+\n"},
     // Arguments.
     {"NonFinalArgumentCutWithDots", 20, {filler(10), argument("0123456789", false)},
@@ -152,16 +151,16 @@ const LineCase lineCases[] = {
     // A cut argument keeps the whole characters that fill the columns
     // before its dots, by the columns they take on the terminal.
     {"ArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 4), false)},
-     12, true, "..... " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8"},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", "C.UTF-8"},
     {"FinalArgumentCutKeepsWholeCharacters", 12, {filler(5), argument(repeated(eAcute, 40), true)},
-     12, true, "..... " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8"},
+     12, true, "..... " + repeated(eAcute, 3) + "...\n", "C.UTF-8"},
     {"WideCharacterThatWouldPassTheDotsIsLeftOut", 12,
      {filler(5), argument("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae", true)},
-     12, true, "..... \xe6\x97\xa5...\n", false, "C.UTF-8"},
+     12, true, "..... \xe6\x97\xa5...\n", "C.UTF-8"},
     {"CombiningMarksStayWithTheirCharacter", 12, {filler(5), argument("ae\xcc\x81" "e\xcc\x81" "bcdef", true)},
-     12, true, "..... ae\xcc\x81" "e\xcc\x81...\n", false, "C.UTF-8"},
+     12, true, "..... ae\xcc\x81" "e\xcc\x81...\n", "C.UTF-8"},
     {"InvalidSequenceEndsTheArgumentCut", 12, {filler(5), argument("a\xff" "bcdefgh", true)},
-     12, true, "..... a...\n", false, "C.UTF-8"},
+     12, true, "..... a...\n", "C.UTF-8"},
     {"NothingAfterACutArgument", 20, {filler(10), argument("0123456789", false), argument("x", true)},
      20, true, dots10 + " 012345...\n"},
     // Closing brackets: a group's "]" is paid at the end of the line, when it
@@ -173,11 +172,11 @@ const LineCase lineCases[] = {
      "2*[ab.ssh+\n"},
     {"CloserThatOverflowsIsCut", 12, {group("a"), group("b")}, 11, false, "2*[a---2*[b+\n"},
     // Escapes.
-    {"DrawingRunsShareOneEscapePair", 0,
+    {"DrawingRunsShareOneEscapePair", std::nullopt,
      {piece(2, "qq", SegmentMode::Drawing), piece(3, "  x", SegmentMode::Drawing), piece(4, "init"),
       piece(3, "qwq", SegmentMode::Drawing)},
      12, false, "\x1b(0\x0fqq  x\x1b(B\x0finit\x1b(0\x0fqwq\x1b(B\x0f\n"},
-    {"BoldSegmentsEachEnclosed", 0,
+    {"BoldSegmentsEachEnclosed", std::nullopt,
      {piece(3, "qwq", SegmentMode::Drawing), piece(2, "ab", SegmentMode::Bold), piece(2, "cd", SegmentMode::Bold),
       piece(3, "2*["), piece(2, "ef", SegmentMode::Bold)},
      12, false,
@@ -187,46 +186,46 @@ const LineCase lineCases[] = {
     {"EmptyLine", 20, {}, 0, false, "\n"},
     // Automatic margins without xenl: a line that reaches the last column has
     // already moved the cursor to the next line.
-    {"AutoMarginExactlyFullHasNoNewline", 10, {filler(10)}, 10, false, std::string(10, '.'), false, "C", true},
-    {"AutoMarginCutLineHasNoNewline", 10, {filler(8), piece(5, "abcde")}, 10, true, "........a+", false, "C", true},
-    {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .", false,
+    {"AutoMarginExactlyFullHasNoNewline", 10, {filler(10)}, 10, false, std::string(10, '.'), "C", true},
+    {"AutoMarginCutLineHasNoNewline", 10, {filler(8), piece(5, "abcde")}, 10, true, "........a+", "C", true},
+    {"AutoMarginCutArgumentHasNoNewline", 10, {filler(8), argument("abcde", true)}, 10, true, "........ .",
      "C", true},
-    {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", false, "C", true},
+    {"AutoMarginShorterLineHasNewline", 10, {filler(9)}, 9, false, std::string(9, '.') + "\n", "C", true},
     // Text of several bytes per character takes fewer columns on the screen
     // than it is counted for: the line ends with a newline unless its
     // characters fill the screen line.
     {"AutoMarginMultibyteLabelShortOfTheScreenHasNewline", 10, {filler(5), piece(5, cafe)},
-     10, false, "....." + cafe + "\n", false, "C.UTF-8", true},
+     10, false, "....." + cafe + "\n", "C.UTF-8", true},
     {"AutoMarginCutAfterMultibyteLabelHasNewline", 10, {piece(5, cafe), piece(5, "sleep"), piece(5, "sleep")},
-     10, true, cafe + "slee+\n", false, "C.UTF-8", true},
+     10, true, cafe + "slee+\n", "C.UTF-8", true},
     {"AutoMarginCutArgumentFillingTheScreenHasNoNewline", 12, {filler(5), argument(repeated(eAcute, 8), true)},
-     12, true, "..... " + repeated(eAcute, 3) + "...", false, "C.UTF-8", true},
+     12, true, "..... " + repeated(eAcute, 3) + "...", "C.UTF-8", true},
     {"AutoMarginCutArgumentAfterMultibyteLabelHasNewline", 12, {piece(5, cafe), argument(repeated(eAcute, 8), true)},
-     12, true, cafe + " " + repeated(eAcute, 3) + "...\n", false, "C.UTF-8", true},
+     12, true, cafe + " " + repeated(eAcute, 3) + "...\n", "C.UTF-8", true},
     {"AutoMarginWideCharactersShortOfTheScreenHaveNewline", 10, {filler(4), piece(6, "\xe6\x97\xa5\xe6\x9c\xac")},
-     10, false, "....\xe6\x97\xa5\xe6\x9c\xac\n", false, "C.UTF-8", true},
+     10, false, "....\xe6\x97\xa5\xe6\x9c\xac\n", "C.UTF-8", true},
     {"AutoMarginAsciiInUtf8FillingTheScreenHasNoNewline", 10, {filler(8), piece(5, "abcde")},
-     10, true, "........a+", false, "C.UTF-8", true},
+     10, true, "........a+", "C.UTF-8", true},
     // The same lines where COLUMNS set the width below the window's: the
     // terminal does not wrap there, so every line ends with a newline. A
     // width that is the terminal's own, or no width at all, is as before.
     {"ColumnsBelowTheWindowFullLineHasNewline", 10, {filler(10)}, 10, false,
-     std::string(10, '.') + "\n", false, "C", true, WidthSource::Environment},
+     std::string(10, '.') + "\n", "C", true, WidthSource::Environment},
     {"ColumnsBelowTheWindowCutLineHasNewline", 10, {filler(8), piece(5, "abcde")}, 10, true,
-     "........a+\n", false, "C", true, WidthSource::Environment},
+     "........a+\n", "C", true, WidthSource::Environment},
     {"ColumnsBelowTheWindowCutArgumentHasNewline", 10, {filler(8), argument("abcde", true)}, 10, true,
-     "........ .\n", false, "C", true, WidthSource::Environment},
+     "........ .\n", "C", true, WidthSource::Environment},
     {"UnknownTerminalFullLineHasNewline", 10, {filler(10)}, 10, false,
-     std::string(10, '.') + "\n", false, "C", true, WidthSource::Fallback},
+     std::string(10, '.') + "\n", "C", true, WidthSource::Fallback},
     {"WithoutAutoMarginsColumnsChangeNothing", 10, {filler(10)}, 10, false,
-     std::string(10, '.') + "\n", false, "C", false, WidthSource::Environment},
+     std::string(10, '.') + "\n", "C", false, WidthSource::Environment},
 };
 // clang-format on
 
 class LineComposer : public testing::TestWithParam<LineCase> {};
 
 // A style of the ASCII set, or of `drawing`, `columns` wide.
-OutputStyle style(std::uint64_t columns, bool autoMarginNoXenl = false,
+OutputStyle style(std::optional<std::uint64_t> columns, bool autoMarginNoXenl = false,
                   DrawingChoice drawing = {asciiSet, false},
                   WidthSource source = WidthSource::Terminal) {
     return {drawing, columns, autoMarginNoXenl, source};
@@ -237,14 +236,14 @@ TEST_P(LineComposer, ComposesCutsAndPrintsTheLine) {
     CharacterLocale locale(c.locale);
     ASSERT_TRUE(locale.active) << c.locale;
     MemoryStream memory;
-    LineWriter writer(style(c.columns, c.autoMarginNoXenl, {asciiSet, false}, c.source),
-                      {.longLines = c.longLines}, memory.stream());
+    LineWriter writer(style(c.columns, c.autoMarginNoXenl, {asciiSet, false}, c.source), {},
+                      memory.stream());
     for (const Step& step : c.steps) apply(writer, step);
     EXPECT_EQ(memory.text(), "") << "nothing is printed before the line ends";
     EXPECT_EQ(writer.usedColumns(), c.column);
     EXPECT_EQ(writer.isTruncated(), c.truncated);
-    if (c.columns != 0 && !c.longLines) {
-        EXPECT_LE(writer.usedColumns(), c.columns);
+    if (c.columns) {
+        EXPECT_LE(writer.usedColumns(), *c.columns);
     }
     writer.endLine();
     EXPECT_EQ(memory.text(), c.printed);
@@ -355,7 +354,7 @@ TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
         const char* name;
         const char* locale;
         DrawingSet set;
-        std::uint64_t columns;
+        std::optional<std::uint64_t> columns;
         std::string labels[5];
         std::string printed;
     };
@@ -363,7 +362,7 @@ TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
         {"MultibyteLabelsInUtf8",
          "C.UTF-8",
          unicodeSet,
-         0,
+         std::nullopt,
          {cafe, "na\xc3\xafve", "x", "y", "z"},
          cafe + "\u2500\u252c\u2500na\xc3\xafve\u2500\u252c\u2500x\n"
                 "     \u2502       \u2514\u2500y\n"
@@ -371,7 +370,7 @@ TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
         {"MultibyteLabelsInUtf8WithAscii",
          "C.UTF-8",
          asciiSet,
-         0,
+         std::nullopt,
          {cafe, "na\xc3\xafve", "x", "y", "z"},
          cafe + "-+-na\xc3\xafve-+-x\n"
                 "     |       `-y\n"
@@ -393,7 +392,7 @@ TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
         {"WideDrawingInEucJp",
          "ja_JP.EUC-JP",
          unicodeSet,
-         0,
+         std::nullopt,
          {"ab", "cd", "x", "y", "z"},
          "ab\xa8\xa1\xa8\xa8\xa8\xa1"
          "cd\xa8\xa1\xa8\xa8\xa8\xa1x\n"
@@ -412,7 +411,7 @@ TEST(LineComposerState, LabelsAndDrawingCountTheColumnsTheyTake) {
         {"PosixLocale",
          "C",
          asciiSet,
-         0,
+         std::nullopt,
          {"init", "sshd", "a", "b", "cron"},
          "init-+-sshd-+-a\n     |      `-b\n     `-cron\n"},
     };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "render/drawing_set.h"
 #include "render/terminal.h"
@@ -12,15 +13,15 @@
 // What the command line asks of the output, as the render layer needs it.
 struct OutputOptions {
     DrawingRequest drawing = DrawingRequest::Automatic;
-    bool longLines = false;  // lines are never cut
+    bool longLines = false;  // lines are never cut: the style gets no width
     bool arguments = false;  // a line of its own for every process, with its arguments
 };
 
 // How the output looks for the whole run.
 struct OutputStyle {
     DrawingChoice drawing{asciiSet, false};
-    std::uint64_t columns = 0;      // 0: no limit
-    bool autoMarginNoXenl = false;  // the terminal wraps by itself after its last column
+    std::optional<std::uint64_t> columns;  // none: lines are never cut
+    bool autoMarginNoXenl = false;         // the terminal wraps by itself after its last column
     WidthSource widthSource = WidthSource::None;
 };
 

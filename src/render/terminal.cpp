@@ -191,9 +191,11 @@ TerminalWidth queryWidth(bool longLines, bool isTerminal, int fd) {
     if (!reply->description) return fallbackWidth();
     const Description& description = *reply->description;
     TerminalWidth width;
-    // Sign-widened: an absent capability (-1) becomes a width no line reaches.
-    width.columns = static_cast<std::uint64_t>(static_cast<std::int64_t>(description.columns));
     width.autoMarginNoXenl = description.autoMargin && !description.newlineGlitch;
-    width.source = description.columns > 0 ? sourceOf(width.columns, fd) : WidthSource::Terminal;
+    width.source = WidthSource::Terminal;
+    if (description.columns > 0) {
+        width.columns = static_cast<std::uint64_t>(description.columns);
+        width.source = sourceOf(*width.columns, fd);
+    }
     return width;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Where the width at which lines are cut comes from.
@@ -13,14 +14,15 @@ enum class WidthSource : std::uint8_t {
 };
 
 struct TerminalWidth {
-    std::uint64_t columns = 0;      // 0: no limit
-    bool autoMarginNoXenl = false;  // wraps by itself after the last column
+    std::optional<std::uint64_t> columns;  // none: lines are never cut
+    bool autoMarginNoXenl = false;         // wraps by itself after the last column
     WidthSource source = WidthSource::None;
 };
 
 // No limit on a pipe or when lines are never cut (`longLines`); otherwise
 // the terminfo description of TERM for the terminal on `fd`, or 80 columns
-// when there is none. The terminfo library is asked in a short-lived child
+// when there is none. A description that gives no width above 0 (an absent
+// capability, or 0) sets no limit. The terminfo library is asked in a short-lived child
 // process, since it may overrun its heap on a broken compiled description:
 // a child that cannot be had, dies or answers nonsense gives 80 columns as
 // well. There the library reads a description with large buffers on the

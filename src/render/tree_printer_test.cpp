@@ -63,8 +63,8 @@ const Printing byPid{.order = ChildOrder::ByPid};
 // `highlightPid` (unless 0) marked. Checks that the writer is left as a run
 // leaves it: no level pushed and not popped, no line pending, no "]" owed.
 std::string printed(const std::vector<MemoryProcess>& processes, const Printing& printing,
-                    const Selection& selection, DrawingChoice drawing, std::uint64_t columns,
-                    pid_t highlightPid) {
+                    const Selection& selection, DrawingChoice drawing,
+                    std::optional<std::uint64_t> columns, pid_t highlightPid) {
     const MemoryRecords records(processes);
     ProcessTable table = tableOf(records, {.childOrder = printing.order});
     if (highlightPid != 0) table.markHighlight(highlightPid);
@@ -91,7 +91,7 @@ struct TreeCase {
     std::string printed;
     Printing printing = plain;
     DrawingChoice drawing = asciiDrawing;
-    std::uint64_t columns = 0;
+    std::optional<std::uint64_t> columns = std::nullopt;  // none: lines are never cut
     pid_t highlightPid = 0;
 };
 
@@ -236,10 +236,10 @@ const TreeCase treeCases[] = {
          "     |-" + bold("sshd") + "---" + bold("sshd") + "---" + bold("sh") + "-+-top\n" +  //
          "     |                  `-" + bold("vi") + "\n" +                              //
          "     `-syslogd\n",
-     plain, asciiDrawing, 0, 43},
+     plain, asciiDrawing, std::nullopt, 43},
     {"HighlightedGroupHeadVt100",
      {process(1, 0, "init"), process(2, 1, "b"), process(3, 1, "b"), process(4, 1, "c")},
-     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", plain, vt100Drawing, 0,
+     bold("init") + drawn("qwq") + "2*[" + bold("b") + "]\n" + drawn("     mq") + "c\n", plain, vt100Drawing, std::nullopt,
      3},
     // Cut lines drop their ends; the lines after them are drawn in the
     // right columns all the same.
@@ -306,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TreePrinter, testing::ValuesIn(treeCases),
 TEST(TreePrinterRoots, EqualParentlessRootsFoldIntoOneLine) {
     EXPECT_EQ(printed({process(1, 0, "init"), process(7, 99, "orphan"), process(8, 98, "orphan"),
                        process(9, 97, "lonely"), process(10, 9, "child")},
-                      plain, {}, asciiDrawing, 0, 0),
+                      plain, {}, asciiDrawing, std::nullopt, 0),
               "init\n"
               "lonely---child\n"
               "2*[orphan]\n");

@@ -10,7 +10,9 @@
 std::string printInProcess(ProcessTable& table, ArgumentSource vectors, const InProcessRun& run) {
     MemoryStream memory;
     const RunOptions options = optionsOf(run.flags, run.rootPid, run.rootUid);
-    LineWriter writer({run.drawing, run.columns, false}, options.output, memory.stream());
+    std::optional<std::uint64_t> columns;
+    if (run.columns != 0 && !options.output.longLines) columns = run.columns;
+    LineWriter writer({run.drawing, columns, false}, options.output, memory.stream());
     printForest(table, writer, vectors, options);
     const std::string output = memory.text();
     // A label written now is a root on a line of its own, with nothing
