@@ -15,7 +15,7 @@
 #include "render/line_writer.h"
 #include "support/escapes.h"
 #include "support/memory_stream.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 
