@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "cli/option_table.h"
-#include "support/program/build_paths.h"
-#include "support/system/kernel_threads.h"
 #include "support/lines.h"
+#include "support/program/build_paths.h"
 #include "support/program/run_program.h"
+#include "support/system/kernel_threads.h"
 
 namespace {
 

@@ -4,8 +4,10 @@
 // layer's and the Linux-only suites; a system whose pkg-config knows
 // no ncursesw builds with the library and headers found directly; and the
 // flags that an ncursesw.pc brings reach the terminal unit alone.
-// These tests run CMake (and two builds) and are labelled slow; they test the
-// source tree, not the build at hand, and run in ordinary builds only.
+// Without GoogleTest, vindle builds with the tests off. These tests run CMake
+// (and two builds); they test the source tree, not the build at hand, and
+// run in ordinary builds only.
+// ctest: slow cost=120 lock=configure_builds
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -49,13 +51,9 @@ std::string contentsOfFile(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-// build.ninja, and the units that compile several test files at once, which
-// name those files instead of it.
+// What the build compiles: every file it compiles is named in build.ninja.
 std::string whatTheBuildCompiles(const fs::path& build) {
-    std::string text = contentsOfFile(build / "build.ninja");
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(build / "tests"))
-        if (entry.path().parent_path().filename() == "units") text += contentsOfFile(entry.path());
-    return text;
+    return contentsOfFile(build / "build.ninja");
 }
 
 // Configuring for FreeBSD (CMake's name for the target system; the host's
@@ -93,12 +91,10 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     EXPECT_EQ(ninja.find("platform/linux/"), std::string::npos);
     EXPECT_EQ(ninja.find("snapshot_linux_test.cpp"), std::string::npos);
     EXPECT_NE(ninja.find("vindle_program_tests"), std::string::npos);
-    EXPECT_NE(ninja.find("tests/support/freebsd/process_state.cpp"), std::string::npos);
+    EXPECT_NE(ninja.find("tests/support/system/freebsd/process_state.cpp"), std::string::npos);
     EXPECT_NE(ninja.find("tests/tools/spawn_tree.cpp"), std::string::npos);
-    for (const char* linuxOnly :
-         {"support/linux/", "tools/linux/", "support/proc_fixture.cpp", "tests/namespace_test.cpp",
-          "tests/real_kernel_test.cpp", "tests/unreadable_proc_test.cpp",
-          "tests/retitled_process_test.cpp", "tests/churn_test.cpp", "tests/deep_chain_test.cpp"})
+    for (const char* linuxOnly : {"support/system/linux/", "tools/linux/",
+                                  "support/proc_fixture.cpp", ".dir/program/linux/"})
         EXPECT_EQ(ninja.find(linuxOnly), std::string::npos) << linuxOnly;
     std::ifstream testsFile(build.path / "tests/CTestTestfile.cmake");
     const std::string tests((std::istreambuf_iterator<char>(testsFile)),
@@ -106,6 +102,31 @@ TEST(ConfigureTest, FreeBsdRefusesTheFuzzTargetsAndBuildsTheUnitTests) {
     EXPECT_NE(tests.find("NamespaceTest skipped: it needs Linux: pid, mount"), std::string::npos)
         << tests;
     EXPECT_NE(tests.find("HostileNamespaceTest skipped: it needs Linux"), std::string::npos);
+}
+
+// Without GoogleTest: a plain configure builds vindle with the tests off,
+// and one that asks for the tests stops at once, naming the package and the
+// switch.
+TEST(ConfigureTest, WithoutGoogleTestTheTestsAreOffOrAskedForByName) {
+    if (!sanitizerRuntimeOf(VINDLE_BINARY).empty()) GTEST_SKIP() << "a sanitizer build";
+    const std::string noGoogleTest = "-DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON";
+    {
+        ScratchDirectory build;
+        ProgramResult result = cmake(
+            {"-S", sourceTree.string(), "-B", build.path.string(), "-G", "Ninja", noGoogleTest});
+        EXPECT_EQ(result.status, 0) << result.out << result.err;
+        EXPECT_FALSE(fs::exists(build.path / "tests")) << "the tests were configured";
+        EXPECT_NE(whatTheBuildCompiles(build.path).find("src/cli/main.cpp"), std::string::npos);
+    }
+    ScratchDirectory build;
+    ProgramResult result = cmake({"-S", sourceTree.string(), "-B", build.path.string(), "-G",
+                                  "Ninja", "-DVINDLE_BUILD_TESTS=ON", noGoogleTest});
+    EXPECT_NE(result.status, 0) << result.out;
+    std::string message;
+    for (char c : result.err)
+        if (c != '\n') message += c;
+    EXPECT_NE(message.find("libgtest-dev"), std::string::npos) << result.err;
+    EXPECT_NE(message.find("-DVINDLE_BUILD_TESTS=OFF"), std::string::npos) << result.err;
 }
 
 // A pkg-config that knows every module but ncursesw, as on FreeBSD's base

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/version.h"
-#include "support/program/build_paths.h"
 #include "support/help_text.h"
+#include "support/program/build_paths.h"
 #include "support/program/run_program.h"
 
 namespace {

@@ -5,6 +5,7 @@
 // wherever the output goes, no control byte may reach it except line ends
 // and vindle's own bold and character-set escapes, and no line on a terminal
 // may pass its width.
+// ctest: slow one-process cost=30
 #include <gtest/gtest.h>
 #include <locale.h>
 
@@ -12,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "support/program/columns.h"
 #include "support/escapes.h"
-#include "support/system/pid_namespace.h"
+#include "support/program/columns.h"
 #include "support/program/process_tree.h"
 #include "support/program/pty.h"
 #include "support/program/run_program.h"
+#include "support/system/pid_namespace.h"
 
 namespace {
 

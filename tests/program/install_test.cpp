@@ -1,8 +1,8 @@
 // Installing the built tree: `cmake --install` under a prefix and DESTDIR;
 // the Debian package made by cpack and the one that dpkg-buildpackage makes
 // from debian/, each unpacked into a scratch root, checked by lintian and
-// for the hardening of its binary, and compared with each other. These
-// tests are labelled slow.
+// for the hardening of its binary, and compared with each other (on Debian).
+// ctest: slow cost=200
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "support/program/build_paths.h"
-#include "support/system/process_state.h"
 #include "support/program/run_program.h"
 #include "support/program/sanitizer_build.h"
 #include "support/program/scratch_directory.h"
+#include "support/system/process_state.h"
 
 namespace fs = std::filesystem;
 
@@ -297,6 +297,15 @@ PackageContents expectGoodPackage(const fs::path& package, const fs::path& root)
 // sanitizer's runtime and is built without the hardening flags.
 std::string sanitizerBuild() { return sanitizerRuntimeOf(VINDLE_BINARY); }
 
+// Why the Debian package cannot be made and checked here, or "".
+std::string packagingUnavailable() {
+    if (!fs::exists("/etc/debian_version"))
+        return "it needs a Debian system: cpack's DEB generator, dpkg-buildpackage, dpkg-deb, "
+               "lintian";
+    if (!sanitizerBuild().empty()) return "no package of a " + sanitizerBuild() + " build";
+    return "";
+}
+
 PackageContents cpackPackage(const fs::path& scratch) {
     ProgramResult pack =
         runTool({"cpack", "-G", "DEB", "--config", (buildDir / "CPackConfig.cmake").string(), "-B",
@@ -309,8 +318,7 @@ PackageContents cpackPackage(const fs::path& scratch) {
 }
 
 TEST(PackageTest, CpackMakesACleanHardenedDebianPackage) {
-    if (!sanitizerBuild().empty())
-        GTEST_SKIP() << "no package of a " << sanitizerBuild() << " build";
+    if (const std::string reason = packagingUnavailable(); !reason.empty()) GTEST_SKIP() << reason;
     ScratchDirectory scratch;
     cpackPackage(scratch.path);
 }
@@ -330,8 +338,7 @@ void copySourceTree(const fs::path& target) {
 // source tree, as on a distribution's build machine; the package is clean
 // and holds what the cpack package holds.
 TEST(PackageTest, DpkgBuildpackageMakesTheSamePackage) {
-    if (!sanitizerBuild().empty())
-        GTEST_SKIP() << "no package of a " << sanitizerBuild() << " build";
+    if (const std::string reason = packagingUnavailable(); !reason.empty()) GTEST_SKIP() << reason;
     ScratchDirectory scratch;
     const fs::path tree = scratch.path / "vindle";
     copySourceTree(tree);

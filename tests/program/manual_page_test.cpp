@@ -15,8 +15,8 @@
 
 #include "cli/option_table.h"
 #include "cli/version.h"
-#include "support/program/build_paths.h"
 #include "support/lines.h"
+#include "support/program/build_paths.h"
 #include "support/program/run_program.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // memory, a small stack. A run prints the whole tree, or ends with a message
 // and status 1; never a tree with processes missing and status 0, never a
 // signal.
+// ctest: slow one-process cost=30
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "support/system/pid_namespace.h"
 #include "support/program/process_tree.h"
 #include "support/program/run_program.h"
 #include "support/program/sanitizer_build.h"
+#include "support/system/pid_namespace.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // vindle on a real pseudo-terminal: the width it takes from the terminal
 // description, the window size and the environment, automatic margins, and
 // the drawing set it chooses on a terminal and on a pipe.
+// ctest: one-process (its suites share the terminal descriptions and trees)
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 

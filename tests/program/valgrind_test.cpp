@@ -2,6 +2,7 @@
 // arguments and its user, and must end without a memory error and without
 // a lost block. The kernel handle is never closed but stays reachable, which
 // memcheck does not count as a leak.
+// ctest: slow cost=60
 #include <gtest/gtest.h>
 
 #include <string>

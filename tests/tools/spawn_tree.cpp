@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "support/program/exec_helpers.h"
+#include "support/program/process_tree_wire.h"
 #include "support/system/argument_memory.h"
 #include "support/system/command_name.h"
-#include "support/program/exec_helpers.h"
 #include "support/system/process_lifetime.h"
-#include "support/program/process_tree_wire.h"
 
 namespace wire = process_tree_wire;
 

@@ -2,6 +2,7 @@
 // could fill, as a process may make it (prctl PR_SET_MM): vindle reads no
 // more of it than an execve could have passed, prints the tree with status
 // 0, and marks the arguments as cut where the read stopped.
+// needs: argument memory moved onto a large mapping (prctl PR_SET_MM_MAP)
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

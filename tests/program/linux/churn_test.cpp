@@ -6,6 +6,9 @@
 // group brackets, none wider than its terminal. The verdict asks that every
 // run was made and that the storm was alive through them, never how many
 // runs a machine managed in some time.
+// ctest: slow one-process serial cost=30 (the storm takes the pids and processors
+// that other tests count on)
+// needs: processes named after fork without exec (prctl)
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -21,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "support/program/columns.h"
 #include "support/escapes.h"
 #include "support/lines.h"
+#include "support/program/columns.h"
 #include "support/program/pty.h"
 #include "support/program/run_program.h"
 

@@ -1,4 +1,6 @@
 // A real chain of 400 nested processes, printed whole by the built vindle.
+// ctest: slow cost=30
+// needs: processes named after fork without exec (prctl)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -14,6 +14,7 @@
 // processes start, so the outputs below are exact. Every background process
 // is waited for until it runs its final program, so that no output depends
 // on how fast the machine is.
+// needs: pid, mount and time namespaces (util-linux's unshare and nsenter)
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -28,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "support/program/background_program.h"
 #include "support/escapes.h"
+#include "support/program/background_program.h"
 #include "support/program/exec_helpers.h"
 #include "support/program/program_copy.h"
 #include "support/program/run_program.h"

@@ -1,6 +1,7 @@
 // A real process that rewrites its argument memory as a title and pads the
 // rest with NULs, as daemons do: vindle -a shows the title and the arguments
 // the process kept, and no trail of empty arguments for the padding.
+// needs: a title written over the argument memory, as /proc/PID/cmdline reports it
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -1,6 +1,7 @@
 // vindle on a /proc whose entries it may not read: a fixture directory with
 // entries closed to the user it runs as, and the real /proc mounted with
 // hidepid.
+// needs: the /proc reader on a fixture directory, and /proc mounted with hidepid
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

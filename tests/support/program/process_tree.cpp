@@ -15,11 +15,11 @@
 #include <thread>
 #include <utility>
 
-#include "support/system/command_name.h"
 #include "support/program/exec_helpers.h"
-#include "support/system/process_lifetime.h"
 #include "support/program/process_tree_wire.h"
 #include "support/program/run_program.h"
+#include "support/system/command_name.h"
+#include "support/system/process_lifetime.h"
 
 namespace wire = process_tree_wire;
 
