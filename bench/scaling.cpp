@@ -41,7 +41,7 @@
 #include "render/drawing_set.h"
 #include "render/line_writer.h"
 #include "support/options_of.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

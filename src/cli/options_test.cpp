@@ -12,8 +12,8 @@
 #include "cli/version.h"
 #include "platform/own_pid.h"
 #include "platform/program_name.h"
-#include "support/exit_output.h"
 #include "support/help_text.h"
+#include "support/unit/exit_output.h"
 
 namespace {
 

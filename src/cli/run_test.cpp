@@ -25,11 +25,11 @@
 #include "render/tree_printer.h"
 #include "support/escapes.h"
 #include "support/folding_examples.h"
-#include "support/in_process_run.h"
 #include "support/lines.h"
 #include "support/memory_stream.h"
 #include "support/options_of.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/in_process_run.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

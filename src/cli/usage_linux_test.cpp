@@ -15,7 +15,7 @@
 #include "cli/usage.h"
 #include "cli/version.h"
 #include "platform/program_name.h"
-#include "support/exit_output.h"
+#include "support/unit/exit_output.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/version.h"
-#include "support/exit_output.h"
+#include "support/unit/exit_output.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "platform/memory_records.h"
 #include "support/folding_examples.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/memory_records.h"
 #include "process/process_table.h"
 #include "process/visible_text.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "platform/memory_records.h"
 #include "process/labeller.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

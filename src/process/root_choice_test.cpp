@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 

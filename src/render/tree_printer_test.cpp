@@ -15,12 +15,12 @@
 #include "render/line_writer.h"
 #include "support/escapes.h"
 #include "support/memory_stream.h"
-#include "support/synthetic_forest.h"
+#include "support/unit/synthetic_forest.h"
 
 namespace {
 
 // The process table of the printing examples (the tree that
-// tests/whole_run_test.cpp spawns for real).
+// tests/program/printing_example_test.cpp spawns for real).
 const std::vector<MemoryProcess> exampleTree = {
     process(1, 0, "init"),
     process(20, 1, "cron", {"cron", "-s"}),

@@ -1,8 +1,8 @@
-// spawn_tree: one process of a tree that a test builds (support/process_tree.h
+// spawn_tree: one process of a tree that a test builds (support/program/process_tree.h
 // starts the top one). It is always started with the argument vector the test
 // asked for, so it learns its part only from descriptor 3 (see
-// support/process_tree_wire.h). In this order it
-//   - takes the command name it was given (support/command_name.h),
+// support/program/process_tree_wire.h). In this order it
+//   - takes the command name it was given (support/system/command_name.h),
 //   - shows the given title as its argument vector, if asked,
 //   - forks and execs each child, through the image that gives the child its
 //     name, with the child's own argument vector,
@@ -10,7 +10,7 @@
 //   - switches to its user and group, if asked,
 //   - reports "in place" on descriptor 4,
 // and then sleeps until it is killed, or exits at once if it is to be a zombie.
-// Every process dies with its parent (support/process_lifetime.h), so a test
+// Every process dies with its parent (support/system/process_lifetime.h), so a test
 // that crashes leaves nothing behind either.
 #include <fcntl.h>
 #include <grp.h>
@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "support/argument_memory.h"
-#include "support/command_name.h"
-#include "support/exec_helpers.h"
-#include "support/process_lifetime.h"
-#include "support/process_tree_wire.h"
+#include "support/program/exec_helpers.h"
+#include "support/program/process_tree_wire.h"
+#include "support/system/argument_memory.h"
+#include "support/system/command_name.h"
+#include "support/system/process_lifetime.h"
 
 namespace wire = process_tree_wire;
 

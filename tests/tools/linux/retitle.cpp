@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/argument_memory.h"
+#include "support/system/argument_memory.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
