@@ -20,16 +20,6 @@
 
 namespace {
 
-// Runs vindle with its output to a pipe, in the given locale.
-ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
-    ProgramOptions options;
-    options.replaceEnvironment = true;
-    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
-    return runVindle(arguments, options);
-}
-
-std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
-
 // The folding examples, each a tree of its own, printed by the
 // program with --pid of its top.
 class FoldingExampleTest : public testing::TestWithParam<FoldingExample> {};
@@ -44,7 +34,7 @@ TEST_P(FoldingExampleTest, PrintsAsDescribed) {
     if (example.userChanges) arguments.push_back("-u");
     if (example.highlighted != nullptr)
         arguments.push_back("-H" + std::to_string(tree.pid(example.highlighted)));
-    ProgramResult result = vindle(arguments);
+    ProgramResult result = runVindleInLocale(arguments);
     EXPECT_EQ(result.out, example.output);
     EXPECT_EQ(result.status, 0);
 }

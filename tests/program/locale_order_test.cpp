@@ -20,16 +20,6 @@
 
 namespace {
 
-// Runs vindle with its output to a pipe, in the given locale.
-ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
-    ProgramOptions options;
-    options.replaceEnvironment = true;
-    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
-    return runVindle(arguments, options);
-}
-
-std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
-
 TEST(LocaleOrderTest, NamesOfLinkedProcessesAreEncodedBeforeTheLocaleChanges) {
     // A UTF-8 name: encoded while linking, in the locale the program starts
     // in, it is escaped; as a title, encoded after -U took the environment's
@@ -37,10 +27,11 @@ TEST(LocaleOrderTest, NamesOfLinkedProcessesAreEncodedBeforeTheLocaleChanges) {
     const std::string cafe = "caf\xc3\xa9";
     ProcessTree tree(ProcessPlan{.name = "init", .children = {{.name = cafe}}});
     const std::string top = pidOption(tree.topPid());
-    EXPECT_EQ(vindle({"-U", top}, "C.UTF-8").out, "init\u2500\u2500\u2500cafM-CM-)\n");
-    EXPECT_EQ(vindle({"-U", "-t", top}, "C.UTF-8").out, "init\u2500\u2500\u2500" + cafe + "\n");
+    EXPECT_EQ(runVindleInLocale({"-U", top}, "C.UTF-8").out, "init\u2500\u2500\u2500cafM-CM-)\n");
+    EXPECT_EQ(runVindleInLocale({"-U", "-t", top}, "C.UTF-8").out,
+              "init\u2500\u2500\u2500" + cafe + "\n");
     // Without the probe the locale never changes: the title is escaped too.
-    EXPECT_EQ(vindle({"-t", top}, "C.UTF-8").out, "init---cafM-CM-)\n");
+    EXPECT_EQ(runVindleInLocale({"-t", top}, "C.UTF-8").out, "init---cafM-CM-)\n");
 }
 
 }  // namespace

@@ -24,16 +24,6 @@
 
 namespace {
 
-// Runs vindle with its output to a pipe, in the given locale.
-ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
-    ProgramOptions options;
-    options.replaceEnvironment = true;
-    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
-    return runVindle(arguments, options);
-}
-
-std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
-
 std::string withPid(const std::string& name, pid_t pid) {
     return name + "(" + std::to_string(pid) + ")";
 }
@@ -73,7 +63,7 @@ class PrintingExampleTest : public testing::Test {
                              const std::string& locale = "C") {
         std::vector<std::string> all = arguments;
         all.push_back(rootOption());
-        ProgramResult result = vindle(all, locale);
+        ProgramResult result = runVindleInLocale(all, locale);
         EXPECT_EQ(result.out, expected) << "vindle with " << ::testing::PrintToString(arguments);
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.status, 0);
@@ -110,7 +100,7 @@ TEST_F(PrintingExampleTest, UnicodeInAUtf8Locale) {
 }
 
 TEST_F(PrintingExampleTest, UnicodeWithoutAUtf8LocaleFallsBackToVt100) {
-    const std::string out = vindle({"-U", rootOption()}, "C").out;
+    const std::string out = runVindleInLocale({"-U", rootOption()}, "C").out;
     EXPECT_EQ(linesOf(out).front(), "init" + drawn("qwq") + "cron");
 }
 
@@ -223,14 +213,15 @@ TEST_F(PrintingExampleTest, NoCompactShowsEveryProcess) {
 
 TEST_F(PrintingExampleTest, AnInnerProcessPrintsAsTheTopOfItsTree) {
     std::vector<std::string> arguments = {pidOption(pid("init/sshd/sshd"))};
-    ProgramResult result = vindle(arguments);
+    ProgramResult result = runVindleInLocale(arguments);
     EXPECT_EQ(result.out,
               "sshd---sh-+-top\n"
               "          `-vi\n");
     EXPECT_EQ(result.status, 0);
     // A positional number selects the same way; the last selection decides.
-    EXPECT_EQ(vindle({pidOption(tree->topPid()), std::to_string(pid("init/sshd/sshd"))}).out,
-              result.out);
+    EXPECT_EQ(
+        runVindleInLocale({pidOption(tree->topPid()), std::to_string(pid("init/sshd/sshd"))}).out,
+        result.out);
 }
 
 }  // namespace

@@ -20,22 +20,12 @@
 
 namespace {
 
-// Runs vindle with its output to a pipe, in the given locale.
-ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
-    ProgramOptions options;
-    options.replaceEnvironment = true;
-    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
-    return runVindle(arguments, options);
-}
-
-std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
-
 TEST(RunFailureTest, UnknownUserIsReportedAndPrintsNothing) {
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{"--user=no_such_vindle_user"},
                                                {"no_such_vindle_user"},
                                                {"-a", "--user=no_such_vindle_user"}}) {
-        ProgramResult result = vindle(arguments);
+        ProgramResult result = runVindleInLocale(arguments);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "vindle: Unknown user: \"no_such_vindle_user\"\n");
@@ -83,7 +73,7 @@ TEST(RunFailureTest, APidThatDoesNotExistPrintsNothing) {
             const pid_t gone = endedPid();
             if (!isFree(gone)) continue;
             arguments = form(gone);
-            result = vindle(arguments);
+            result = runVindleInLocale(arguments);
             counted = isFree(gone);
         }
         ASSERT_TRUE(counted) << "every ended pid was taken again at once";

@@ -21,16 +21,6 @@
 
 namespace {
 
-// Runs vindle with its output to a pipe, in the given locale.
-ProgramResult vindle(const std::vector<std::string>& arguments, const std::string& locale = "C") {
-    ProgramOptions options;
-    options.replaceEnvironment = true;
-    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
-    return runVindle(arguments, options);
-}
-
-std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }
-
 std::string userName(uid_t uid) {
     const passwd* entry = getpwuid(uid);
     return entry != nullptr ? entry->pw_name : std::to_string(uid);
@@ -66,7 +56,7 @@ TEST_F(UserTest, UidChangesShowTheUserWhereItChanges) {
     ProcessTree tree(plan);
     const std::string nobody = userName(65534);
     const std::string chain = "     |-sshd---sshd---sh(" + nobody + ")-+-";
-    ProgramResult result = vindle({"-u", pidOption(tree.topPid())});
+    ProgramResult result = runVindleInLocale({"-u", pidOption(tree.topPid())});
     EXPECT_EQ(result.out,
               "init-+-cron\n"
               "     |-3*[getty]\n" +
@@ -75,7 +65,7 @@ TEST_F(UserTest, UidChangesShowTheUserWhereItChanges) {
 
     ProcessTree other(
         ProcessPlan{.name = "init", .uid = 65534, .children = {{.name = "sshd", .uid = 0}}});
-    EXPECT_EQ(vindle({"-u", pidOption(other.topPid())}).out,
+    EXPECT_EQ(runVindleInLocale({"-u", pidOption(other.topPid())}).out,
               "init(" + nobody + ")---sshd(" + userName(0) + ")\n");
 }
 
@@ -95,7 +85,7 @@ TEST_F(UserTest, UserModeStartsATreeAtEachTopmostProcessOfTheUser) {
     const std::string nobody = userName(65534);
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--user=" + nobody}, {nobody}, {"--pid=1", nobody}}) {
-        ProgramResult result = vindle(arguments);
+        ProgramResult result = runVindleInLocale(arguments);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(treeStartingWith(result.out, top), top + "---" + other + "---" + below + "\n");
         EXPECT_EQ(treeStartingWith(result.out, second), second + "\n");
@@ -103,7 +93,7 @@ TEST_F(UserTest, UserModeStartsATreeAtEachTopmostProcessOfTheUser) {
         EXPECT_EQ(treeStartingWith(result.out, below), "");
     }
     // The roots of user mode never show their user; the rest where it changes.
-    ProgramResult decorated = vindle({"-u", "--user=" + nobody});
+    ProgramResult decorated = runVindleInLocale({"-u", "--user=" + nobody});
     EXPECT_EQ(treeStartingWith(decorated.out, top),
               top + "---" + other + "(" + userName(1) + ")---" + below + "(" + nobody + ")\n");
 }

@@ -240,3 +240,13 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 ProgramResult runVindle(const std::vector<std::string>& arguments, const ProgramOptions& options) {
     return runProgram(vindlePath(), arguments, options);
 }
+
+ProgramResult runVindleInLocale(const std::vector<std::string>& arguments,
+                                const std::string& locale) {
+    ProgramOptions options;
+    options.replaceEnvironment = true;
+    options.environment = {"PATH=/usr/bin:/bin", "LC_ALL=" + locale};
+    return runVindle(arguments, options);
+}
+
+std::string pidOption(pid_t pid) { return "--pid=" + std::to_string(pid); }

@@ -86,6 +86,15 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 ProgramResult runVindle(const std::vector<std::string>& arguments,
                         const ProgramOptions& options = {});
 
+// Runs the built vindle with its output to a pipe and an environment of PATH
+// and LC_ALL=`locale` alone, so that nothing of the test's own environment
+// (TERM, COLUMNS, the locale) reaches the output.
+ProgramResult runVindleInLocale(const std::vector<std::string>& arguments,
+                                const std::string& locale = "C");
+
+// The option that selects the tree of `pid`.
+std::string pidOption(pid_t pid);
+
 // The path of the built vindle and of a test tool.
 std::string vindlePath();
 std::string toolPath(const std::string& name);
