@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -40,12 +40,6 @@ namespace {
     _exit(0);
 }
 
-long long millisecondsNow() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // What the child wrote, read until it closed its end or the time ran out.
 struct Reading {
     bool ended = false;  // the child closed its end: it has exited, or is about to
@@ -54,11 +48,13 @@ struct Reading {
 };
 
 Reading readAnswer(int in, std::size_t limit, int seconds) {
-    const long long deadline = millisecondsNow() + 1000LL * seconds;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
     Reading reading;
     char buffer[256];
     for (;;) {
-        const long long left = deadline - millisecondsNow();
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return reading;
         pollfd ready{in, POLLIN, 0};
         const int polled = poll(&ready, 1, static_cast<int>(left));
